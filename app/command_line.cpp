@@ -1,0 +1,67 @@
+#include "app/command_line.h"
+
+#include <cstring>
+#include <system_error>
+
+#include "platform/platform.h"
+
+namespace zorv {
+namespace {
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+RunMode windowlessOrHiddenMode(const char* argument) {
+  struct Entry {
+    const char* flag;
+    RunMode mode;
+  };
+  static const Entry entries[] = {{"--selftest", RunMode::SelfTest},   {"--nettest", RunMode::NetTest},
+                                  {"--modtest", RunMode::ModTest},     {"--hosttest", RunMode::HostTest},
+                                  {"--benchmark", RunMode::Benchmark}};
+  for (const Entry& entry : entries) {
+    if (std::strcmp(argument, entry.flag) == 0) return entry.mode;
+  }
+  return RunMode::Game;
+}
+
+}  // namespace
+
+CommandLine classifyCommandLine(int argc, const char* const* argv, const std::filesystem::path& base) {
+  CommandLine result;
+  if (argc < 2 || argv[1] == nullptr) return result;
+  if (std::strcmp(argv[1], "--screenshot") == 0) {
+    if (argc < 3) return result;
+    std::filesystem::path output(argv[2]);
+    result.mode = RunMode::Screenshot;
+    result.screenshotPath = output.has_parent_path() ? output : base / "screenshots" / output;
+    result.sceneName = argc >= 4 ? argv[3] : "";
+    return result;
+  }
+  result.mode = windowlessOrHiddenMode(argv[1]);
+  return result;
+}
+
+std::filesystem::path folderOfModulePath(std::string_view modulePath) {
+  std::size_t cut = modulePath.size();
+  while (cut > 0 && !isSeparator(modulePath[cut - 1])) --cut;
+  if (cut == 0) return {};
+  std::size_t end = cut - 1;
+  while (end > 0 && isSeparator(modulePath[end - 1])) --end;
+  // A module at the root keeps the root itself.
+  if (end == 0) return std::filesystem::path(std::string(1, modulePath[0]));
+  return std::filesystem::path(std::string(modulePath.substr(0, end)));
+}
+
+std::filesystem::path baseFolder() {
+  if (auto module = platform::modulePath()) {
+    std::filesystem::path folder = folderOfModulePath(*module);
+    if (!folder.empty()) return folder;
+  }
+  std::error_code error;
+  std::filesystem::path current = std::filesystem::current_path(error);
+  return error ? std::filesystem::path(".") : current;
+}
+
+std::filesystem::path programFolder(std::string_view name) { return baseFolder() / std::string(name); }
+
+}  // namespace zorv

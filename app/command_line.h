@@ -1,0 +1,35 @@
+#pragma once
+// Run modes picked from the first command-line argument, and the folder every program
+// folder is relative to (the executable's own).
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace zorv {
+
+inline constexpr const char* kVersion = "zk-110320";
+inline constexpr unsigned kDefaultPort = 27632;
+inline constexpr int kCheckSeed = 20261018;
+
+enum class RunMode { Game, SelfTest, NetTest, ModTest, HostTest, Benchmark, Screenshot };
+
+struct CommandLine {
+  RunMode mode = RunMode::Game;
+  std::filesystem::path screenshotPath;  // resolved output of "--screenshot"
+  std::string sceneName;
+};
+
+// Only argv[1] selects a mode; "--screenshot" needs an output path after it, and a bare
+// file name is placed inside <base>/screenshots.
+CommandLine classifyCommandLine(int argc, const char* const* argv, const std::filesystem::path& base);
+
+// The module path cut before its last separator ('/' or '\\'), with the run of separators
+// at the cut removed. Empty when the path holds no separator.
+std::filesystem::path folderOfModulePath(std::string_view modulePath);
+// The executable's folder, or the working folder when the system cannot tell.
+std::filesystem::path baseFolder();
+// <base>/name.
+std::filesystem::path programFolder(std::string_view name);
+
+}  // namespace zorv

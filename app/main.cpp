@@ -1,0 +1,30 @@
+// Entry point: choose the language, classify the command line, run the windowless
+// check modes, or report that the interactive game is not part of this build yet.
+
+#include <cstdio>
+
+#include "app/command_line.h"
+#include "app/self_test.h"
+#include "platform/platform.h"
+#include "ui/localisation.h"
+#include "world/world.h"
+
+int main(int argc, char** argv) {
+  zorv::setLanguage(zorv::platform::userInterfaceIsChinese() ? zorv::LanguageChinese : zorv::LanguageEnglish);
+  const zorv::CommandLine commandLine = zorv::classifyCommandLine(argc, argv, zorv::baseFolder());
+  switch (commandLine.mode) {
+    case zorv::RunMode::SelfTest: {
+      zorv::World world(zorv::kCheckSeed);
+      return zorv::runSelfTest(world);
+    }
+    case zorv::RunMode::NetTest:
+      std::fprintf(stderr, "nettest: the network test is not part of this build yet\n");
+      return 1;
+    case zorv::RunMode::ModTest:
+      std::fprintf(stderr, "modtest: the mod test is not part of this build yet\n");
+      return 1;
+    default:
+      std::fprintf(stderr, "zorvander: the interactive game is not part of this build yet\n");
+      return 1;
+  }
+}

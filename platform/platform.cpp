@@ -1,0 +1,149 @@
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace zorv::platform {
+namespace {
+
+bool syncPath(const std::filesystem::path& path, int flags) {
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  ::close(fd);
+  return ok;
+}
+
+void syncFolderOf(const std::filesystem::path& file) {
+  std::filesystem::path folder = file.parent_path();
+  if (folder.empty()) folder = ".";
+  syncPath(folder, O_RDONLY | O_DIRECTORY);
+}
+
+std::string errnoText(const char* what, const std::filesystem::path& path) {
+  return std::string(what) + " " + path.string() + ": " + std::strerror(errno);
+}
+
+// Copies `from` to a temporary file beside `to`, flushed, so that the final rename
+// stays within one file system.
+bool copyBeside(const std::filesystem::path& from, const std::filesystem::path& to,
+                std::filesystem::path& temporary, std::string& error) {
+  temporary = to;
+  temporary += ".move";
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    error = errnoText("cannot open", from);
+    return false;
+  }
+  int out = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (out < 0) {
+    error = errnoText("cannot create", temporary);
+    ::close(in);
+    return false;
+  }
+  std::vector<char> buffer(1 << 16);
+  bool ok = true;
+  for (;;) {
+    ssize_t got = ::read(in, buffer.data(), buffer.size());
+    if (got == 0) break;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      error = errnoText("cannot read", from);
+      ok = false;
+      break;
+    }
+    for (ssize_t done = 0; done < got;) {
+      ssize_t put = ::write(out, buffer.data() + done, static_cast<size_t>(got - done));
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        error = errnoText("cannot write", temporary);
+        ok = false;
+        break;
+      }
+      done += put;
+    }
+    if (!ok) break;
+  }
+  if (ok && ::fsync(out) != 0) {
+    error = errnoText("cannot flush", temporary);
+    ok = false;
+  }
+  ::close(out);
+  ::close(in);
+  if (!ok) ::unlink(temporary.c_str());
+  return ok;
+}
+
+}  // namespace
+
+std::optional<std::string> modulePath() {
+  std::vector<char> buffer(4096);
+  ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  if (length <= 0 || static_cast<size_t>(length) >= buffer.size() - 1) return std::nullopt;
+  return std::string(buffer.data(), static_cast<size_t>(length));
+}
+
+bool userInterfaceIsChinese() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && value[0] != '\0') return std::strncmp(value, "zh", 2) == 0;
+  }
+  return false;
+}
+
+std::uint64_t monotonicNanos() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000000000ull + static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, std::string& error) {
+  syncPath(from, O_RDONLY);
+  if (::rename(from.c_str(), to.c_str()) == 0) {
+    syncFolderOf(to);
+    return true;
+  }
+  if (errno != EXDEV) {
+    error = errnoText("cannot move onto", to);
+    return false;
+  }
+  std::filesystem::path temporary;
+  if (!copyBeside(from, to, temporary, error)) return false;
+  if (::rename(temporary.c_str(), to.c_str()) != 0) {
+    error = errnoText("cannot move onto", to);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  syncFolderOf(to);
+  ::unlink(from.c_str());
+  return true;
+}
+
+void openInShell(const std::filesystem::path& folder) {
+  std::string target = folder.string();
+  char program[] = "xdg-open";
+  char* argv[] = {program, target.data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  pid_t child = 0;
+  posix_spawnp(&child, program, &actions, &attributes, argv, environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+}  // namespace zorv::platform

@@ -1,0 +1,139 @@
+#pragma once
+// The open world: loaded chunks, the record of edits, fluid levels, light, and the
+// queues that tell lighting, meshing, fluids and network sync what changed.
+// Out-of-range reads give air and out-of-range writes are dropped; nothing throws.
+
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "world/types.h"
+
+namespace zorv {
+
+struct Chunk {
+  std::array<BlockId, kChunkCells> blocks{};
+  std::array<std::uint8_t, kChunkCells> sky{};
+  std::array<std::uint8_t, kChunkCells> blockLight{};
+};
+
+// A first-in first-out queue that holds each value at most once.
+template <class T, class Hash = std::hash<T>>
+struct UniqueQueue {
+  std::deque<T> order;
+  std::unordered_set<T, Hash> members;
+
+  bool push(const T& value) {
+    if (!members.insert(value).second) return false;
+    order.push_back(value);
+    return true;
+  }
+  T pop() {
+    T value = order.front();
+    order.pop_front();
+    members.erase(value);
+    return value;
+  }
+  bool empty() const { return order.empty(); }
+  std::size_t size() const { return order.size(); }
+  bool contains(const T& value) const { return members.count(value) != 0; }
+  void clear() {
+    order.clear();
+    members.clear();
+  }
+};
+
+struct VillageSite {
+  int x = 0, z = 0;   // well centre
+  int y = 0;          // ground level of the village
+  int radius = 20;
+};
+
+struct CellSiteMemo {
+  bool hasSite = false;
+  VillageSite site;
+};
+
+// Reusable buffers of one column relight (16 × 16 × 112 cells each).
+struct RelightScratch {
+  std::vector<std::uint8_t> sky;
+  std::vector<std::uint8_t> block;
+  std::vector<int> work;
+};
+
+struct CapturedBlock {
+  int x = 0, y = 0, z = 0;
+  BlockId id = kAir;
+};
+
+struct World {
+  explicit World(std::int32_t worldSeed);  // also finds the spawn village
+
+  std::int32_t seed = 0;
+  std::unordered_map<ChunkKey, std::unique_ptr<Chunk>, ChunkKeyHash> chunks;
+  std::vector<VillageSite> villageSites;
+  std::unordered_map<std::uint64_t, CellSiteMemo> villageCellMemo;  // keyed by packColumn(i, j)
+
+  std::unordered_set<ColumnKey, ColumnKeyHash> dirtyColumns;  // changed since last staged for saving
+  std::unordered_map<BlockKey, BlockId> edits;                // latest value of every edited position
+  std::unordered_map<ColumnKey, std::vector<BlockKey>, ColumnKeyHash> columnEdits;
+  std::unordered_map<BlockKey, std::uint8_t> fluidLevels;     // absent = source (level 0)
+
+  UniqueQueue<BlockKey> waterQueue, lavaQueue;
+  float waterAccumulator = 0.0f, lavaAccumulator = 0.0f;
+  std::unordered_set<BlockKey> processedThisStep;
+  bool fluidsEnabled = true;
+
+  std::unordered_set<ChunkKey, ChunkKeyHash> remeshSet;
+  UniqueQueue<std::uint64_t> relightQueue;  // packRelightColumn values
+  RelightScratch relightScratch;
+
+  bool captureEnabled = false;
+  std::unordered_set<BlockKey> captureSet;
+
+  bool generating = false;
+  int generatingCx = 0, generatingCz = 0;
+};
+
+// Chunk lookup; null when not loaded.
+Chunk* findChunk(World& world, const ChunkKey& key);
+const Chunk* findChunk(const World& world, const ChunkKey& key);
+
+BlockId getBlock(const World& world, int x, int y, int z);
+int skyLight(const World& world, int x, int y, int z);    // 15 above the top and where not loaded
+int blockLight(const World& world, int x, int y, int z);  // 0 out of bounds and where not loaded
+std::uint8_t fluidLevel(const World& world, int x, int y, int z);
+
+// Stores an id with no side effects (generation, village building, test scaffolding).
+// While a column is generating, writes outside it are dropped.
+void setBlockRaw(World& world, int x, int y, int z, BlockId id);
+// The edit path: records the edit, clears the fluid level, captures it for network
+// sync, marks the column dirty, queues relight and remeshing, and wakes fluids.
+void setBlock(World& world, int x, int y, int z, BlockId id);
+// Applies one edit of a loaded level save (level −1 = none).
+void applySavedEdit(World& world, int x, int y, int z, BlockId id, int level);
+
+bool isColumnLoaded(const World& world, int cx, int cz);
+// Makes the column present: loads it from stored data if there is any, else generates it.
+void ensureColumn(World& world, int cx, int cz);
+void ensureColumnsAround(World& world, int x, int z, int radius);
+// Drops every column farther than `radius` (Chebyshev) from (cx0, cz0).
+void unloadFar(World& world, int cx0, int cz0, int radius);
+
+// Inserts the 7 empty chunks of a column (replacing any that exist).
+void createEmptyColumn(World& world, int cx, int cz);
+// Queues a column and its four face neighbours for relight.
+void queueRelightAround(World& world, int cx, int cz);
+void queueRelight(World& world, int cx, int cz);
+// Writes the recorded edits of a column back after it was generated.
+void replayColumnEdits(World& world, int cx, int cz);
+
+void setFluidsEnabled(World& world, bool enabled);
+void setCaptureEnabled(World& world, bool enabled);
+std::vector<CapturedBlock> takeCapture(World& world);
+
+}  // namespace zorv
