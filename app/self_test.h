@@ -1,6 +1,7 @@
 #pragma once
 // The built-in self test: checks of the world, persistence and rules, run without a window.
 
+#include <cstddef>
 #include <cstdio>
 
 namespace zorv {
@@ -15,8 +16,18 @@ struct CheckReport {
   void check(bool condition, const char* name);
 };
 
-// Runs every self-test check on `world` (created for the check seed) and prints the
-// summary line. Returns the exit status: 0 when nothing failed, else 1.
+// What meshing the generated area around the origin produced.
+struct MeshTotals {
+  int chunks = 0;  // chunks with a non-empty mesh
+  std::size_t vertices = 0;
+  std::size_t indices = 0;
+};
+
+// Prints the summary line and returns the exit status: 0 when no check failed, else 1.
+int finishSelfTest(const CheckReport& report, const MeshTotals& totals);
+
+// Runs every self-test check on `world` (created for the check seed, without a save
+// folder) and finishes with the summary line. Returns the exit status.
 int runSelfTest(World& world);
 
 }  // namespace zorv
