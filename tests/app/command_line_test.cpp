@@ -1,0 +1,52 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace zorv {
+namespace {
+
+CommandLine classify(std::initializer_list<const char*> arguments) {
+  std::vector<const char*> argv(arguments);
+  return classifyCommandLine(static_cast<int>(argv.size()), argv.data(), "/opt/zorvander");
+}
+
+TEST(CommandLine, OnlyTheFirstArgumentSelectsAMode) {
+  EXPECT_EQ(classify({"zorvander"}).mode, RunMode::Game);
+  EXPECT_EQ(classify({"zorvander", "--selftest"}).mode, RunMode::SelfTest);
+  EXPECT_EQ(classify({"zorvander", "--nettest"}).mode, RunMode::NetTest);
+  EXPECT_EQ(classify({"zorvander", "--modtest"}).mode, RunMode::ModTest);
+  EXPECT_EQ(classify({"zorvander", "--hosttest"}).mode, RunMode::HostTest);
+  EXPECT_EQ(classify({"zorvander", "--benchmark"}).mode, RunMode::Benchmark);
+  EXPECT_EQ(classify({"zorvander", "foo", "--selftest"}).mode, RunMode::Game);
+  EXPECT_EQ(classify({"zorvander", "--SELFTEST"}).mode, RunMode::Game);
+  EXPECT_EQ(classify({"zorvander", "--selftest "}).mode, RunMode::Game);
+}
+
+TEST(CommandLine, ScreenshotNeedsAnOutputAndPlacesBareNamesInTheScreenshotsFolder) {
+  EXPECT_EQ(classify({"zorvander", "--screenshot"}).mode, RunMode::Game);
+
+  const CommandLine bare = classify({"zorvander", "--screenshot", "shot.png"});
+  EXPECT_EQ(bare.mode, RunMode::Screenshot);
+  EXPECT_EQ(bare.screenshotPath, std::filesystem::path("/opt/zorvander/screenshots/shot.png"));
+  EXPECT_EQ(bare.sceneName, "");
+
+  const CommandLine relative = classify({"zorvander", "--screenshot", "out/shot.png", "village"});
+  EXPECT_EQ(relative.screenshotPath, std::filesystem::path("out/shot.png"));
+  EXPECT_EQ(relative.sceneName, "village");
+}
+
+TEST(CommandLine, BaseFolderIsTheModulePathCutAtItsLastSeparator) {
+  EXPECT_EQ(folderOfModulePath("/opt/zorvander/zorvander"), std::filesystem::path("/opt/zorvander"));
+  EXPECT_EQ(folderOfModulePath("/opt/zorvander///zorvander"), std::filesystem::path("/opt/zorvander"));
+  EXPECT_EQ(folderOfModulePath("C:\\Games\\Zorvander\\zorvander.exe"), std::filesystem::path("C:\\Games\\Zorvander"));
+  EXPECT_EQ(folderOfModulePath("/zorvander"), std::filesystem::path("/"));
+  EXPECT_TRUE(folderOfModulePath("zorvander").empty());
+
+  // The test executable's own folder, whatever the working folder is.
+  const std::filesystem::path base = baseFolder();
+  EXPECT_TRUE(std::filesystem::exists(base / "test_app"));
+  EXPECT_EQ(programFolder("saves"), base / "saves");
+}
+
+}  // namespace
+}  // namespace zorv
