@@ -30,6 +30,9 @@ std::string trString(const std::string& text);
 const char* trFormat(const char* format);
 // The classes of a format's conversions in order: "f" floating, "i" integer, others as is.
 std::string formatSignature(std::string_view format);
+// Whether `chinese` may stand in for the format `english`: present, not empty, and with
+// the same placeholder signature.
+bool translationMatches(const char* english, const char* chinese);
 // Keys whose Chinese text is missing or whose placeholders differ from the key's.
 std::vector<std::string> mismatchedTranslations();
 

@@ -1,0 +1,116 @@
+#include "ui/localisation.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace zorv {
+namespace {
+
+int currentLanguage = LanguageEnglish;
+
+// The Chinese text of `text` while the language is Chinese and the table has the key;
+// null otherwise. Keys compare byte for byte; the first equal key wins.
+const char* activeTranslation(std::string_view text) {
+  if (currentLanguage != LanguageChinese) return nullptr;
+  for (const Translation& row : translationTable()) {
+    if (text == row.english) return row.chinese;
+  }
+  return nullptr;
+}
+
+bool isFlag(char c) { return c == ' ' || c == '#' || c == '+' || c == '-' || c == '0'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+char conversionClass(char conversion) {
+  switch (conversion) {
+    case 'a': case 'A': case 'e': case 'E': case 'f': case 'F': case 'g': case 'G':
+      return 'f';
+    case 'd': case 'i': case 'o': case 'u': case 'x': case 'X':
+      return 'i';
+    default:
+      return conversion;
+  }
+}
+
+// Moves `position` from just after a '%' past the flags, width, precision and length
+// modifier, onto the conversion character (or the end of the format).
+void skipToConversion(std::string_view format, std::size_t& position) {
+  auto current = [&] { return position < format.size() ? format[position] : '\0'; };
+  while (isFlag(current())) ++position;
+  while (isDigit(current())) ++position;
+  if (current() == '.') {
+    ++position;
+    while (isDigit(current())) ++position;
+  }
+  char modifier = current();
+  if (modifier == 'h' || modifier == 'l') {
+    ++position;
+    if (current() == modifier) ++position;  // "hh", "ll"
+  } else if (modifier == 'L' || modifier == 'j' || modifier == 't' || modifier == 'z') {
+    ++position;
+  }
+}
+
+}  // namespace
+
+int language() { return currentLanguage; }
+
+void setLanguage(int newLanguage) { currentLanguage = newLanguage; }
+
+const char* tr(const char* text) {
+  if (text == nullptr) return nullptr;
+  const char* chinese = activeTranslation(text);
+  return chinese != nullptr ? chinese : text;
+}
+
+std::string trString(const std::string& text) {
+  const char* chinese = activeTranslation(text);
+  return chinese != nullptr ? std::string(chinese) : text;
+}
+
+const char* trFormat(const char* format) {
+  if (format == nullptr) return nullptr;
+  const char* chinese = activeTranslation(format);
+  return translationMatches(format, chinese) ? chinese : format;
+}
+
+std::string formatSignature(std::string_view format) {
+  std::string signature;
+  std::size_t position = 0;
+  while (position < format.size()) {
+    if (format[position++] != '%') continue;
+    if (position < format.size() && format[position] == '%') {
+      ++position;  // "%%" is a literal percent sign
+      continue;
+    }
+    skipToConversion(format, position);
+    if (position >= format.size()) break;
+    signature += conversionClass(format[position++]);
+  }
+  return signature;
+}
+
+bool translationMatches(const char* english, const char* chinese) {
+  if (english == nullptr || chinese == nullptr || *chinese == '\0') return false;
+  return formatSignature(english) == formatSignature(chinese);
+}
+
+std::vector<std::string> mismatchedTranslations() {
+  std::vector<std::string> keys;
+  for (const Translation& row : translationTable()) {
+    if (!translationMatches(row.english, row.chinese)) keys.emplace_back(row.english);
+  }
+  return keys;
+}
+
+std::string formatTranslated(const char* format, ...) {
+  if (format == nullptr) return {};
+  char buffer[512];
+  va_list arguments;
+  va_start(arguments, format);
+  int written = std::vsnprintf(buffer, sizeof buffer, trFormat(format), arguments);
+  va_end(arguments);
+  return written < 0 ? std::string() : std::string(buffer);
+}
+
+}  // namespace zorv
