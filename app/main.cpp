@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/command_line.h"
+#include "app/startup.h"
 #include "app/self_test.h"
 #include "platform/platform.h"
 #include "ui/localisation.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "app/command_line.h"
+#include "app/startup.h"
 #include "ui/localisation.h"
 #include "world/light.h"
 #include "world/mesher.h"

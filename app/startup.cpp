@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "app/startup.h"
 
 #include <cstring>
 #include <system_error>
@@ -63,5 +63,22 @@ std::filesystem::path baseFolder() {
 }
 
 std::filesystem::path programFolder(std::string_view name) { return baseFolder() / std::string(name); }
+
+void openFolder(std::string_view name) {
+  const std::filesystem::path folder = programFolder(name);
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  platform::openInShell(folder);
+}
+
+void printBanner(std::FILE* out, const std::filesystem::path& savesFolder) {
+  std::fprintf(out, "Zorvander %s\n", kVersion);
+  std::fprintf(out, "WASD move, Space jump / swim, Shift fly down, Ctrl sprint\n");
+  std::fprintf(out, "Double-tap Space (or F) to fly, F4 spectator, F3 debug overlay, Esc pause menu\n");
+  std::fprintf(out, "Left click break/attack, right click place, 1-7 / wheel pick block\n");
+  std::fprintf(out, "/ or ^ opens commands, T opens chat (try /help)\n");
+  std::fprintf(out, "Saves: %s\n", savesFolder.string().c_str());
+  std::fprintf(out, "Multiplayer: UDP %u by default, share IP/domain or SRV _zorvander._udp\n", kDefaultPort);
+}
 
 }  // namespace zorv

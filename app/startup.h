@@ -1,7 +1,8 @@
 #pragma once
-// Run modes picked from the first command-line argument, and the folder every program
-// folder is relative to (the executable's own).
+// Start-up: the run mode picked from the first command-line argument, the folder every
+// program folder is relative to (the executable's own), and the console banner.
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -31,5 +32,10 @@ std::filesystem::path folderOfModulePath(std::string_view modulePath);
 std::filesystem::path baseFolder();
 // <base>/name.
 std::filesystem::path programFolder(std::string_view name);
+// Creates <base>/name (with missing parents) and asks the desktop to show it.
+void openFolder(std::string_view name);
+
+// The help lines printed on the console when the game starts.
+void printBanner(std::FILE* out, const std::filesystem::path& savesFolder);
 
 }  // namespace zorv

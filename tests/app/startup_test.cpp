@@ -1,4 +1,4 @@
-#include "app/command_line.h"
+#include "app/startup.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ CommandLine classify(std::initializer_list<const char*> arguments) {
   return classifyCommandLine(static_cast<int>(argv.size()), argv.data(), "/opt/zorvander");
 }
 
-TEST(CommandLine, OnlyTheFirstArgumentSelectsAMode) {
+TEST(Startup, OnlyTheFirstArgumentSelectsAMode) {
   EXPECT_EQ(classify({"zorvander"}).mode, RunMode::Game);
   EXPECT_EQ(classify({"zorvander", "--selftest"}).mode, RunMode::SelfTest);
   EXPECT_EQ(classify({"zorvander", "--nettest"}).mode, RunMode::NetTest);
@@ -22,7 +22,7 @@ TEST(CommandLine, OnlyTheFirstArgumentSelectsAMode) {
   EXPECT_EQ(classify({"zorvander", "--selftest "}).mode, RunMode::Game);
 }
 
-TEST(CommandLine, ScreenshotNeedsAnOutputAndPlacesBareNamesInTheScreenshotsFolder) {
+TEST(Startup, ScreenshotNeedsAnOutputAndPlacesBareNamesInTheScreenshotsFolder) {
   EXPECT_EQ(classify({"zorvander", "--screenshot"}).mode, RunMode::Game);
 
   const CommandLine bare = classify({"zorvander", "--screenshot", "shot.png"});
@@ -35,7 +35,7 @@ TEST(CommandLine, ScreenshotNeedsAnOutputAndPlacesBareNamesInTheScreenshotsFolde
   EXPECT_EQ(relative.sceneName, "village");
 }
 
-TEST(CommandLine, BaseFolderIsTheModulePathCutAtItsLastSeparator) {
+TEST(Startup, BaseFolderIsTheModulePathCutAtItsLastSeparator) {
   EXPECT_EQ(folderOfModulePath("/opt/zorvander/zorvander"), std::filesystem::path("/opt/zorvander"));
   EXPECT_EQ(folderOfModulePath("/opt/zorvander///zorvander"), std::filesystem::path("/opt/zorvander"));
   EXPECT_EQ(folderOfModulePath("C:\\Games\\Zorvander\\zorvander.exe"), std::filesystem::path("C:\\Games\\Zorvander"));
@@ -46,6 +46,31 @@ TEST(CommandLine, BaseFolderIsTheModulePathCutAtItsLastSeparator) {
   const std::filesystem::path base = baseFolder();
   EXPECT_TRUE(std::filesystem::exists(base / "test_app"));
   EXPECT_EQ(programFolder("saves"), base / "saves");
+}
+
+}  // namespace
+}  // namespace zorv
+
+namespace zorv {
+namespace {
+
+TEST(Startup, BannerListsTheHelpLinesExactly) {
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  printBanner(out, "/opt/zorvander/saves");
+  std::rewind(out);
+  std::string text;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, out) != nullptr) text += buffer;
+  std::fclose(out);
+  EXPECT_EQ(text,
+            "Zorvander zk-110320\n"
+            "WASD move, Space jump / swim, Shift fly down, Ctrl sprint\n"
+            "Double-tap Space (or F) to fly, F4 spectator, F3 debug overlay, Esc pause menu\n"
+            "Left click break/attack, right click place, 1-7 / wheel pick block\n"
+            "/ or ^ opens commands, T opens chat (try /help)\n"
+            "Saves: /opt/zorvander/saves\n"
+            "Multiplayer: UDP 27632 by default, share IP/domain or SRV _zorvander._udp\n");
 }
 
 }  // namespace
