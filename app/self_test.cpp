@@ -64,15 +64,21 @@ AreaMeshing meshArea(World& world) {
   return result;
 }
 
-// Visits every cell of the generated area (x, z in the area's columns, all heights).
+// Visits every (x, z) of the generated area's columns.
+template <class Visit>
+void forEachAreaColumn(Visit visit) {
+  const int low = -kAreaRadius * kChunkSize, high = (kAreaRadius + 1) * kChunkSize;
+  for (int z = low; z < high; ++z) {
+    for (int x = low; x < high; ++x) visit(x, z);
+  }
+}
+
+// Visits every cell of the generated area, all heights.
 template <class Visit>
 void forEachAreaCell(const World& world, Visit visit) {
-  const int low = -kAreaRadius * kChunkSize, high = (kAreaRadius + 1) * kChunkSize;
-  for (int y = kMinY; y <= kMaxY; ++y) {
-    for (int z = low; z < high; ++z) {
-      for (int x = low; x < high; ++x) visit(x, y, z, getBlock(world, x, y, z));
-    }
-  }
+  forEachAreaColumn([&](int x, int z) {
+    for (int y = kMinY; y <= kMaxY; ++y) visit(x, y, z, getBlock(world, x, y, z));
+  });
 }
 
 bool areaContains(const World& world, BlockId id) {
@@ -92,9 +98,13 @@ void checkTerrain(CheckReport& report, World& world, const AreaMeshing& meshing)
 
   bool sealed = true;
   int carved = 0;
-  forEachAreaCell(world, [&](int x, int y, int z, BlockId block) {
-    if (y == kMinY) sealed = sealed && block == blocks::Bedrock;
-    if (y > -46 && y < terrainHeight(world.seed, x, z) - 6 && (block == kAir || block == blocks::Lava)) ++carved;
+  forEachAreaColumn([&](int x, int z) {
+    sealed = sealed && getBlock(world, x, kMinY, z) == blocks::Bedrock;
+    const int ceiling = terrainHeight(world.seed, x, z) - 6;
+    for (int y = -45; y < ceiling; ++y) {
+      const BlockId block = getBlock(world, x, y, z);
+      if (block == kAir || block == blocks::Lava) ++carved;
+    }
   });
   report.check(sealed, "bedrock floor seals the bottom of the world");
   const BlockDef& bedrock = blockRegistry().get(blocks::Bedrock);
