@@ -123,22 +123,14 @@ QuadShading uniformShading(float shade, float sky, float block) {
 // Appends face `face` of `box` as four vertices in corner order plus its six indices.
 void emitQuad(Mesh& mesh, int face, const Box& box, std::int32_t layer, const QuadShading& shading) {
   const auto base = static_cast<std::uint32_t>(mesh.vertices.size());
-  std::array<MeshVertex, 4> quad;
   for (int k = 0; k < 4; ++k) {
     const auto& upper = kCornerUpper[face][k];
-    quad[k] = {upper[0] ? box.upper[0] : box.lower[0],
-               upper[1] ? box.upper[1] : box.lower[1],
-               upper[2] ? box.upper[2] : box.lower[2],
-               kCornerTexU[k],
-               kCornerTexV[k],
-               shading.shade[k],
-               layer,
-               shading.sky[k],
-               shading.block[k]};
+    // Constructed in place: staging the quad in a local array and copying it costs more.
+    mesh.vertices.emplace_back(upper[0] ? box.upper[0] : box.lower[0], upper[1] ? box.upper[1] : box.lower[1],
+                               upper[2] ? box.upper[2] : box.lower[2], kCornerTexU[k], kCornerTexV[k],
+                               shading.shade[k], layer, shading.sky[k], shading.block[k]);
   }
-  mesh.vertices.insert(mesh.vertices.end(), quad.begin(), quad.end());
-  const std::array<std::uint32_t, 6> indices{base, base + 1, base + 2, base, base + 2, base + 3};
-  mesh.indices.insert(mesh.indices.end(), indices.begin(), indices.end());
+  for (const std::uint32_t corner : {0u, 1u, 2u, 0u, 2u, 3u}) mesh.indices.push_back(base + corner);
 }
 
 Box unitBox(float x, float y, float z) { return {{x, y, z}, {x + 1.0f, y + 1.0f, z + 1.0f}}; }
@@ -158,131 +150,202 @@ struct BlockTraits {
 
 BlockTraits traitsOf(const BlockDef& def) { return {def.opaque, def.fluid, {def.texSide, def.texTop, def.texBottom}}; }
 
-// The registry's meshing-relevant fields, copied once so lookups are plain array reads.
-// The last entry is the registry's fallback, used for every id at or beyond its count.
+std::int32_t texture(const BlockTraits& traits, TexColumn column) { return traits.tex[static_cast<int>(column)]; }
+
+// What each pass makes of a block, one 16-bit lane per pass: shifting the value left by a
+// cell's x lets one row of 16 cells gather all four masks with a single OR per cell.
+enum KindLane : unsigned { LaneOpaque = 0, LaneCube = 16, LaneTorch = 32, LaneFluid = 48 };
+
+std::uint64_t kindLanes(BlockId id, const BlockTraits& traits) {
+  const bool cube = traits.opaque && !traits.fluid;
+  return std::uint64_t{traits.opaque} << LaneOpaque | std::uint64_t{cube} << LaneCube |
+         std::uint64_t{id == blocks::Torch} << LaneTorch | std::uint64_t{traits.fluid} << LaneFluid;
+}
+
+// The registry's meshing-relevant fields, copied once per build so lookups are plain array
+// reads. The last entry is the registry's fallback, used for every id at or beyond its count.
 class TraitTable {
  public:
   TraitTable() {
     const BlockRegistry& registry = blockRegistry();
     const std::size_t count = registry.count();
     traits_.reserve(count + 1);
+    lanes_.reserve(count + 1);
     for (std::size_t id = 0; id <= count; ++id) {
-      traits_.push_back(traitsOf(registry.get(static_cast<BlockId>(std::min<std::size_t>(id, kNoBlock)))));
+      const auto block = static_cast<BlockId>(std::min<std::size_t>(id, kNoBlock));
+      traits_.push_back(traitsOf(registry.get(block)));
+      lanes_.push_back(kindLanes(id == count ? kNoBlock : block, traits_.back()));
     }
   }
-  const BlockTraits& operator[](BlockId id) const { return traits_[std::min<std::size_t>(id, traits_.size() - 1)]; }
+  const BlockTraits& operator[](BlockId id) const { return traits_[slot(id)]; }
+  std::uint64_t lanes(BlockId id) const { return lanes_[slot(id)]; }
 
  private:
-  std::vector<BlockTraits> traits_;
-};
+  std::size_t slot(BlockId id) const { return std::min<std::size_t>(id, traits_.size() - 1); }
 
-std::int32_t texture(const BlockTraits& traits, TexColumn column) { return traits.tex[static_cast<int>(column)]; }
+  std::vector<BlockTraits> traits_;
+  std::vector<std::uint64_t> lanes_;
+};
 
 // ---- Per-build scan ---------------------------------------------------------------------
 
-constexpr int cellOf(int x, int y, int z) { return snapshotIndex(x, y, z); }
-constexpr std::array<int, 3> localOf(int cell) {
-  return {cell % kSnapshotSize - 1, cell / kStrideY - 1, cell / kStrideZ % kSnapshotSize - 1};
+// A row is the 18 cells of the snapshot along x at one (y, z); bit x + 1 holds local x.
+constexpr int kRows = kSnapshotSize * kSnapshotSize;
+constexpr std::uint32_t kFullRow = (1u << kSnapshotSize) - 1;
+constexpr int rowOf(int y, int z) { return (y + 1) * kSnapshotSize + (z + 1); }
+// Interior rows (y, z in 0..15) hold local x at bit x.
+constexpr int interiorRow(int y, int z) { return y * kChunkSize + z; }
+using InteriorRows = std::array<std::uint32_t, kChunkSize * kChunkSize>;
+
+// Per-cell light term: bit 0 is set for a cell that is not opaque; bits 3..8 carry its sky
+// level and bits 9..14 its block level, both 0 for opaque cells. The sum of four terms holds
+// the count of open cells and the sums of their levels in separate fields.
+constexpr unsigned kSkyShift = 3, kBlockShift = 9, kCountMask = 7, kSumMask = 63;
+
+// Written over a whole row with a per-cell test against a constant bit so it vectorises.
+void fillLightTerms(std::uint32_t opaqueRow, const std::uint8_t* sky, const std::uint8_t* block, std::uint16_t* out) {
+  for (int x = 0; x < kSnapshotSize; ++x) {
+    const unsigned term = 1u | (sky[x] & 15u) << kSkyShift | (block[x] & 15u) << kBlockShift;
+    out[x] = static_cast<std::uint16_t>((opaqueRow & 1u << x) != 0 ? 0u : term);
+  }
 }
+
+bool isOpaque(std::uint16_t term) { return (term & 1u) == 0; }
 
 // What the passes need to know about the chunk, derived from the snapshot in one sweep.
 struct ChunkScan {
-  std::array<std::uint8_t, kSnapshotCells> opaque;   // 0 or 1 for every padded cell
-  std::array<std::uint8_t, kChunkCells> visibleFaces;  // bit f: cube face f is shown (chunkIndex order)
-  std::array<std::uint16_t, kChunkCells> torchCells;  // snapshot indices, pass order
-  std::array<std::uint16_t, kChunkCells> fluidCells;
-  int torchCount = 0, fluidCount = 0;
-  std::size_t cubeQuads = 0;
+  std::array<std::uint16_t, kSnapshotCells> light;  // lightTerm of every padded cell
+  std::array<std::uint32_t, kRows> opaqueRows;
+  InteriorRows cubeRows, torchRows, fluidRows;
+  std::array<std::array<std::uint32_t, 6>, kChunkSize * kChunkSize> shownFaces;  // per face, cubes showing it
+  InteriorRows shownCubes;                                                        // cubes showing any face
 };
 
-// Fills the opacity grid; true when every padded cell is opaque (nothing can be seen).
-bool markOpaque(const ChunkSnapshot& snapshot, const TraitTable& traits, ChunkScan& scan) {
-  std::uint8_t all = 1;
-  for (int i = 0; i < kSnapshotCells; ++i) {
-    const std::uint8_t opaque = traits[snapshot.blocks[i]].opaque ? 1 : 0;
-    scan.opaque[i] = opaque;
-    all &= opaque;
+// Fills everything but the shown faces; true when every padded cell is opaque.
+bool scanCells(const ChunkSnapshot& snapshot, const TraitTable& traits, ChunkScan& scan) {
+  std::uint32_t allOpaque = kFullRow;
+  for (int row = 0; row < kRows; ++row) {
+    const int first = row * kSnapshotSize;
+    const BlockId* ids = &snapshot.blocks[first];
+    std::uint64_t lanes = 0;  // cells x = 0..15, i.e. row bits 1..16
+    for (int x = 0; x < kChunkSize; ++x) lanes |= traits.lanes(ids[x + 1]) << x;
+    const auto opaque = static_cast<std::uint32_t>((lanes >> LaneOpaque & 0xFFFFu) << 1 |
+                                                   (traits.lanes(ids[0]) & 1u) |
+                                                   (traits.lanes(ids[kSnapshotSize - 1]) & 1u) << (kSnapshotSize - 1));
+    scan.opaqueRows[row] = opaque;
+    allOpaque &= opaque;
+    if (opaque == kFullRow) {
+      std::fill_n(&scan.light[first], kSnapshotSize, std::uint16_t{0});
+    } else {
+      fillLightTerms(opaque, &snapshot.sky[first], &snapshot.blockLight[first], &scan.light[first]);
+    }
+    const int y = row / kSnapshotSize - 1, z = row % kSnapshotSize - 1;
+    if (y < 0 || y >= kChunkSize || z < 0 || z >= kChunkSize) continue;
+    scan.cubeRows[interiorRow(y, z)] = static_cast<std::uint32_t>(lanes >> LaneCube & 0xFFFFu);
+    scan.torchRows[interiorRow(y, z)] = static_cast<std::uint32_t>(lanes >> LaneTorch & 0xFFFFu);
+    scan.fluidRows[interiorRow(y, z)] = static_cast<std::uint32_t>(lanes >> LaneFluid & 0xFFFFu);
   }
-  return all != 0;
+  return allOpaque == kFullRow;
 }
 
-std::uint8_t visibleFaceMask(const ChunkScan& scan, int cell) {
-  unsigned mask = 0;
-  for (int f = 0; f < 6; ++f) mask |= static_cast<unsigned>(scan.opaque[cell + kFaceSteps[f].front] ^ 1u) << f;
-  return static_cast<std::uint8_t>(mask);
+// Portable to CPUs without a population-count instruction.
+int bitCount(std::uint64_t bits) {
+  bits = bits - (bits >> 1 & 0x5555555555555555u);
+  bits = (bits & 0x3333333333333333u) + (bits >> 2 & 0x3333333333333333u);
+  return static_cast<int>(((bits + (bits >> 4)) & 0x0F0F0F0F0F0F0F0Fu) * 0x0101010101010101u >> 56);
 }
 
-void classifyCells(const ChunkSnapshot& snapshot, const TraitTable& traits, ChunkScan& scan) {
+// Marks the cube faces whose front cell is not opaque; returns how many there are.
+std::size_t findShownFaces(ChunkScan& scan) {
+  std::size_t shown = 0;
   for (int y = 0; y < kChunkSize; ++y) {
     for (int z = 0; z < kChunkSize; ++z) {
-      for (int x = 0; x < kChunkSize; ++x) {
-        const int cell = cellOf(x, y, z);
-        const BlockId id = snapshot.blocks[cell];
-        const BlockTraits& block = traits[id];
-        const std::uint8_t mask = block.opaque && !block.fluid ? visibleFaceMask(scan, cell) : 0;
-        scan.visibleFaces[chunkIndex(x, y, z)] = mask;
-        scan.cubeQuads += static_cast<std::size_t>(std::popcount(mask));
-        if (id == blocks::Torch) scan.torchCells[scan.torchCount++] = static_cast<std::uint16_t>(cell);
-        if (block.fluid) scan.fluidCells[scan.fluidCount++] = static_cast<std::uint16_t>(cell);
+      const int row = rowOf(y, z), inner = interiorRow(y, z);
+      const std::uint32_t cubes = scan.cubeRows[inner];
+      scan.shownCubes[inner] = 0;
+      if (cubes == 0) continue;
+      std::array<std::uint64_t, 2> packed{};  // the six 16-bit masks side by side, counted together
+      for (int f = 0; f < 6; ++f) {
+        const std::array<int, 3>& n = kFaces[f].normal;
+        const std::uint32_t front = scan.opaqueRows[row + n[1] * kSnapshotSize + n[2]] >> (1 + n[0]);
+        const std::uint32_t faces = cubes & ~front;
+        scan.shownFaces[inner][f] = faces;
+        scan.shownCubes[inner] |= faces;
+        packed[f / 4] |= std::uint64_t{faces} << (16 * (f % 4));
+      }
+      shown += static_cast<std::size_t>(bitCount(packed[0]) + bitCount(packed[1]));
+    }
+  }
+  return shown;
+}
+
+// Calls visit(x, y, z) for every set cell of `rows`, y outer, then z, then x.
+template <class Visit>
+void forEachCell(const InteriorRows& rows, Visit&& visit) {
+  for (int y = 0; y < kChunkSize; ++y) {
+    for (int z = 0; z < kChunkSize; ++z) {
+      for (std::uint32_t bits = rows[interiorRow(y, z)]; bits != 0; bits &= bits - 1) {
+        visit(std::countr_zero(bits), y, z);
       }
     }
   }
 }
 
-// World position of the chunk's local origin.
-std::array<float, 3> chunkOrigin(const ChunkKey& key) {
-  return {static_cast<float>(key.cx * kChunkSize), static_cast<float>(key.cy * kChunkSize),
-          static_cast<float>(key.cz * kChunkSize)};
+std::size_t cellCount(const InteriorRows& rows) {
+  std::size_t count = 0;
+  for (const std::uint32_t row : rows) count += static_cast<std::size_t>(bitCount(row));
+  return count;
 }
 
-Box cellBox(const std::array<float, 3>& origin, const std::array<int, 3>& local) {
-  return unitBox(origin[0] + static_cast<float>(local[0]), origin[1] + static_cast<float>(local[1]),
-                 origin[2] + static_cast<float>(local[2]));
+// The cell's unit box in world coordinates.
+Box cellBox(const ChunkKey& key, int x, int y, int z) {
+  return unitBox(static_cast<float>(key.cx * kChunkSize + x), static_cast<float>(key.cy * kChunkSize + y),
+                 static_cast<float>(key.cz * kChunkSize + z));
 }
 
 // ---- Cube pass --------------------------------------------------------------------------
 
+// Occlusion level by (side 1, side 2, diagonal) opacity: 0 when both sides are opaque.
+constexpr std::array<int, 8> kOcclusionLevel = [] {
+  std::array<int, 8> levels{};
+  for (int bits = 0; bits < 8; ++bits) {
+    const int side1 = bits & 1, side2 = bits >> 1 & 1, corner = bits >> 2 & 1;
+    levels[bits] = side1 != 0 && side2 != 0 ? 0 : 3 - side1 - side2 - corner;
+  }
+  return levels;
+}();
+
 // Occlusion and averaged light at the four corners of face `face` of the cube in `cell`.
-QuadShading cubeShading(const ChunkSnapshot& snapshot, const ChunkScan& scan, int cell, int face) {
+QuadShading cubeShading(const ChunkScan& scan, int cell, int face) {
   const FaceSteps& steps = kFaceSteps[face];
   const int front = cell + steps.front;
+  const unsigned centre = scan.light[front];
   QuadShading shading;
   for (int k = 0; k < 4; ++k) {
-    const std::array<int, 4> cells{front, front + steps.alongU[k], front + steps.alongV[k],
-                                   front + steps.alongU[k] + steps.alongV[k]};
-    const int side1 = scan.opaque[cells[1]], side2 = scan.opaque[cells[2]], corner = scan.opaque[cells[3]];
-    const int level = (side1 & side2) != 0 ? 0 : 3 - side1 - side2 - corner;
-    int count = 0, skySum = 0, blockSum = 0;
-    for (const int c : cells) {
-      const int clear = scan.opaque[c] ^ 1;
-      count += clear;
-      skySum += clear * snapshot.sky[c];
-      blockSum += clear * snapshot.blockLight[c];
-    }
-    shading.shade[k] = kAoShade[face][level];
-    shading.sky[k] = kAveragedLight[count][skySum];
-    shading.block[k] = kAveragedLight[count][blockSum];
+    const unsigned side1 = scan.light[front + steps.alongU[k]];
+    const unsigned side2 = scan.light[front + steps.alongV[k]];
+    const unsigned corner = scan.light[front + steps.alongU[k] + steps.alongV[k]];
+    const unsigned blocked = (~side1 & 1u) | (~side2 & 1u) << 1 | (~corner & 1u) << 2;
+    const unsigned sum = centre + side1 + side2 + corner;
+    const unsigned count = sum & kCountMask;
+    shading.shade[k] = kAoShade[face][kOcclusionLevel[blocked]];
+    shading.sky[k] = kAveragedLight[count][sum >> kSkyShift & kSumMask];
+    shading.block[k] = kAveragedLight[count][sum >> kBlockShift & kSumMask];
   }
   return shading;
 }
 
 void cubePass(const ChunkSnapshot& snapshot, const TraitTable& traits, const ChunkScan& scan, Mesh& mesh) {
-  const std::array<float, 3> origin = chunkOrigin(snapshot.key);
-  for (int y = 0; y < kChunkSize; ++y) {
-    for (int z = 0; z < kChunkSize; ++z) {
-      for (int x = 0; x < kChunkSize; ++x) {
-        unsigned mask = scan.visibleFaces[chunkIndex(x, y, z)];
-        if (mask == 0) continue;
-        const int cell = cellOf(x, y, z);
-        const BlockTraits& block = traits[snapshot.blocks[cell]];
-        const Box box = cellBox(origin, {x, y, z});
-        for (; mask != 0; mask &= mask - 1) {
-          const int face = std::countr_zero(mask);
-          emitQuad(mesh, face, box, texture(block, kFaces[face].tex), cubeShading(snapshot, scan, cell, face));
-        }
-      }
+  forEachCell(scan.shownCubes, [&](int x, int y, int z) {
+    const int cell = snapshotIndex(x, y, z);
+    const BlockTraits& block = traits[snapshot.blocks[cell]];
+    const Box box = cellBox(snapshot.key, x, y, z);
+    const auto& shown = scan.shownFaces[interiorRow(y, z)];
+    for (int face = 0; face < 6; ++face) {
+      if ((shown[face] >> x & 1u) == 0) continue;
+      emitQuad(mesh, face, box, texture(block, kFaces[face].tex), cubeShading(scan, cell, face));
     }
-  }
+  });
 }
 
 // ---- Torch pass -------------------------------------------------------------------------
@@ -291,17 +354,16 @@ void cubePass(const ChunkSnapshot& snapshot, const TraitTable& traits, const Chu
 constexpr std::array<int, 5> kTorchFaces{PosZ, NegZ, PosX, NegX, PosY};
 
 void torchPass(const ChunkSnapshot& snapshot, const TraitTable& traits, const ChunkScan& scan, Mesh& mesh) {
-  const std::array<float, 3> origin = chunkOrigin(snapshot.key);
   const std::int32_t layer = texture(traits[blocks::Torch], TexColumn::Side);
-  for (int i = 0; i < scan.torchCount; ++i) {
-    const int cell = scan.torchCells[i];
-    const Box unit = cellBox(origin, localOf(cell));
-    const Box post{{unit.lower[0] + 7.0f / 16.0f, unit.lower[1], unit.lower[2] + 7.0f / 16.0f},
-                   {unit.lower[0] + 9.0f / 16.0f, unit.lower[1] + 10.0f / 16.0f, unit.lower[2] + 9.0f / 16.0f}};
+  forEachCell(scan.torchRows, [&](int x, int y, int z) {
+    const int cell = snapshotIndex(x, y, z);
+    const std::array<float, 3>& at = cellBox(snapshot.key, x, y, z).lower;
+    const Box post{{at[0] + 7.0f / 16.0f, at[1], at[2] + 7.0f / 16.0f},
+                   {at[0] + 9.0f / 16.0f, at[1] + 10.0f / 16.0f, at[2] + 9.0f / 16.0f}};
     const QuadShading shading =
         uniformShading(1.0f, lightFraction(snapshot.sky[cell]), lightFraction(snapshot.blockLight[cell]));
     for (const int face : kTorchFaces) emitQuad(mesh, face, post, layer, shading);
-  }
+  });
 }
 
 // ---- Fluid pass -------------------------------------------------------------------------
@@ -341,7 +403,7 @@ std::optional<Span> fluidFaceSpan(const ChunkSnapshot& snapshot, const ChunkScan
   const int neighbour = cell + kFaceSteps[face].front;
   const BlockId fluid = snapshot.blocks[cell];
   const BlockId other = snapshot.blocks[neighbour];
-  const bool clear = scan.opaque[neighbour] == 0;
+  const bool clear = !isOpaque(scan.light[neighbour]);
   float from = 0.0f;
   bool shown = false;
   if (face == PosY) {
@@ -377,11 +439,10 @@ void emitFluidCell(const ChunkSnapshot& snapshot, const ChunkScan& scan, int cel
 }
 
 void fluidPass(const ChunkSnapshot& snapshot, const ChunkScan& scan, ChunkMesh& out) {
-  const std::array<float, 3> origin = chunkOrigin(snapshot.key);
-  for (int i = 0; i < scan.fluidCount; ++i) {
-    const int cell = scan.fluidCells[i];
-    emitFluidCell(snapshot, scan, cell, cellBox(origin, localOf(cell)), fluidStyle(snapshot.blocks[cell], out));
-  }
+  forEachCell(scan.fluidRows, [&](int x, int y, int z) {
+    const int cell = snapshotIndex(x, y, z);
+    emitFluidCell(snapshot, scan, cell, cellBox(snapshot.key, x, y, z), fluidStyle(snapshot.blocks[cell], out));
+  });
 }
 
 }  // namespace
@@ -407,14 +468,14 @@ void takeChunkSnapshot(const World& world, const ChunkKey& key, ChunkSnapshot& s
 
 ChunkMesh buildChunkMesh(const ChunkSnapshot& snapshot) {
   const TraitTable traits;
-  ChunkScan scan;
+  auto scan = std::make_unique_for_overwrite<ChunkScan>();  // every field is written before it is read
   ChunkMesh out;
-  if (markOpaque(snapshot, traits, scan)) return out;
-  classifyCells(snapshot, traits, scan);
-  reserveQuads(out.main, scan.cubeQuads + 5 * static_cast<std::size_t>(scan.torchCount));
-  cubePass(snapshot, traits, scan, out.main);
-  torchPass(snapshot, traits, scan, out.main);
-  fluidPass(snapshot, scan, out);
+  if (scanCells(snapshot, traits, *scan)) return out;
+  const std::size_t cubeQuads = findShownFaces(*scan);
+  reserveQuads(out.main, cubeQuads + kTorchFaces.size() * cellCount(scan->torchRows));
+  cubePass(snapshot, traits, *scan, out.main);
+  torchPass(snapshot, traits, *scan, out.main);
+  fluidPass(snapshot, *scan, out);
   return out;
 }
 

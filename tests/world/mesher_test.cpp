@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "world/registry.h"
+#include "world/world.h"
 
 namespace zorv {
 namespace {
@@ -392,6 +393,47 @@ TEST(MeshItems, BlockPreviewAndItemSprite) {
     EXPECT_EQ(v.sky, 1.0f);
     EXPECT_EQ(v.block, 0.0f);
   }
+}
+
+TEST(MeshWorld, SnapshotCopiesTheChunkAndItsBorderFromTheWorld) {
+  World world(20261018);
+  ensureColumn(world, 0, 0);
+  setBlockRaw(world, 5, 40, 5, blocks::Water);
+  setBlockRaw(world, 6, 40, 5, blocks::Stone);
+  world.fluidLevels[packBlockKey(5, 40, 5)] = 5;
+  world.fluidLevels[packBlockKey(6, 40, 5)] = 6;  // stray level on a solid cell is not copied
+  auto snapshot = std::make_unique<ChunkSnapshot>();
+  snapshot->fluidLevels.fill(9);
+  takeChunkSnapshot(world, {0, 2, 0}, *snapshot);  // y 32..47
+  EXPECT_EQ(snapshot->key, (ChunkKey{0, 2, 0}));
+  EXPECT_EQ(snapshot->blocks[snapshotIndex(5, 8, 5)], blocks::Water);
+  EXPECT_EQ(snapshot->fluidLevels[snapshotIndex(5, 8, 5)], 5);
+  EXPECT_EQ(snapshot->blocks[snapshotIndex(6, 8, 5)], blocks::Stone);
+  EXPECT_EQ(snapshot->fluidLevels[snapshotIndex(6, 8, 5)], 0);
+  for (int y = -1; y <= 16; ++y) {
+    EXPECT_EQ(snapshot->blocks[snapshotIndex(3, y, -1)], kAir);  // column (0, −1) is not loaded
+    EXPECT_EQ(snapshot->sky[snapshotIndex(3, y, -1)], 15);
+    EXPECT_EQ(snapshot->blocks[snapshotIndex(3, y, 3)], getBlock(world, 3, 32 + y, 3));
+  }
+}
+
+TEST(MeshWorld, GeneratedTerrainMeshesCleanlyAndHasWater) {
+  World world(20261018);
+  std::size_t mainQuads = 0, waterQuads = 0;
+  for (int cx = -2; cx <= 2; ++cx) {
+    for (int cz = -2; cz <= 2; ++cz) {
+      for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) {
+        const ChunkMesh mesh = meshChunk(world, {cx, cy, cz});
+        expectWellFormed(mesh.main);
+        expectWellFormed(mesh.water);
+        mainQuads += quadCount(mesh.main);
+        waterQuads += quadCount(mesh.water);
+      }
+      EXPECT_TRUE(isColumnLoaded(world, cx, cz));
+    }
+  }
+  EXPECT_GT(mainQuads, 0u);
+  EXPECT_GT(waterQuads, 0u);
 }
 
 }  // namespace
