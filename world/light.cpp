@@ -1,0 +1,209 @@
+#include "world/light.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "world/registry.h"
+
+namespace zorv {
+namespace {
+
+constexpr int kMaxLight = 15;
+constexpr int kLayerCells = kChunkSize * kChunkSize;  // one y layer of a column
+constexpr int kLastLayer = kWorldHeight - 1;
+static_assert(kChunkSize == 16, "cell indices are decoded with shifts by 4 and 8");
+
+// The column scratch orders cells as lx + 16·lz + 256·(y + 48), so chunk cy occupies one
+// contiguous run laid out exactly like the chunk's own arrays.
+constexpr int chunkBase(int cy) { return (cy - kMinChunkY) * kChunkCells; }
+
+// One side of the column: the offset to the face neighbour and where the shared edge lies,
+// as chunk indices of the layer ly = 0 plus a stride along the edge.
+struct Face {
+  int dx, dz;
+  int ownStart;        // first edge cell on this side
+  int neighbourStart;  // the neighbour's cell touching it
+  int stride;
+};
+
+// −x, +x, −z, +z.
+constexpr std::array<Face, 4> kFaces = {{
+    {-1, 0, chunkIndex(0, 0, 0), chunkIndex(kChunkSize - 1, 0, 0), kChunkSize},
+    {1, 0, chunkIndex(kChunkSize - 1, 0, 0), chunkIndex(0, 0, 0), kChunkSize},
+    {0, -1, chunkIndex(0, 0, 0), chunkIndex(0, 0, kChunkSize - 1), 1},
+    {0, 1, chunkIndex(0, 0, kChunkSize - 1), chunkIndex(0, 0, 0), 1},
+}};
+
+int attenuation(int opacity) { return std::max(opacity, 1); }
+
+// Reads every block of the column once: its opacity, and the block light of emitters.
+// Every scratch cell is written, which also clears the previous relight's values; cells
+// of a chunk that is not loaded read as air.
+void readColumnBlocks(const World& world, int cx, int cz, RelightScratch& scratch) {
+  const BlockRegistry& registry = blockRegistry();
+  for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) {
+    std::uint8_t* opacity = scratch.opacity.data() + chunkBase(cy);
+    std::uint8_t* block = scratch.block.data() + chunkBase(cy);
+    const Chunk* chunk = findChunk(world, {cx, cy, cz});
+    if (chunk == nullptr) {
+      std::memset(opacity, 0, kChunkCells);
+      std::memset(block, 0, kChunkCells);
+      continue;
+    }
+    for (int i = 0; i < kChunkCells; ++i) {
+      const BlockDef& def = registry.get(chunk->blocks[i]);
+      opacity[i] = def.lightOpacity;
+      block[i] = def.lightEmission > 1 ? std::min<std::uint8_t>(def.lightEmission, kMaxLight) : 0;
+    }
+  }
+}
+
+// Daylight falling straight down: each block takes its opacity off, and a fully opaque
+// block, or one that would leave nothing, ends it for everything below.
+void fillSky(RelightScratch& scratch) {
+  std::array<std::uint8_t, kLayerCells> falling;
+  falling.fill(kMaxLight);
+  for (int layer = kLastLayer; layer >= 0; --layer) {
+    const std::uint8_t* opacity = scratch.opacity.data() + layer * kLayerCells;
+    std::uint8_t* sky = scratch.sky.data() + layer * kLayerCells;
+    for (int i = 0; i < kLayerCells; ++i) {
+      const int e = opacity[i];
+      const int d = falling[i] - e;
+      falling[i] = static_cast<std::uint8_t>(e < kMaxLight && d > 0 ? d : 0);
+      sky[i] = falling[i];
+    }
+  }
+}
+
+// Calls visit(ownIndex, neighbourChunk, neighbourIndex) for each pair of touching cells
+// across `face`, over every chunk of the neighbour column that is loaded.
+template <class Visit>
+void forEachEdgePair(const World& world, int cx, int cz, const Face& face, Visit&& visit) {
+  for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) {
+    const Chunk* neighbour = findChunk(world, {cx + face.dx, cy, cz + face.dz});
+    if (neighbour == nullptr) continue;
+    for (int ly = 0; ly < kChunkSize; ++ly) {
+      for (int t = 0; t < kChunkSize; ++t) {
+        const int offset = ly * kLayerCells + t * face.stride;
+        visit(chunkBase(cy) + face.ownStart + offset, *neighbour, face.neighbourStart + offset);
+      }
+    }
+  }
+}
+
+void raiseFromNeighbour(std::uint8_t& value, int neighbourValue, int loss) {
+  if (neighbourValue > 1 && neighbourValue - loss > value) value = static_cast<std::uint8_t>(neighbourValue - loss);
+}
+
+// Light entering through the sides from the stored values of the loaded face neighbours.
+void seedFromNeighbours(const World& world, int cx, int cz, RelightScratch& scratch) {
+  for (const Face& face : kFaces) {
+    if (!isColumnLoaded(world, cx + face.dx, cz + face.dz)) continue;
+    forEachEdgePair(world, cx, cz, face, [&](int own, const Chunk& neighbour, int other) {
+      const int loss = attenuation(scratch.opacity[own]);
+      raiseFromNeighbour(scratch.sky[own], neighbour.sky[other], loss);
+      raiseFromNeighbour(scratch.block[own], neighbour.blockLight[other], loss);
+    });
+  }
+}
+
+// Spreads light inside the column until every lit cell's neighbours hold at least its
+// value less their attenuation. A depth-first stack of cell indices; the result does not
+// depend on the visiting order.
+void spread(std::uint8_t* values, const std::uint8_t* opacity, std::vector<int>& stack) {
+  stack.clear();
+  for (int i = 0; i < kColumnCells; ++i) {
+    if (values[i] > 1) stack.push_back(i);
+  }
+  while (!stack.empty()) {
+    const int cell = stack.back();
+    stack.pop_back();
+    const int v = values[cell];
+    if (v < 2) continue;
+    auto offer = [&](int next) {
+      const int l = v - attenuation(opacity[next]);
+      if (values[next] >= l) return;
+      values[next] = static_cast<std::uint8_t>(l);
+      if (l > 1) stack.push_back(next);
+    };
+    const int lx = cell & (kChunkSize - 1), lz = (cell >> 4) & (kChunkSize - 1), layer = cell >> 8;
+    if (lx < kChunkSize - 1) offer(cell + 1);
+    if (lx > 0) offer(cell - 1);
+    if (layer < kLastLayer) offer(cell + kLayerCells);
+    if (layer > 0) offer(cell - kLayerCells);
+    if (lz < kChunkSize - 1) offer(cell + kChunkSize);
+    if (lz > 0) offer(cell - kChunkSize);
+  }
+}
+
+void queueRemeshRing(World& world, int cx, int cy, int cz) {
+  for (int dz = -1; dz <= 1; ++dz) {
+    for (int dx = -1; dx <= 1; ++dx) world.remeshSet.insert({cx + dx, cy, cz + dz});
+  }
+}
+
+// Copies one array of the scratch over a chunk's; true when anything differed.
+bool storeInto(std::array<std::uint8_t, kChunkCells>& target, const std::uint8_t* source) {
+  if (std::memcmp(target.data(), source, kChunkCells) == 0) return false;
+  std::memcpy(target.data(), source, kChunkCells);
+  return true;
+}
+
+// Writes the column's light into its loaded chunks and has every chunk whose light changed
+// remeshed, together with the chunks around it that sample its light at their borders.
+void storeColumn(World& world, int cx, int cz, const RelightScratch& scratch) {
+  for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) {
+    Chunk* chunk = findChunk(world, {cx, cy, cz});
+    if (chunk == nullptr) continue;
+    const bool skyChanged = storeInto(chunk->sky, scratch.sky.data() + chunkBase(cy));
+    const bool blockChanged = storeInto(chunk->blockLight, scratch.block.data() + chunkBase(cy));
+    if (skyChanged || blockChanged) queueRemeshRing(world, cx, cy, cz);
+  }
+}
+
+// Whether some stored value across `face` is darker than this column's light reaching it.
+bool neighbourTooDark(const World& world, int cx, int cz, const Face& face, const RelightScratch& scratch) {
+  const BlockRegistry& registry = blockRegistry();
+  bool tooDark = false;
+  forEachEdgePair(world, cx, cz, face, [&](int own, const Chunk& neighbour, int other) {
+    if (tooDark || (scratch.sky[own] < 2 && scratch.block[own] < 2)) return;
+    const int loss = attenuation(registry.get(neighbour.blocks[other]).lightOpacity);
+    tooDark = neighbour.sky[other] < scratch.sky[own] - loss || neighbour.blockLight[other] < scratch.block[own] - loss;
+  });
+  return tooDark;
+}
+
+void queueDarkNeighbours(World& world, int cx, int cz, const RelightScratch& scratch) {
+  for (const Face& face : kFaces) {
+    const int nx = cx + face.dx, nz = cz + face.dz;
+    if (isColumnLoaded(world, nx, nz) && neighbourTooDark(world, cx, cz, face, scratch)) queueRelight(world, nx, nz);
+  }
+}
+
+}  // namespace
+
+void relightColumn(World& world, int cx, int cz) {
+  if (!isColumnLoaded(world, cx, cz)) return;
+  RelightScratch& scratch = world.relightScratch;
+  readColumnBlocks(world, cx, cz, scratch);
+  fillSky(scratch);
+  seedFromNeighbours(world, cx, cz, scratch);
+  spread(scratch.sky.data(), scratch.opacity.data(), scratch.work);
+  spread(scratch.block.data(), scratch.opacity.data(), scratch.work);
+  storeColumn(world, cx, cz, scratch);
+  queueDarkNeighbours(world, cx, cz, scratch);
+}
+
+int processRelightQueue(World& world, int budget) {
+  int relit = 0;
+  while (relit < budget && !world.relightQueue.empty()) {
+    const ColumnKey column = unpackRelightColumn(world.relightQueue.pop());
+    if (!isColumnLoaded(world, column.cx, column.cz)) continue;
+    relightColumn(world, column.cx, column.cz);
+    ++relit;
+  }
+  return relit;
+}
+
+}  // namespace zorv
