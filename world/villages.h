@@ -22,6 +22,9 @@ std::vector<VillageSite> sitesNearRect(World& world, int x0, int z0, int x1, int
 // Sites whose centre (x + 0.5, z + 0.5) lies within r of (x, z).
 std::vector<VillageSite> sitesWithin(World& world, int x, int z, int r);
 
+// Distance from the cell (x, z) to the site's centre (x + 0.5, z + 0.5).
+float distanceToSite(const VillageSite& site, int x, int z);
+
 // Ground level of a cell near a site: the site level inside the radius, blending back to
 // the natural height h over the next 12 blocks (rounded, clamped to 2..60).
 int flattenedLevel(const VillageSite& site, float distance, int h);
