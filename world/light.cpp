@@ -37,6 +37,11 @@ constexpr std::array<Face, 4> kFaces = {{
 
 int attenuation(int opacity) { return std::max(opacity, 1); }
 
+void describe(const BlockDef& def, std::uint8_t& opacity, std::uint8_t& light) {
+  opacity = def.lightOpacity;
+  light = def.lightEmission > 1 ? std::min<std::uint8_t>(def.lightEmission, kMaxLight) : 0;
+}
+
 // Reads every block of the column once: its opacity, and the block light of emitters.
 // Every scratch cell is written, which also clears the previous relight's values; cells
 // of a chunk that is not loaded read as air.
@@ -51,28 +56,32 @@ void readColumnBlocks(const World& world, int cx, int cz, RelightScratch& scratc
       std::memset(block, 0, kChunkCells);
       continue;
     }
+    BlockId lastId = chunk->blocks[0];
+    std::uint8_t lastOpacity = 0, lastLight = 0;
+    describe(registry.get(lastId), lastOpacity, lastLight);
     for (int i = 0; i < kChunkCells; ++i) {
-      const BlockDef& def = registry.get(chunk->blocks[i]);
-      opacity[i] = def.lightOpacity;
-      block[i] = def.lightEmission > 1 ? std::min<std::uint8_t>(def.lightEmission, kMaxLight) : 0;
+      if (chunk->blocks[i] != lastId) {  // runs of one block are the rule: look up on change
+        lastId = chunk->blocks[i];
+        describe(registry.get(lastId), lastOpacity, lastLight);
+      }
+      opacity[i] = lastOpacity;
+      block[i] = lastLight;
     }
   }
 }
 
-// Daylight falling straight down: each block takes its opacity off, and a fully opaque
-// block, or one that would leave nothing, ends it for everything below.
+// Daylight falling straight down: each block takes its opacity off, and a block that
+// would leave nothing ends it for everything below. Falling light never exceeds 15, so a
+// fully opaque block (15) always ends it.
 void fillSky(RelightScratch& scratch) {
   std::array<std::uint8_t, kLayerCells> falling;
   falling.fill(kMaxLight);
   for (int layer = kLastLayer; layer >= 0; --layer) {
     const std::uint8_t* opacity = scratch.opacity.data() + layer * kLayerCells;
-    std::uint8_t* sky = scratch.sky.data() + layer * kLayerCells;
     for (int i = 0; i < kLayerCells; ++i) {
-      const int e = opacity[i];
-      const int d = falling[i] - e;
-      falling[i] = static_cast<std::uint8_t>(e < kMaxLight && d > 0 ? d : 0);
-      sky[i] = falling[i];
+      falling[i] = static_cast<std::uint8_t>(falling[i] > opacity[i] ? falling[i] - opacity[i] : 0);
     }
+    std::memcpy(scratch.sky.data() + layer * kLayerCells, falling.data(), kLayerCells);
   }
 }
 
@@ -108,32 +117,39 @@ void seedFromNeighbours(const World& world, int cx, int cz, RelightScratch& scra
   }
 }
 
+// Raises a neighbour to `level` when it is darker, and stacks it while it can pass light on.
+inline void offer(std::uint8_t* values, int next, int level, int*& top) {
+  if (values[next] >= level) return;
+  values[next] = static_cast<std::uint8_t>(level);
+  if (level > 1) *top++ = next;
+}
+
 // Spreads light inside the column until every lit cell's neighbours hold at least its
 // value less their attenuation. A depth-first stack of cell indices; the result does not
 // depend on the visiting order.
 void spread(std::uint8_t* values, const std::uint8_t* opacity, std::vector<int>& stack) {
-  stack.clear();
+  constexpr std::size_t kFanOut = 6;  // pushes one popped cell can add
+  if (stack.size() < kColumnCells + kFanOut) stack.resize(kColumnCells + kFanOut);
+  int* top = stack.data();
   for (int i = 0; i < kColumnCells; ++i) {
-    if (values[i] > 1) stack.push_back(i);
+    if (values[i] > 1) *top++ = i;
   }
-  while (!stack.empty()) {
-    const int cell = stack.back();
-    stack.pop_back();
+  while (top != stack.data()) {
+    const int cell = *--top;
     const int v = values[cell];
     if (v < 2) continue;
-    auto offer = [&](int next) {
-      const int l = v - attenuation(opacity[next]);
-      if (values[next] >= l) return;
-      values[next] = static_cast<std::uint8_t>(l);
-      if (l > 1) stack.push_back(next);
-    };
+    if (static_cast<std::size_t>(top - stack.data()) + kFanOut > stack.size()) {
+      const std::ptrdiff_t depth = top - stack.data();
+      stack.resize(stack.size() * 2);  // kept for later relights
+      top = stack.data() + depth;
+    }
     const int lx = cell & (kChunkSize - 1), lz = (cell >> 4) & (kChunkSize - 1), layer = cell >> 8;
-    if (lx < kChunkSize - 1) offer(cell + 1);
-    if (lx > 0) offer(cell - 1);
-    if (layer < kLastLayer) offer(cell + kLayerCells);
-    if (layer > 0) offer(cell - kLayerCells);
-    if (lz < kChunkSize - 1) offer(cell + kChunkSize);
-    if (lz > 0) offer(cell - kChunkSize);
+    if (lx < kChunkSize - 1) offer(values, cell + 1, v - attenuation(opacity[cell + 1]), top);
+    if (lx > 0) offer(values, cell - 1, v - attenuation(opacity[cell - 1]), top);
+    if (layer < kLastLayer) offer(values, cell + kLayerCells, v - attenuation(opacity[cell + kLayerCells]), top);
+    if (layer > 0) offer(values, cell - kLayerCells, v - attenuation(opacity[cell - kLayerCells]), top);
+    if (lz < kChunkSize - 1) offer(values, cell + kChunkSize, v - attenuation(opacity[cell + kChunkSize]), top);
+    if (lz > 0) offer(values, cell - kChunkSize, v - attenuation(opacity[cell - kChunkSize]), top);
   }
 }
 

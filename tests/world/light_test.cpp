@@ -60,30 +60,38 @@ TEST(LightSky, FallsThroughAirAndWaterAndStopsAtOpaqueBlocks) {
 TEST(LightBlock, TorchLightFallsOffPerCellAndLeavesWithTheTorch) {
   World world(kSeed);
   createEmptyColumn(world, 0, 0);
-  setBlockRaw(world, 8, 10, 8, blocks::Torch);
+  // Next to the bottom and the top of the world, where the column's bounds cut the spread.
+  constexpr int kLowY = kMinY + 1, kHighY = kMaxY - 1;
+  setBlockRaw(world, 8, kLowY, 8, blocks::Torch);
+  setBlockRaw(world, 3, kHighY, 12, blocks::Torch);
   relightColumn(world, 0, 0);
-  EXPECT_EQ(blockLight(world, 8, 10, 8), 14);
-  EXPECT_EQ(blockLight(world, 11, 10, 8), 11);
-  EXPECT_EQ(skyLight(world, 8, 10, 8), 15);  // a torch does not shade
+  EXPECT_EQ(blockLight(world, 8, kLowY, 8), 14);
+  EXPECT_EQ(blockLight(world, 11, kLowY, 8), 11);
+  EXPECT_EQ(skyLight(world, 8, kLowY, 8), 15);  // a torch does not shade
   for (int y = kMinY; y <= kMaxY; ++y) {
     for (int z = 0; z < kChunkSize; ++z) {
       for (int x = 0; x < kChunkSize; ++x) {
-        ASSERT_EQ(blockLight(world, x, y, z), torchLightAt(x - 8, y - 10, z - 8)) << x << "," << y << "," << z;
+        const int expected =
+            std::max(torchLightAt(x - 8, y - kLowY, z - 8), torchLightAt(x - 3, y - kHighY, z - 12));
+        ASSERT_EQ(blockLight(world, x, y, z), expected) << x << "," << y << "," << z;
       }
     }
   }
 
   // An opaque block stays dark and the light walks around it.
-  setBlockRaw(world, 9, 10, 8, blocks::Stone);
+  setBlockRaw(world, 9, kLowY, 8, blocks::Stone);
   relightColumn(world, 0, 0);
-  EXPECT_EQ(blockLight(world, 9, 10, 8), 0);
-  EXPECT_EQ(blockLight(world, 10, 10, 8), 10);
-  EXPECT_EQ(blockLight(world, 11, 10, 8), 9);
+  EXPECT_EQ(blockLight(world, 9, kLowY, 8), 0);
+  EXPECT_EQ(blockLight(world, 10, kLowY, 8), 10);
+  EXPECT_EQ(blockLight(world, 11, kLowY, 8), 9);
 
-  setBlockRaw(world, 8, 10, 8, kAir);
+  setBlockRaw(world, 8, kLowY, 8, kAir);
+  setBlockRaw(world, 3, kHighY, 12, kAir);
   relightColumn(world, 0, 0);
-  for (int y = -4; y <= 24; ++y) {
-    for (int x = 0; x < kChunkSize; ++x) ASSERT_EQ(blockLight(world, x, y, 8), 0) << x << "," << y;
+  for (int y = kMinY; y <= kMaxY; ++y) {
+    for (int z = 0; z < kChunkSize; ++z) {
+      for (int x = 0; x < kChunkSize; ++x) ASSERT_EQ(blockLight(world, x, y, z), 0) << x << "," << y << "," << z;
+    }
   }
 
   // Lava glows at full strength but is opaque to daylight.
@@ -129,8 +137,9 @@ TEST(LightEdges, NeighbouringColumnsExchangeLightAcrossTheirEdge) {
   world.relightQueue.clear();
   createEmptyColumn(world, 0, 0);
   createEmptyColumn(world, 1, 0);
-  relightColumn(world, 0, 0);
-  relightColumn(world, 1, 0);
+  queueRelight(world, 0, 0);
+  queueRelight(world, 1, 0);
+  ASSERT_EQ(processRelightQueue(world, 4096), 2);
   ASSERT_TRUE(world.relightQueue.empty());
 
   // The torch column finds its neighbour too dark and queues it.
@@ -158,6 +167,25 @@ TEST(LightEdges, NeighbouringColumnsExchangeLightAcrossTheirEdge) {
   for (int x = 0; x < kChunkSize; ++x) EXPECT_EQ(skyLight(world, x, 0, 5), std::max(0, x - 1)) << x;
   EXPECT_EQ(skyLight(world, 15, 40, 5), 0);
   EXPECT_TRUE(world.relightQueue.empty());  // darker than before: the neighbour needs nothing
+}
+
+TEST(LightEdges, AnOpaqueNeighbourFaceIsNotQueued) {
+  World world(kSeed);
+  createEmptyColumn(world, 0, 0);
+  createEmptyColumn(world, 1, 0);
+  for (int y = kMinY; y <= kMaxY; ++y) {
+    for (int z = 0; z < kChunkSize; ++z) setBlockRaw(world, kChunkSize, y, z, blocks::Stone);
+  }
+  queueRelight(world, 0, 0);
+  queueRelight(world, 1, 0);
+  ASSERT_EQ(processRelightQueue(world, 4096), 2);
+
+  // Bright light against the wall asks nothing of the column behind it.
+  setBlockRaw(world, 15, 10, 8, blocks::Torch);
+  relightColumn(world, 0, 0);
+  EXPECT_EQ(blockLight(world, 15, 10, 8), 14);
+  EXPECT_EQ(blockLight(world, 16, 10, 8), 0);
+  EXPECT_TRUE(world.relightQueue.empty());
 }
 
 using ChunkSet = std::set<std::tuple<int, int, int>>;
