@@ -190,6 +190,31 @@ bool neighbourTooDark(const World& world, int cx, int cz, const Face& face, cons
   return tooDark;
 }
 
+// Whether this column's new light along `face` is below what its chunks stored before. The
+// neighbour was lit partly from the old values and must be relit, or light of a removed
+// emitter next to the edge would keep bouncing back from it.
+bool edgeDimmed(const World& world, int cx, int cz, const Face& face, const RelightScratch& scratch) {
+  for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) {
+    const Chunk* chunk = findChunk(world, {cx, cy, cz});
+    if (chunk == nullptr) continue;
+    for (int ly = 0; ly < kChunkSize; ++ly) {
+      for (int t = 0; t < kChunkSize; ++t) {
+        const int index = face.ownStart + ly * kLayerCells + t * face.stride;
+        const int own = chunkBase(cy) + index;
+        if (scratch.sky[own] < chunk->sky[index] || scratch.block[own] < chunk->blockLight[index]) return true;
+      }
+    }
+  }
+  return false;
+}
+
+void queueNeighboursOfDimmedEdges(World& world, int cx, int cz, const RelightScratch& scratch) {
+  for (const Face& face : kFaces) {
+    const int nx = cx + face.dx, nz = cz + face.dz;
+    if (isColumnLoaded(world, nx, nz) && edgeDimmed(world, cx, cz, face, scratch)) queueRelight(world, nx, nz);
+  }
+}
+
 void queueDarkNeighbours(World& world, int cx, int cz, const RelightScratch& scratch) {
   for (const Face& face : kFaces) {
     const int nx = cx + face.dx, nz = cz + face.dz;
@@ -207,6 +232,7 @@ void relightColumn(World& world, int cx, int cz) {
   seedFromNeighbours(world, cx, cz, scratch);
   spread(scratch.sky.data(), scratch.opacity.data(), scratch.work);
   spread(scratch.block.data(), scratch.opacity.data(), scratch.work);
+  queueNeighboursOfDimmedEdges(world, cx, cz, scratch);
   storeColumn(world, cx, cz, scratch);
   queueDarkNeighbours(world, cx, cz, scratch);
 }

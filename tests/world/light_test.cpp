@@ -166,7 +166,33 @@ TEST(LightEdges, NeighbouringColumnsExchangeLightAcrossTheirEdge) {
   relightColumn(world, 0, 0);
   for (int x = 0; x < kChunkSize; ++x) EXPECT_EQ(skyLight(world, x, 0, 5), std::max(0, x - 1)) << x;
   EXPECT_EQ(skyLight(world, 15, 40, 5), 0);
-  EXPECT_TRUE(world.relightQueue.empty());  // darker than before: the neighbour needs nothing
+  // The edge got darker, so the neighbour is relit; it was lit by open sky alone and stays.
+  EXPECT_TRUE(world.relightQueue.contains(packRelightColumn(1, 0)));
+  processRelightQueue(world, 4096);
+  EXPECT_EQ(skyLight(world, 16, 0, 5), 15);
+  EXPECT_EQ(skyLight(world, 15, 0, 5), 14);
+}
+
+TEST(LightEdges, LightOfATorchRemovedNextToTheEdgeDoesNotLingerInEitherColumn) {
+  World world(kSeed);
+  world.relightQueue.clear();
+  createEmptyColumn(world, 0, 0);
+  createEmptyColumn(world, 1, 0);
+  setBlockRaw(world, 15, 10, 8, blocks::Torch);
+  queueRelight(world, 0, 0);
+  queueRelight(world, 1, 0);
+  processRelightQueue(world, 4096);
+  ASSERT_EQ(blockLight(world, 16, 10, 8), 13);
+  ASSERT_EQ(blockLight(world, 15, 10, 8), 14);
+
+  setBlock(world, 15, 10, 8, kAir);
+  processRelightQueue(world, 4096);
+  EXPECT_TRUE(world.relightQueue.empty());
+  for (int y = -6; y <= 26; ++y) {
+    for (int z = 0; z < kChunkSize; ++z) {
+      for (int x = 0; x < 2 * kChunkSize; ++x) ASSERT_EQ(blockLight(world, x, y, z), 0) << x << "," << y << "," << z;
+    }
+  }
 }
 
 TEST(LightEdges, AnOpaqueNeighbourFaceIsNotQueued) {
