@@ -16,18 +16,26 @@ std::uint32_t u32(int value, int offset) { return static_cast<std::uint32_t>(val
 
 float lerp(float from, float to, float t) { return from + (to - from) * t; }
 
-int floorToInt(float value) { return static_cast<int>(std::floor(value)); }
+// std::floor is a library call on baseline x86-64; this is the same for every value
+// the generator passes (well inside the int range).
+int floorToInt(float value) {
+  const int truncated = static_cast<int>(value);
+  return static_cast<float>(truncated) > value ? truncated - 1 : truncated;
+}
 
 // The seven 3D fields of the cave and ore generator, sampled every 4 blocks.
 enum Field : int { FieldA, FieldB, FieldC, FieldD, FieldE, FieldF, FieldG, kFieldCount };
 constexpr int kGridXZ = 5;   // samples 0, 4, .., 16 along x and z
 constexpr int kGridY = 29;   // samples y = −48, −44, .., 64
+constexpr int kGridYStride = 32;  // padded so the per-layer loops run in whole vectors
 
 struct FieldGrid {
-  // [field][ys][zs][xs]
-  std::array<float, kFieldCount * kGridY * kGridXZ * kGridXZ> samples;
-  float& at(int field, int xs, int ys, int zs) {
-    return samples[static_cast<std::size_t>(((field * kGridY + ys) * kGridXZ + zs) * kGridXZ + xs)];
+  // [field][zs][xs][ys]: the layers of one sample column lie side by side.
+  std::array<float, kFieldCount * kGridXZ * kGridXZ * kGridYStride> samples{};
+  float& at(int field, int xs, int ys, int zs) { return samples[offset(field, xs, zs) + static_cast<std::size_t>(ys)]; }
+  const float* layers(int field, int xs, int zs) const { return &samples[offset(field, xs, zs)]; }
+  static std::size_t offset(int field, int xs, int zs) {
+    return static_cast<std::size_t>(((field * kGridXZ + zs) * kGridXZ + xs) * kGridYStride);
   }
 };
 
@@ -56,24 +64,27 @@ void sampleFields(FieldGrid& grid, std::int32_t seed, int cx, int cz) {
 
 // The fields of one (lx, lz) cell column, already interpolated along x and z.
 struct CellFields {
-  std::array<std::array<float, kGridY>, kFieldCount> layers;
+  std::array<std::array<float, kGridYStride>, kFieldCount> layers;
 
   // Interpolation along y between the two samples around y.
   float at(int field, int y) const {
-    const int offset = y - kMinY;
-    const int ys = offset / 4;
+    const auto offset = static_cast<unsigned>(y - kMinY);
+    const unsigned ys = offset / 4;
     return lerp(layers[field][ys], layers[field][ys + 1], static_cast<float>(offset % 4) / 4.0f);
   }
 };
 
-void interpolateCell(FieldGrid& grid, int lx, int lz, CellFields& cell) {
+void interpolateCell(const FieldGrid& grid, int lx, int lz, CellFields& cell) {
   const int xs = lx / 4, zs = lz / 4;
   const float fx = static_cast<float>(lx % 4) / 4.0f, fz = static_cast<float>(lz % 4) / 4.0f;
   for (int field = 0; field < kFieldCount; ++field) {
-    for (int ys = 0; ys < kGridY; ++ys) {
-      const float near = lerp(grid.at(field, xs, ys, zs), grid.at(field, xs + 1, ys, zs), fx);
-      const float far = lerp(grid.at(field, xs, ys, zs + 1), grid.at(field, xs + 1, ys, zs + 1), fx);
-      cell.layers[field][ys] = lerp(near, far, fz);
+    const float* s00 = grid.layers(field, xs, zs);
+    const float* s10 = grid.layers(field, xs + 1, zs);
+    const float* s01 = grid.layers(field, xs, zs + 1);
+    const float* s11 = grid.layers(field, xs + 1, zs + 1);
+    float* out = cell.layers[field].data();
+    for (int ys = 0; ys < kGridYStride; ++ys) {
+      out[ys] = lerp(lerp(s00[ys], s10[ys], fx), lerp(s01[ys], s11[ys], fx), fz);
     }
   }
 }

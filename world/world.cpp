@@ -48,6 +48,7 @@ bool loadStoredColumn(World&, int, int) {
 World::World(std::int32_t worldSeed) : seed(worldSeed) {
   relightScratch.sky.assign(kColumnCells, 0);
   relightScratch.block.assign(kColumnCells, 0);
+  relightScratch.opacity.assign(kColumnCells, 0);
   villageSites.push_back(findSpawnVillage(seed));
 }
 

@@ -62,6 +62,7 @@ struct CellSiteMemo {
 struct RelightScratch {
   std::vector<std::uint8_t> sky;
   std::vector<std::uint8_t> block;
+  std::vector<std::uint8_t> opacity;  // lightOpacity of every cell's block
   std::vector<int> work;
 };
 
