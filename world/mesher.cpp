@@ -125,7 +125,6 @@ void emitQuad(Mesh& mesh, int face, const Box& box, std::int32_t layer, const Qu
   const auto base = static_cast<std::uint32_t>(mesh.vertices.size());
   for (int k = 0; k < 4; ++k) {
     const auto& upper = kCornerUpper[face][k];
-    // Constructed in place: staging the quad in a local array and copying it costs more.
     mesh.vertices.emplace_back(upper[0] ? box.upper[0] : box.lower[0], upper[1] ? box.upper[1] : box.lower[1],
                                upper[2] ? box.upper[2] : box.lower[2], kCornerTexU[k], kCornerTexV[k],
                                shading.shade[k], layer, shading.sky[k], shading.block[k]);
@@ -202,11 +201,23 @@ using InteriorRows = std::array<std::uint32_t, kChunkSize * kChunkSize>;
 // the count of open cells and the sums of their levels in separate fields.
 constexpr unsigned kSkyShift = 3, kBlockShift = 9, kCountMask = 7, kSumMask = 63;
 
-// Written over a whole row with a per-cell test against a constant bit so it vectorises.
+unsigned lightTerm(bool opaque, std::uint8_t sky, std::uint8_t block) {
+  return opaque ? 0u : 1u | (sky & 15u) << kSkyShift | (block & 15u) << kBlockShift;
+}
+
+// The light terms of one row's 18 cells; `opaqueRow` has bit x set for each opaque cell.
+// The first 16 cells form a loop of fixed length testing constant bits, which vectorises.
 void fillLightTerms(std::uint32_t opaqueRow, const std::uint8_t* sky, const std::uint8_t* block, std::uint16_t* out) {
-  for (int x = 0; x < kSnapshotSize; ++x) {
-    const unsigned term = 1u | (sky[x] & 15u) << kSkyShift | (block[x] & 15u) << kBlockShift;
-    out[x] = static_cast<std::uint16_t>((opaqueRow & 1u << x) != 0 ? 0u : term);
+  constexpr std::array<std::uint32_t, 16> kCellBit = [] {
+    std::array<std::uint32_t, 16> bits{};
+    for (unsigned x = 0; x < bits.size(); ++x) bits[x] = 1u << x;
+    return bits;
+  }();
+  for (int x = 0; x < 16; ++x) {
+    out[x] = static_cast<std::uint16_t>(lightTerm((opaqueRow & kCellBit[x]) != 0, sky[x], block[x]));
+  }
+  for (int x = 16; x < kSnapshotSize; ++x) {
+    out[x] = static_cast<std::uint16_t>(lightTerm((opaqueRow >> x & 1u) != 0, sky[x], block[x]));
   }
 }
 
@@ -214,7 +225,7 @@ bool isOpaque(std::uint16_t term) { return (term & 1u) == 0; }
 
 // What the passes need to know about the chunk, derived from the snapshot in one sweep.
 struct ChunkScan {
-  std::array<std::uint16_t, kSnapshotCells> light;  // lightTerm of every padded cell
+  std::array<std::uint16_t, kSnapshotCells> light;  // light term of every padded cell
   std::array<std::uint32_t, kRows> opaqueRows;
   InteriorRows cubeRows, torchRows, fluidRows;
   std::array<std::array<std::uint32_t, 6>, kChunkSize * kChunkSize> shownFaces;  // per face, cubes showing it
