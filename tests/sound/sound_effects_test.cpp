@@ -42,16 +42,25 @@ double envelope(std::size_t i, std::size_t n) {
 
 int reference(double value) { return static_cast<int>(value * 12000.0); }
 
-// Reference noise sequence, in double precision, continued across calls.
+// Reference noise sequence, continued across calls.
 struct Noise {
   std::uint32_t state = 0x12345678u;
-  double next() {
+  float next() {
     state ^= state << 13;
     state ^= state >> 17;
     state ^= state << 5;
-    return static_cast<double>(state % 2000u) / 1000.0 - 1.0;
+    return static_cast<float>(state % 2000u) / 1000.0f - 1.0f;
   }
 };
+
+// The single-precision envelope, for the cases whose samples are exact.
+float envelopeF(std::size_t i, std::size_t n) {
+  float rest = 1.0f - static_cast<float>(i) / static_cast<float>(n);
+  return rest * rest;
+}
+
+// A sample value scaled and truncated toward zero, as the bank stores it.
+int truncated(float valueTimesEnvelope) { return static_cast<int>(valueTimesEnvelope * 12000.0f); }
 
 // Largest difference between the synthesised samples and a reference waveform.
 template <typename Wave>
@@ -157,8 +166,11 @@ TEST(SoundBank, HurtIsASquareWaveSweepingDown) {
   buildSoundBank();
   std::vector<int> samples = samplesOf(SoundHurt);
   EXPECT_EQ(samples[0], 5400);
+  // Both half waves have exactly the faded amplitude: truncation toward zero keeps them
+  // symmetric, where rounding or flooring would not.
   for (std::size_t i = 0; i < samples.size(); ++i) {
-    EXPECT_NEAR(std::abs(samples[i]), reference(0.45 * envelope(i, samples.size())), 1) << i;
+    int magnitude = truncated(0.45f * envelopeF(i, samples.size()));
+    EXPECT_EQ(samples[i], samples[i] > 0 ? magnitude : -magnitude) << i;
   }
   // Half periods lengthen from about 34 samples at 320 Hz to about 72 at 150 Hz.
   std::vector<std::size_t> runs = signRunLengths(samples, samples.size());
@@ -171,18 +183,23 @@ TEST(SoundBank, HurtIsASquareWaveSweepingDown) {
 TEST(SoundBank, BreakAndStepContinueOneNoiseSequence) {
   buildSoundBank();
   Noise noise;
-  std::vector<double> breakNoise(kSampleCounts[SoundBreak]);
-  for (double& value : breakNoise) value = noise.next();
+  std::vector<float> breakNoise(kSampleCounts[SoundBreak]);
+  for (float& value : breakNoise) value = noise.next();
   // Place and Hurt leave the sequence alone, so Step picks up where Break stopped.
-  std::vector<double> stepNoise(kSampleCounts[SoundStep]);
-  for (double& value : stepNoise) value = noise.next();
+  std::vector<float> stepNoise(kSampleCounts[SoundStep]);
+  for (float& value : stepNoise) value = noise.next();
 
   EXPECT_LE(largestDeviation(samplesOf(SoundBreak),
                              [&](std::size_t i) {
                                return std::sin(static_cast<double>(i) * kTwoPi * 90.0 / kRate) * 0.3 + breakNoise[i] * 0.7;
                              }),
             2);
-  EXPECT_LE(largestDeviation(samplesOf(SoundStep), [&](std::size_t i) { return stepNoise[i] * 0.45; }), 1);
+  // Step has no oscillator, so every sample is exact.
+  std::vector<int> step = samplesOf(SoundStep);
+  ASSERT_EQ(step.size(), stepNoise.size());
+  for (std::size_t i = 0; i < step.size(); ++i) {
+    EXPECT_EQ(step[i], truncated(stepNoise[i] * 0.45f * envelopeF(i, step.size()))) << i;
+  }
 }
 
 TEST(SoundBank, UnknownEffectsHaveNoImageAndPlayNothing) {
