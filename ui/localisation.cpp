@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace zorv {
 namespace {
@@ -49,6 +50,19 @@ void skipToConversion(std::string_view format, std::size_t& position) {
   } else if (modifier == 'L' || modifier == 'j' || modifier == 't' || modifier == 'z') {
     ++position;
   }
+}
+
+// Length of `text` without a multi-byte UTF-8 sequence that was cut short at its end, so
+// a truncated result never ends in half a character. Stray bytes are left alone.
+std::size_t completeUtf8Prefix(const char* text, std::size_t length) {
+  std::size_t lead = length;
+  for (int back = 0; back < 4 && lead > 0; ++back) {
+    const auto byte = static_cast<unsigned char>(text[--lead]);
+    if ((byte & 0xC0) == 0x80) continue;  // continuation byte: keep looking for its lead
+    const std::size_t needed = (byte & 0xE0) == 0xC0 ? 2 : (byte & 0xF0) == 0xE0 ? 3 : (byte & 0xF8) == 0xF0 ? 4 : 1;
+    return length - lead < needed ? lead : length;
+  }
+  return length;
 }
 
 }  // namespace
@@ -110,7 +124,10 @@ std::string formatTranslated(const char* format, ...) {
   va_start(arguments, format);
   int written = std::vsnprintf(buffer, sizeof buffer, trFormat(format), arguments);
   va_end(arguments);
-  return written < 0 ? std::string() : std::string(buffer);
+  if (written < 0) return {};
+  if (static_cast<std::size_t>(written) < sizeof buffer) return std::string(buffer);
+  // Too long for the buffer: keep what fits, ending on a whole character.
+  return std::string(buffer, completeUtf8Prefix(buffer, std::strlen(buffer)));
 }
 
 }  // namespace zorv

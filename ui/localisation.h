@@ -36,7 +36,8 @@ bool translationMatches(const char* english, const char* chinese);
 // Keys whose Chinese text is missing or whose placeholders differ from the key's.
 std::vector<std::string> mismatchedTranslations();
 
-// trFormat(format), then printf-style formatting into a 512-byte buffer.
+// trFormat(format), then printf-style formatting into a 512-byte buffer. A longer result
+// is cut to what fits, at the end of the last whole UTF-8 character.
 std::string formatTranslated(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace zorv

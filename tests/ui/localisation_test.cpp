@@ -379,6 +379,42 @@ TEST(Localisation, FormatTranslatedFormatsTheTranslatedText) {
   }
   std::string longName(1000, 'a');
   EXPECT_EQ(formatTranslated("%s", longName.c_str()), std::string(511, 'a'));
+  std::string exact(511, 'b');
+  EXPECT_EQ(formatTranslated("%s", exact.c_str()), exact);
+}
+
+std::string repeated(const char* piece, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += piece;
+  return text;
+}
+
+TEST(Localisation, OverlongResultsAreCutAtACharacterBoundary) {
+  LanguageScope scope(LanguageEnglish);
+  // 511 bytes fit; each prefix shifts where the cut falls inside the characters.
+  const std::string han = repeated("中", 200);  // 3 bytes each
+  EXPECT_EQ(formatTranslated("%s", han.c_str()), repeated("中", 170));  // 510 bytes
+  EXPECT_EQ(formatTranslated("a%s", han.c_str()), "a" + repeated("中", 170));  // 511 bytes
+  EXPECT_EQ(formatTranslated("ab%s", han.c_str()), "ab" + repeated("中", 169));  // 509 bytes
+  const std::string accented = repeated("é", 300);  // 2 bytes each
+  EXPECT_EQ(formatTranslated("%s", accented.c_str()), repeated("é", 255));
+  const std::string emoji = repeated("😀", 150);  // 4 bytes each
+  EXPECT_EQ(formatTranslated("%s", emoji.c_str()), repeated("😀", 127));
+  EXPECT_EQ(formatTranslated("abc%s", emoji.c_str()), "abc" + repeated("😀", 127));
+
+  // Bytes that are not UTF-8 at all are passed through, cut or not.
+  const std::string stray(600, '\x80');
+  EXPECT_EQ(formatTranslated("%s", stray.c_str()), std::string(511, '\x80'));
+}
+
+TEST(Localisation, OverlongTranslatedResultsAreCutAtACharacterBoundary) {
+  LanguageScope scope(LanguageChinese);
+  const std::string han = repeated("中", 200);
+  EXPECT_EQ(formatTranslated("Saved %s", han.c_str()), "已保存 " + repeated("中", 167));
+  EXPECT_EQ(formatTranslated("Unknown block: %s", han.c_str()), "未知方块：" + repeated("中", 165));
+  const std::string deleted = formatTranslated("Deleted \"%s\"", han.c_str());
+  EXPECT_EQ(deleted, "已删除“" + repeated("中", 166));
+  EXPECT_TRUE(isValidUtf8(deleted.c_str()));
 }
 
 }  // namespace
