@@ -2,85 +2,100 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace zorv {
 namespace {
 
 constexpr ItemId kStick = 0x8000, kCoal = 0x8001, kIronIngot = 0x8002, kDiamond = 0x8003;
-constexpr ItemId kWoodenPickaxe = 0x8004, kWoodenAxe = 0x8005, kStonePickaxe = 0x8008,
-                 kStoneSword = 0x800B, kIronPickaxe = 0x800C, kDiamondSword = 0x8013;
+constexpr ItemId kWoodenPickaxe = 0x8004, kWoodenAxe = 0x8005, kStonePickaxe = 0x8008, kIronPickaxe = 0x800C,
+                 kDiamondSword = 0x8013;
 
 const BlockDef& block(BlockId id) { return blockRegistry().get(id); }
 
 TEST(BlockRegistry, BuiltinTilesAreInFixedOrder) {
+  // Mob skins, hearts and item icons address this table by position, so every index is fixed.
+  const char* expected[kBuiltinTileCount] = {
+      "grass_top", "grass_side", "dirt", "stone", "sand", "wood_side", "wood_top", "leaves", "snow",
+      "slime_body", "slime_face", "pig_body", "pig_face", "water", "lava", "heart_full", "heart_empty",
+      "planks", "cobblestone", "bricks", "bookshelf", "gravel", "villager_face", "villager_coat",
+      "villager_skin", "player_face", "player_shirt", "player_pants", "coal_ore", "iron_ore",
+      "diamond_ore", "table_top", "table_side", "stick", "coal", "iron_ingot", "diamond", "pick_wood",
+      "pick_stone", "pick_iron", "pick_diamond", "axe_wood", "axe_stone", "axe_iron", "axe_diamond",
+      "shovel_wood", "shovel_stone", "shovel_iron", "shovel_diamond", "sword_wood", "sword_stone",
+      "sword_iron", "sword_diamond", "torch", "zombie_skin", "zombie_face", "zombie_shirt", "bedrock"};
   const BlockRegistry& registry = blockRegistry();
-  ASSERT_GE(registry.tileCount(), kBuiltinTileCount);
-  EXPECT_EQ(registry.tileName(0), "grass_top");
-  EXPECT_EQ(registry.tileName(17), "planks");
-  EXPECT_EQ(registry.tileName(33), "stick");
-  EXPECT_EQ(registry.tileName(37), "pick_wood");
-  EXPECT_EQ(registry.tileName(52), "sword_diamond");
-  EXPECT_EQ(registry.tileName(53), "torch");
-  EXPECT_EQ(registry.tileName(57), "bedrock");
+  ASSERT_EQ(registry.tileCount(), kBuiltinTileCount);
+  for (int i = 0; i < kBuiltinTileCount; ++i) {
+    EXPECT_EQ(registry.tileName(i), expected[i]) << "tile " << i;
+    EXPECT_EQ(registry.tileSource(i), "") << "tile " << i;
+  }
   EXPECT_EQ(registry.findTile("ZOMBIE_FACE"), 55);
   EXPECT_EQ(registry.findTile("no_such_tile"), -1);
   EXPECT_EQ(registry.tileName(-1), "");
   EXPECT_EQ(registry.tileName(registry.tileCount()), "");
-  EXPECT_EQ(registry.tileSource(3), "");
+  EXPECT_EQ(registry.tileSource(-1), "");
 }
 
+struct ExpectedBlock {
+  BlockId id;
+  const char* name;
+  bool solid, opaque, cutout, fluid;
+  int top, side, bottom;
+  float hardness;
+  std::uint8_t toolClass;
+  bool requiresTool;
+  int minTier, emission, opacity;
+  std::uint16_t drop;
+};
+
+// Every field of every built-in block: terrain, light and meshing read these flags directly.
 TEST(BlockRegistry, BuiltinBlocksMatchTheirTable) {
-  EXPECT_EQ(blockRegistry().count(), static_cast<std::size_t>(kBuiltinBlockCount));
-
-  const BlockDef& stone = block(blocks::Stone);
-  EXPECT_EQ(stone.id, "zorvander:stone");
-  EXPECT_EQ(stone.name, "stone");
-  EXPECT_TRUE(stone.solid && stone.opaque && stone.requiresTool);
-  EXPECT_EQ(stone.toolClass, ToolPickaxe);
-  EXPECT_EQ(stone.minTier, 1);
-  EXPECT_FLOAT_EQ(stone.hardness, 1.4f);
-
-  const BlockDef& lava = block(blocks::Lava);
-  EXPECT_TRUE(lava.fluid && lava.opaque && !lava.solid);
-  EXPECT_EQ(lava.lightEmission, 15);
-  EXPECT_EQ(lava.lightOpacity, 15);
-
-  const BlockDef& water = block(blocks::Water);
-  EXPECT_TRUE(water.fluid && !water.opaque);
-  EXPECT_EQ(water.lightOpacity, 0);
-  EXPECT_EQ(water.texSide, 13);
-
-  const BlockDef& torch = block(blocks::Torch);
-  EXPECT_TRUE(torch.cutout && !torch.solid);
-  EXPECT_EQ(torch.lightEmission, 14);
-  EXPECT_EQ(torch.lightOpacity, 0);
-
-  const BlockDef& table = block(blocks::CraftingTable);
-  EXPECT_EQ(table.texTop, 31);
-  EXPECT_EQ(table.texSide, 32);
-  EXPECT_EQ(table.texBottom, 17);
-
-  const BlockDef& wood = block(blocks::Wood);
-  EXPECT_EQ(wood.texTop, 6);
-  EXPECT_EQ(wood.texSide, 5);
-  EXPECT_TRUE(block(blocks::Leaves).cutout);
-  EXPECT_FLOAT_EQ(block(blocks::Sand).hardness, 0.35f);
-  EXPECT_EQ(block(blocks::DiamondOre).minTier, 3);
-  EXPECT_EQ(block(kAir).lightOpacity, 0);
-  EXPECT_EQ(block(blocks::Bedrock).name, "bedrock");
-}
-
-TEST(BlockRegistry, DropsDefaultToSelfExceptListedOnes) {
-  EXPECT_EQ(block(kAir).drop, kAir);
-  EXPECT_EQ(block(blocks::Grass).drop, blocks::Dirt);
-  EXPECT_EQ(block(blocks::Stone).drop, blocks::Cobblestone);
-  EXPECT_EQ(block(blocks::CoalOre).drop, kCoal);
-  EXPECT_EQ(block(blocks::IronOre).drop, kIronIngot);
-  EXPECT_EQ(block(blocks::DiamondOre).drop, kDiamond);
-  for (BlockId id : {blocks::Dirt, blocks::Sand, blocks::Water, blocks::Planks, blocks::Cobblestone,
-                     blocks::CraftingTable, blocks::Torch, blocks::Bedrock})
-    EXPECT_EQ(block(id).drop, id) << block(id).name;
+  const ExpectedBlock expected[kBuiltinBlockCount] = {
+      {0, "air", 0, 0, 0, 0, 0, 0, 0, 0.0f, ToolNone, 0, 0, 0, 0, 0},
+      {1, "grass", 1, 1, 0, 0, 0, 1, 2, 0.4f, ToolShovel, 0, 0, 0, 15, 2},
+      {2, "dirt", 1, 1, 0, 0, 2, 2, 2, 0.4f, ToolShovel, 0, 0, 0, 15, 2},
+      {3, "stone", 1, 1, 0, 0, 3, 3, 3, 1.4f, ToolPickaxe, 1, 1, 0, 15, 11},
+      {4, "sand", 1, 1, 0, 0, 4, 4, 4, 0.35f, ToolShovel, 0, 0, 0, 15, 4},
+      {5, "wood", 1, 1, 0, 0, 6, 5, 6, 1.2f, ToolAxe, 0, 0, 0, 15, 5},
+      {6, "leaves", 1, 1, 1, 0, 7, 7, 7, 0.2f, ToolNone, 0, 0, 0, 15, 6},
+      {7, "snow", 1, 1, 0, 0, 8, 8, 8, 0.3f, ToolShovel, 0, 0, 0, 15, 7},
+      {8, "water", 0, 0, 0, 1, 13, 13, 13, 0.0f, ToolNone, 0, 0, 0, 0, 8},
+      {9, "lava", 0, 1, 0, 1, 14, 14, 14, 0.0f, ToolNone, 0, 0, 15, 15, 9},
+      {10, "planks", 1, 1, 0, 0, 17, 17, 17, 0.8f, ToolAxe, 0, 0, 0, 15, 10},
+      {11, "cobblestone", 1, 1, 0, 0, 18, 18, 18, 1.5f, ToolPickaxe, 1, 1, 0, 15, 11},
+      {12, "bricks", 1, 1, 0, 0, 19, 19, 19, 1.6f, ToolPickaxe, 1, 1, 0, 15, 12},
+      {13, "bookshelf", 1, 1, 0, 0, 17, 20, 17, 0.9f, ToolAxe, 0, 0, 0, 15, 13},
+      {14, "gravel", 1, 1, 0, 0, 21, 21, 21, 0.5f, ToolShovel, 0, 0, 0, 15, 14},
+      {15, "coal_ore", 1, 1, 0, 0, 28, 28, 28, 2.2f, ToolPickaxe, 1, 1, 0, 15, 0x8001},
+      {16, "iron_ore", 1, 1, 0, 0, 29, 29, 29, 2.4f, ToolPickaxe, 1, 2, 0, 15, 0x8002},
+      {17, "diamond_ore", 1, 1, 0, 0, 30, 30, 30, 2.6f, ToolPickaxe, 1, 3, 0, 15, 0x8003},
+      {18, "crafting_table", 1, 1, 0, 0, 31, 32, 17, 1.0f, ToolAxe, 0, 0, 0, 15, 18},
+      {19, "torch", 0, 0, 1, 0, 53, 53, 53, 0.05f, ToolNone, 0, 0, 14, 0, 19},
+      {20, "bedrock", 1, 1, 0, 0, 57, 57, 57, 0.0f, ToolNone, 0, 0, 0, 15, 20},
+  };
+  ASSERT_EQ(blockRegistry().count(), static_cast<std::size_t>(kBuiltinBlockCount));
+  for (const ExpectedBlock& want : expected) {
+    const BlockDef& got = block(want.id);
+    SCOPED_TRACE(want.name);
+    EXPECT_EQ(got.id, std::string("zorvander:") + want.name);
+    EXPECT_EQ(got.name, want.name);
+    EXPECT_EQ(got.solid, want.solid);
+    EXPECT_EQ(got.opaque, want.opaque);
+    EXPECT_EQ(got.cutout, want.cutout);
+    EXPECT_EQ(got.fluid, want.fluid);
+    EXPECT_EQ(got.texTop, want.top);
+    EXPECT_EQ(got.texSide, want.side);
+    EXPECT_EQ(got.texBottom, want.bottom);
+    EXPECT_FLOAT_EQ(got.hardness, want.hardness);
+    EXPECT_EQ(int{got.toolClass}, int{want.toolClass});
+    EXPECT_EQ(got.requiresTool, want.requiresTool);
+    EXPECT_EQ(int{got.minTier}, int{want.minTier});
+    EXPECT_EQ(int{got.lightEmission}, int{want.emission});
+    EXPECT_EQ(int{got.lightOpacity}, int{want.opacity});
+    EXPECT_EQ(got.drop, want.drop);
+  }
 }
 
 TEST(BlockRegistry, UnknownIdsGiveFallbackAir) {
@@ -88,10 +103,16 @@ TEST(BlockRegistry, UnknownIdsGiveFallbackAir) {
     const BlockDef& def = block(id);
     EXPECT_EQ(def.id, "zorvander:air");
     EXPECT_EQ(def.name, "air");
-    EXPECT_FALSE(def.solid || def.opaque || def.fluid);
+    EXPECT_FALSE(def.solid || def.opaque || def.cutout || def.fluid || def.requiresTool);
+    EXPECT_EQ(def.texTop, 0);
+    EXPECT_EQ(def.texSide, 0);
+    EXPECT_EQ(def.texBottom, 0);
     EXPECT_FLOAT_EQ(def.hardness, 0.0f);
     EXPECT_EQ(def.drop, 0);
-    EXPECT_EQ(def.lightOpacity, 15);
+    EXPECT_EQ(def.toolClass, ToolNone);
+    EXPECT_EQ(def.minTier, 0);
+    EXPECT_EQ(def.lightEmission, 0);
+    EXPECT_EQ(def.lightOpacity, 15);  // unlike registered air, which lets light through
   }
 }
 
@@ -122,6 +143,29 @@ TEST(BlockRegistry, FindMatchesIdThenNameThenLocalPart) {
   EXPECT_EQ(local.find("any:gem"), gemId);
   EXPECT_EQ(local.find("Shiny Gem"), kNoBlock);  // stored names are compared unchanged
   EXPECT_EQ(local.find("dirt"), blocks::Dirt);
+}
+
+TEST(BlockRegistry, FindPrefersIdOverNameOverLocalPart) {
+  BlockRegistry local;
+  BlockDef def;
+  def.id = "early:ruby";  // local part "ruby", registered first
+  def.name = "early";
+  const BlockId early = local.registerBlock(def);
+  def.id = "late:crystal";  // its name equals the local part above
+  def.name = "ruby";
+  const BlockId late = local.registerBlock(def);
+  def.id = "other:z";
+  def.name = "x:y";  // a name spelled like the full id registered after it
+  local.registerBlock(def);
+  def.id = "x:y";
+  def.name = "named";
+  const BlockId exact = local.registerBlock(def);
+
+  EXPECT_EQ(local.find("ruby"), late);  // a name beats an earlier local-part match
+  EXPECT_EQ(local.find("early:ruby"), early);
+  EXPECT_EQ(local.find("any:ruby"), early);  // no id or name is "any:ruby", so the local part decides
+  EXPECT_EQ(local.find("x:y"), exact);
+  EXPECT_EQ(local.find("crystal"), late);
 }
 
 TEST(BlockRegistry, RegistrationStopsBelowTheItemRange) {
@@ -163,56 +207,53 @@ TEST(BlockRegistry, TilesAreCaseInsensitiveAndCarrySources) {
   EXPECT_EQ(local.tiles().sources.size(), local.tiles().names.size());
 }
 
+struct ExpectedItem {
+  ItemId id;
+  const char* name;
+  const char* tile;
+  int maxStack, toolClass, tier, durability;
+  float speed;
+  int damage;
+};
+
+// Four materials, then the generated tools: wooden, stone, iron, diamond × pickaxe, axe, shovel, sword.
 TEST(ItemRegistry, MaterialsAndGeneratedTools) {
+  const ExpectedItem expected[kBuiltinItemCount] = {
+      {0x8000, "stick", "stick", 64, 0, 0, 0, 1.0f, 1},
+      {0x8001, "coal", "coal", 64, 0, 0, 0, 1.0f, 1},
+      {0x8002, "iron_ingot", "iron_ingot", 64, 0, 0, 0, 1.0f, 1},
+      {0x8003, "diamond", "diamond", 64, 0, 0, 0, 1.0f, 1},
+      {0x8004, "wooden_pickaxe", "pick_wood", 1, 1, 1, 59, 2.0f, 2},
+      {0x8005, "wooden_axe", "axe_wood", 1, 2, 1, 59, 2.0f, 2},
+      {0x8006, "wooden_shovel", "shovel_wood", 1, 3, 1, 59, 2.0f, 2},
+      {0x8007, "wooden_sword", "sword_wood", 1, 4, 1, 59, 2.0f, 4},
+      {0x8008, "stone_pickaxe", "pick_stone", 1, 1, 2, 131, 4.0f, 3},
+      {0x8009, "stone_axe", "axe_stone", 1, 2, 2, 131, 4.0f, 3},
+      {0x800A, "stone_shovel", "shovel_stone", 1, 3, 2, 131, 4.0f, 3},
+      {0x800B, "stone_sword", "sword_stone", 1, 4, 2, 131, 4.0f, 5},
+      {0x800C, "iron_pickaxe", "pick_iron", 1, 1, 3, 250, 6.0f, 4},
+      {0x800D, "iron_axe", "axe_iron", 1, 2, 3, 250, 6.0f, 4},
+      {0x800E, "iron_shovel", "shovel_iron", 1, 3, 3, 250, 6.0f, 4},
+      {0x800F, "iron_sword", "sword_iron", 1, 4, 3, 250, 6.0f, 6},
+      {0x8010, "diamond_pickaxe", "pick_diamond", 1, 1, 4, 1561, 8.0f, 5},
+      {0x8011, "diamond_axe", "axe_diamond", 1, 2, 4, 1561, 8.0f, 5},
+      {0x8012, "diamond_shovel", "shovel_diamond", 1, 3, 4, 1561, 8.0f, 5},
+      {0x8013, "diamond_sword", "sword_diamond", 1, 4, 4, 1561, 8.0f, 7},
+  };
   const ItemRegistry& items = itemRegistry();
   ASSERT_EQ(items.count(), static_cast<std::size_t>(kBuiltinItemCount));
-
-  const ItemDef& stick = items.getItem(kStick);
-  EXPECT_EQ(stick.id, "zorvander:stick");
-  EXPECT_EQ(stick.maxStack, 64);
-  EXPECT_EQ(stick.toolClass, ToolNone);
-  EXPECT_EQ(stick.durability, 0);
-  EXPECT_FLOAT_EQ(stick.speed, 1.0f);
-  EXPECT_EQ(stick.damage, 1);
-
-  const ItemDef& pick = items.getItem(kWoodenPickaxe);
-  EXPECT_EQ(pick.id, "zorvander:wooden_pickaxe");
-  EXPECT_EQ(pick.maxStack, 1);
-  EXPECT_EQ(pick.toolClass, ToolPickaxe);
-  EXPECT_EQ(pick.tier, 1);
-  EXPECT_EQ(pick.durability, 59);
-  EXPECT_FLOAT_EQ(pick.speed, 2.0f);
-  EXPECT_EQ(pick.damage, 2);
-
-  const ItemDef& stoneSword = items.getItem(kStoneSword);
-  EXPECT_EQ(stoneSword.name, "stone_sword");
-  EXPECT_EQ(stoneSword.durability, 131);
-  EXPECT_EQ(stoneSword.damage, 5);
-
-  const ItemDef& ironPick = items.getItem(kIronPickaxe);
-  EXPECT_EQ(ironPick.tier, 3);
-  EXPECT_EQ(ironPick.durability, 250);
-  EXPECT_EQ(ironPick.damage, 4);
-
-  const ItemDef& diamondSword = items.getItem(kDiamondSword);
-  EXPECT_EQ(diamondSword.name, "diamond_sword");
-  EXPECT_EQ(diamondSword.toolClass, ToolSword);
-  EXPECT_EQ(diamondSword.tier, 4);
-  EXPECT_EQ(diamondSword.durability, 1561);
-  EXPECT_FLOAT_EQ(diamondSword.speed, 8.0f);
-  EXPECT_EQ(diamondSword.damage, 7);
-}
-
-TEST(ItemRegistry, EveryItemUsesItsOwnTile) {
-  const char* expectedTiles[kBuiltinItemCount] = {
-      "stick",        "coal",        "iron_ingot",     "diamond",
-      "pick_wood",    "axe_wood",    "shovel_wood",    "sword_wood",
-      "pick_stone",   "axe_stone",   "shovel_stone",   "sword_stone",
-      "pick_iron",    "axe_iron",    "shovel_iron",    "sword_iron",
-      "pick_diamond", "axe_diamond", "shovel_diamond", "sword_diamond"};
-  for (int i = 0; i < kBuiltinItemCount; ++i) {
-    const ItemDef& item = itemRegistry().getItem(static_cast<ItemId>(kFirstItem + i));
-    EXPECT_EQ(blockRegistry().tileName(item.tex), expectedTiles[i]) << item.name;
+  for (const ExpectedItem& want : expected) {
+    const ItemDef& got = items.getItem(want.id);
+    SCOPED_TRACE(want.name);
+    EXPECT_EQ(got.id, std::string("zorvander:") + want.name);
+    EXPECT_EQ(got.name, want.name);
+    EXPECT_EQ(blockRegistry().tileName(got.tex), want.tile);
+    EXPECT_EQ(got.maxStack, want.maxStack);
+    EXPECT_EQ(int{got.toolClass}, want.toolClass);
+    EXPECT_EQ(int{got.tier}, want.tier);
+    EXPECT_EQ(got.durability, want.durability);
+    EXPECT_FLOAT_EQ(got.speed, want.speed);
+    EXPECT_EQ(got.damage, want.damage);
   }
 }
 
