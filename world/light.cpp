@@ -208,17 +208,15 @@ bool edgeDimmed(const World& world, int cx, int cz, const Face& face, const Reli
   return false;
 }
 
-void queueNeighboursOfDimmedEdges(World& world, int cx, int cz, const RelightScratch& scratch) {
+// Queues each loaded face neighbour that this column's new light leaves too dark, or that
+// was lit from edge values which have just gone down. Runs before the new light is stored.
+void queueNeighboursNeedingRelight(World& world, int cx, int cz, const RelightScratch& scratch) {
   for (const Face& face : kFaces) {
     const int nx = cx + face.dx, nz = cz + face.dz;
-    if (isColumnLoaded(world, nx, nz) && edgeDimmed(world, cx, cz, face, scratch)) queueRelight(world, nx, nz);
-  }
-}
-
-void queueDarkNeighbours(World& world, int cx, int cz, const RelightScratch& scratch) {
-  for (const Face& face : kFaces) {
-    const int nx = cx + face.dx, nz = cz + face.dz;
-    if (isColumnLoaded(world, nx, nz) && neighbourTooDark(world, cx, cz, face, scratch)) queueRelight(world, nx, nz);
+    if (!isColumnLoaded(world, nx, nz)) continue;
+    if (edgeDimmed(world, cx, cz, face, scratch) || neighbourTooDark(world, cx, cz, face, scratch)) {
+      queueRelight(world, nx, nz);
+    }
   }
 }
 
@@ -232,9 +230,8 @@ void relightColumn(World& world, int cx, int cz) {
   seedFromNeighbours(world, cx, cz, scratch);
   spread(scratch.sky.data(), scratch.opacity.data(), scratch.work);
   spread(scratch.block.data(), scratch.opacity.data(), scratch.work);
-  queueNeighboursOfDimmedEdges(world, cx, cz, scratch);
+  queueNeighboursNeedingRelight(world, cx, cz, scratch);
   storeColumn(world, cx, cz, scratch);
-  queueDarkNeighbours(world, cx, cz, scratch);
 }
 
 int processRelightQueue(World& world, int budget) {

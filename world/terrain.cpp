@@ -102,7 +102,6 @@ struct ColumnChunks {
     if (chunkCoord(x) != cx || chunkCoord(z) != cz || y < kMinY || y > kMaxY) return;
     cell(x, y, z) = id;
   }
-  BlockId get(int x, int y, int z) { return cell(x, y, z); }
   BlockId& cell(int x, int y, int z) {
     return chunks[chunkCoord(y) - kMinChunkY]->blocks[chunkIndex(localCoord(x), localCoord(y), localCoord(z))];
   }
@@ -170,7 +169,7 @@ void fillTerrain(World& world, ColumnChunks& column) {
 // Leaves go only into air, so trunks and earlier canopies win over later leaves.
 void placeLeaves(ColumnChunks& column, int x, int y, int z) {
   if (chunkCoord(x) != column.cx || chunkCoord(z) != column.cz) return;
-  if (column.get(x, y, z) == kAir) column.cell(x, y, z) = blocks::Leaves;
+  if (column.cell(x, y, z) == kAir) column.cell(x, y, z) = blocks::Leaves;
 }
 
 void placeTree(ColumnChunks& column, int x, int z, int h, int trunk) {
@@ -322,7 +321,7 @@ int surfaceBiome(World& world, int x, int z) {
   forEachSiteAround(world, x, z, [&](const VillageSite& site) {
     const float m = distanceToSite(site, x, z);
     flattened = flattened || m <= static_cast<float>(site.radius) ||
-                (m <= static_cast<float>(site.radius + 12) && h > kSeaLevel - 1);
+                (m <= static_cast<float>(site.radius + 12) && h >= kSeaLevel);
   });
   return flattened ? BiomeGrassland : terrainBiome(world.seed, x, z);
 }
