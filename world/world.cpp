@@ -25,7 +25,8 @@ void recordEdit(World& world, int x, int y, int z, BlockId id) {
   if (world.edits.insert_or_assign(key, id).second) world.columnEdits[columnOf(x, z)].push_back(key);
 }
 
-// The chunk holding the cell and, where the cell lies on a chunk face, the chunk across it.
+}  // namespace
+
 void queueRemeshAround(World& world, int x, int y, int z) {
   const int cx = chunkCoord(x), cy = chunkCoord(y), cz = chunkCoord(z);
   const int lx = localCoord(x), ly = localCoord(y), lz = localCoord(z);
@@ -37,6 +38,8 @@ void queueRemeshAround(World& world, int x, int y, int z) {
   if (lz == 0) world.remeshSet.insert({cx, cy, cz - 1});
   if (lz == kChunkSize - 1) world.remeshSet.insert({cx, cy, cz + 1});
 }
+
+namespace {
 
 bool loadStoredColumn(World&, int, int) {
   // Worlds are not bound to a save folder yet, so there is never stored column data.

@@ -125,6 +125,9 @@ void ensureColumnsAround(World& world, int x, int z, int radius);
 // Drops every column farther than `radius` (Chebyshev) from (cx0, cz0).
 void unloadFar(World& world, int cx0, int cz0, int radius);
 
+// Queues the chunk holding the cell for remeshing and, where the cell lies on a chunk
+// face, the chunk across it.
+void queueRemeshAround(World& world, int x, int y, int z);
 // Inserts the 7 empty chunks of a column (replacing any that exist).
 void createEmptyColumn(World& world, int cx, int cz);
 // Queues a column and its four face neighbours for relight.
