@@ -1,9 +1,8 @@
 #include "world/fluids.h"
 
 #include <array>
-#include <deque>
+#include <memory>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace zorv {
@@ -36,37 +35,74 @@ bool hasNeighbour(const World& world, Cell cell, BlockId id) {
   return false;
 }
 
-// Block reads through a one-chunk cache: the cells of a body are mostly neighbours, and
-// the chunk map does not change while a body is being discovered.
+// Block reads through a small cache of chunk pointers: the cells of a body are mostly
+// neighbours, and the chunk map does not change while a body is being discovered.
 class CachedReader {
  public:
   explicit CachedReader(const World& world) : world_(world) {}
 
   // Only cells of loaded chunks may hold fluid: flowing into an unloaded column would
   // generate it and overwrite its terrain.
-  bool usable(Cell cell) {
-    return inWorldBounds(cell.x, cell.y, cell.z) && chunkAt(cell) != nullptr;
-  }
+  bool usable(Cell cell) { return inWorldBounds(cell.x, cell.y, cell.z) && chunkAt(cell) != nullptr; }
   BlockId block(Cell cell) {
     const Chunk* chunk = chunkAt(cell);
     return chunk == nullptr ? kAir : chunk->blocks[chunkIndex(localCoord(cell.x), localCoord(cell.y), localCoord(cell.z))];
   }
 
  private:
+  struct Entry {
+    ChunkKey key;
+    const Chunk* chunk = nullptr;
+    bool valid = false;
+  };
   const Chunk* chunkAt(Cell cell) {
     const ChunkKey key{chunkCoord(cell.x), chunkCoord(cell.y), chunkCoord(cell.z)};
-    if (!valid_ || !(key == key_)) {
-      chunk_ = findChunk(world_, key);
-      key_ = key;
-      valid_ = true;
-    }
-    return chunk_;
+    Entry& entry = entries_[static_cast<unsigned>(key.cx + 3 * key.cz + 5 * key.cy) % entries_.size()];
+    if (!entry.valid || !(entry.key == key)) entry = {key, findChunk(world_, key), true};
+    return entry.chunk;
   }
 
   const World& world_;
-  ChunkKey key_;
-  const Chunk* chunk_ = nullptr;
-  bool valid_ = false;
+  std::array<Entry, 16> entries_{};
+};
+
+// What one body update knows about a cell it met.
+struct CellState {
+  enum Kind : std::uint8_t { Unmet, Source, Air, Flowing };
+  Kind kind = Unmet;
+  std::uint8_t stored = 0;    // a flowing cell's level when it was met
+  std::uint8_t assigned = 0;  // level from the nearest source; 0 = unreachable
+};
+
+// Cell states stored per chunk, so neighbouring cells share cache lines.
+class CellTable {
+ public:
+  // The state of a cell; Unmet for cells not met yet.
+  CellState& at(Cell cell) {
+    const ChunkKey key{chunkCoord(cell.x), chunkCoord(cell.y), chunkCoord(cell.z)};
+    if (!(cached_ != nullptr && key == cachedKey_)) {
+      std::unique_ptr<ChunkStates>& states = chunks_[key];
+      if (states == nullptr) states = std::make_unique<ChunkStates>();
+      cached_ = states.get();
+      cachedKey_ = key;
+    }
+    return (*cached_)[static_cast<std::size_t>(chunkIndex(localCoord(cell.x), localCoord(cell.y), localCoord(cell.z)))];
+  }
+
+ private:
+  using ChunkStates = std::array<CellState, kChunkCells>;
+  std::unordered_map<ChunkKey, std::unique_ptr<ChunkStates>, ChunkKeyHash> chunks_;
+  ChunkStates* cached_ = nullptr;
+  ChunkKey cachedKey_;
+};
+
+// A first-in first-out list that is only appended to while it is being read.
+template <class T>
+struct WorkList {
+  std::vector<T> items;
+  std::size_t next = 0;
+  bool empty() const { return next == items.size(); }
+  T pop() { return items[next++]; }
 };
 
 // One recomputation of the connected body of one fluid, started from one cell: finds the
@@ -90,58 +126,46 @@ class BodyUpdate {
   }
 
  private:
-  bool flowingLevel(BlockKey key, std::uint8_t& level) const {
+  // The stored level of a fluid cell, 0 for a source.
+  std::uint8_t storedLevel(BlockKey key) const {
     auto found = world_.fluidLevels.find(key);
-    if (found == world_.fluidLevels.end()) return false;
-    level = found->second;
-    return true;
-  }
-  bool isSource(BlockId id, BlockKey key) const {
-    return id == fluid_.block && world_.fluidLevels.find(key) == world_.fluidLevels.end();
+    return found == world_.fluidLevels.end() ? 0 : found->second;
   }
 
-  // Takes a cell into the region when the fluid may occupy it.
-  void consider(Cell cell) {
-    if (cell.y > start_.y || !reader_.usable(cell)) return;
-    const BlockKey key = cell.key();
-    if (region_.count(key) != 0) return;
+  // Meets a cell for the first time: sources are recorded and spread to their
+  // neighbours, air and flowing cells at or below the start join the region. With
+  // `regionOnly` a source is left to be found again from a region cell next to it.
+  void meet(Cell cell, bool regionOnly) {
+    if (!reader_.usable(cell)) return;
     const BlockId id = reader_.block(cell);
-    if (id == kAir || (id == fluid_.block && !isSource(id, key))) {
-      region_.emplace(key, 0);
-      toExplore_.push_back(cell);
+    const bool fluid = id == fluid_.block;
+    if (!fluid && id != kAir) return;
+    const std::uint8_t level = fluid ? storedLevel(cell.key()) : 0;
+    const bool source = fluid && level == 0;
+    if (source ? regionOnly : cell.y > start_.y) return;
+    CellState& state = cells_.at(cell);
+    if (state.kind != CellState::Unmet) return;
+    state.kind = source ? CellState::Source : fluid ? CellState::Flowing : CellState::Air;
+    state.stored = level;
+    if (source) {
+      sources_.push_back(cell);
+      for (const auto& d : kSixNeighbours) meet(cell.offset(d), true);
+    } else {
+      toExplore_.items.push_back(cell);
     }
-  }
-
-  void addSource(Cell cell, BlockKey key) {
-    sourceKeys_.insert(key);
-    sources_.push_back(cell);
-    for (const auto& d : kSixNeighbours) consider(cell.offset(d));
   }
 
   void discover() {
-    region_.reserve(2 * kMaxFluidBodyCells);
+    toExplore_.items.reserve(kMaxFluidBodyCells);
     visited_.reserve(kMaxFluidBodyCells);
-    const BlockKey startKey = start_.key();
-    if (reader_.usable(start_) && isSource(reader_.block(start_), startKey)) {
-      addSource(start_, startKey);
-    } else {
-      consider(start_);
-    }
+    meet(start_, false);
     while (!toExplore_.empty() && visited_.size() < kMaxFluidBodyCells) {
-      const Cell cell = toExplore_.front();
-      toExplore_.pop_front();
+      const Cell cell = toExplore_.pop();
       visited_.push_back(cell);
       noteFeeder(cell);
       for (const auto& d : kSixNeighbours) {
         const Cell n = cell.offset(d);
-        if (!reader_.usable(n)) continue;
-        const BlockKey key = n.key();
-        if (sourceKeys_.count(key) != 0 || region_.count(key) != 0) continue;
-        if (isSource(reader_.block(n), key)) {
-          addSource(n, key);
-        } else {
-          consider(n);
-        }
+        if (cells_.at(n).kind == CellState::Unmet) meet(n, false);
       }
     }
   }
@@ -152,7 +176,7 @@ class BodyUpdate {
     if (cell.y != start_.y) return;
     const Cell above = cell.offset({0, 1, 0});
     if (!reader_.usable(above) || reader_.block(above) != fluid_.block) return;
-    if (!isSource(fluid_.block, above.key())) feeders_.push_back(above);
+    if (storedLevel(above.key()) != 0) feeders_.push_back(above);
   }
 
   // Recomputing only the lower part of a body fed from above would make it recede and be
@@ -164,24 +188,25 @@ class BodyUpdate {
   }
 
   // Lowers a region cell to `level` when it has none or a higher one.
-  void offerLevel(Cell cell, std::uint8_t level, std::deque<Cell>& wave) {
-    auto found = region_.find(cell.key());
-    if (found == region_.end() || (found->second != 0 && found->second <= level)) return;
-    found->second = level;
-    wave.push_back(cell);
+  void offerLevel(Cell cell, std::uint8_t level, WorkList<Cell>& wave) {
+    CellState& state = cells_.at(cell);
+    if (state.kind == CellState::Unmet || state.kind == CellState::Source) return;
+    if (state.assigned != 0 && state.assigned <= level) return;
+    state.assigned = level;
+    wave.items.push_back(cell);
   }
 
   // A breadth-first wave from the sources; falling fluid starts again at level 1.
   void assignLevels() {
-    std::deque<Cell> wave;
+    WorkList<Cell> wave;
+    wave.items.reserve(visited_.size());
     for (const Cell& source : sources_) {
       for (const auto& d : kSideways) offerLevel(source.offset(d), 1, wave);
       offerLevel(source.offset(kDown), 1, wave);
     }
     while (!wave.empty()) {
-      const Cell cell = wave.front();
-      wave.pop_front();
-      const int next = region_.at(cell.key()) + 1;
+      const Cell cell = wave.pop();
+      const int next = cells_.at(cell).assigned + 1;
       if (next <= fluid_.maxLevel) {
         for (const auto& d : kSideways) offerLevel(cell.offset(d), static_cast<std::uint8_t>(next), wave);
       }
@@ -195,38 +220,47 @@ class BodyUpdate {
     queueRemeshAround(world_, cell.x, cell.y, cell.z);
   }
 
+  // Writes the new levels; the cells still hold what discovery saw, since each cell is
+  // written at most once here.
   void apply() {
     for (const Cell& cell : visited_) {
       const BlockKey key = cell.key();
-      const std::uint8_t assigned = region_.at(key);
-      const BlockId id = getBlock(world_, cell.x, cell.y, cell.z);
-      std::uint8_t stored = 0;
-      if (id == fluid_.block && flowingLevel(key, stored)) {
-        if (assigned == 0) {
+      const CellState& state = cells_.at(cell);
+      if (state.kind == CellState::Flowing) {
+        if (state.assigned == 0) {
           setBlock(world_, cell.x, cell.y, cell.z, kAir);
-        } else if (assigned != stored) {
-          world_.fluidLevels[key] = assigned;
+        } else if (state.assigned != state.stored) {
+          world_.fluidLevels[key] = state.assigned;
           markLevelChanged(cell, key);
         }
-      } else if (id == kAir && assigned != 0) {
+      } else if (state.assigned != 0) {
         setBlock(world_, cell.x, cell.y, cell.z, fluid_.block);
-        world_.fluidLevels[key] = assigned;  // setBlock erased any level
+        world_.fluidLevels[key] = state.assigned;  // setBlock erased any level
       }
     }
   }
 
+  bool touches(Cell cell, BlockId id) {
+    for (const auto& d : kSixNeighbours) {
+      if (reader_.block(cell.offset(d)) == id) return true;
+    }
+    return false;
+  }
+
   void quenchIfTouchingWater(Cell cell) {
-    if (getBlock(world_, cell.x, cell.y, cell.z) == blocks::Lava && hasNeighbour(world_, cell, blocks::Water)) {
+    if (reader_.block(cell) == blocks::Lava && touches(cell, blocks::Water)) {
       setBlock(world_, cell.x, cell.y, cell.z, blocks::Cobblestone);
     }
   }
 
-  // Lava that touches water turns into cobblestone.
+  // Lava that touches water turns into cobblestone. Every cell written here and in
+  // `apply` is loaded already, so the reader's cached chunks stay valid.
   void quench() {
     const auto quenchAround = [&](Cell cell) {
       if (fluid_.block == blocks::Lava) {
         quenchIfTouchingWater(cell);
-      } else if (getBlock(world_, cell.x, cell.y, cell.z) == blocks::Water) {
+      } else if (reader_.block(cell) == blocks::Water) {
+        if (!touches(cell, blocks::Lava)) return;
         for (const auto& d : kSixNeighbours) quenchIfTouchingWater(cell.offset(d));
       }
     };
@@ -236,18 +270,18 @@ class BodyUpdate {
 
   // Other queued cells of this body are skipped for the rest of the step.
   void markProcessed() {
+    world_.processedThisStep.reserve(world_.processedThisStep.size() + visited_.size() + sources_.size());
     for (const Cell& cell : visited_) world_.processedThisStep.insert(cell.key());
-    for (BlockKey key : sourceKeys_) world_.processedThisStep.insert(key);
+    for (const Cell& cell : sources_) world_.processedThisStep.insert(cell.key());
   }
 
   World& world_;
   CachedReader reader_;
   FluidKind fluid_;
   Cell start_;
-  std::unordered_set<BlockKey> sourceKeys_;
+  CellTable cells_;  // sources and region cells met so far
   std::vector<Cell> sources_;
-  std::unordered_map<BlockKey, std::uint8_t> region_;  // cell → assigned level, 0 = none yet
-  std::deque<Cell> toExplore_;
+  WorkList<Cell> toExplore_;
   std::vector<Cell> visited_;
   std::vector<Cell> feeders_;
 };
