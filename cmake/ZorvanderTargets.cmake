@@ -27,10 +27,11 @@ function(zorv_library name)
   endif()
 endfunction()
 
-# zorv_test_suite(NAME DEPS targets...): every .cpp of tests/NAME forms the test
-# executable test_NAME, whose GoogleTest cases are registered with CTest (label "unit").
+# zorv_test_suite(NAME DEPS targets... [LABELS labels...]): every .cpp of tests/NAME forms
+# the test executable test_NAME, whose GoogleTest cases are registered with CTest (label
+# "unit" plus LABELS).
 function(zorv_test_suite name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;LABELS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp")
   if(NOT sources)
     return()
@@ -38,7 +39,8 @@ function(zorv_test_suite name)
   add_executable(test_${name} ${sources})
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   zorv_warnings(test_${name})
-  gtest_discover_tests(test_${name} PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
+  set(labels unit ${ARG_LABELS})
+  gtest_discover_tests(test_${name} PROPERTIES LABELS "${labels}" DISCOVERY_TIMEOUT 60)
 endfunction()
 
 # zorv_benchmark(NAME DEPS targets...): every .cpp of bench/NAME forms bench_NAME.
