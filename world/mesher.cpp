@@ -456,11 +456,20 @@ void fluidPass(const ChunkSnapshot& snapshot, const ChunkScan& scan, ChunkMesh& 
   });
 }
 
-}  // namespace
+// ---- Snapshots --------------------------------------------------------------------------
 
-void takeChunkSnapshot(const World& world, const ChunkKey& key, ChunkSnapshot& snapshot) {
+// True when the chunk or its border reaches past the horizontal world limits, where
+// single cells of a chunk can lie outside the world.
+bool touchesWorldEdge(const ChunkKey& key) {
+  const auto beyond = [](int chunk) {
+    return chunk * kChunkSize - 1 < -kWorldLimit || (chunk + 1) * kChunkSize > kWorldLimit;
+  };
+  return beyond(key.cx) || beyond(key.cz);
+}
+
+// The reference copy through the world's accessors, used at the world's edge.
+void copyCellByCell(const World& world, const ChunkKey& key, ChunkSnapshot& snapshot) {
   const BlockRegistry& registry = blockRegistry();
-  snapshot.key = key;
   const int baseX = key.cx * kChunkSize, baseY = key.cy * kChunkSize, baseZ = key.cz * kChunkSize;
   for (int y = -1; y <= kChunkSize; ++y) {
     for (int z = -1; z <= kChunkSize; ++z) {
@@ -474,6 +483,91 @@ void takeChunkSnapshot(const World& world, const ChunkKey& key, ChunkSnapshot& s
         snapshot.blockLight[cell] = static_cast<std::uint8_t>(blockLight(world, wx, wy, wz));
       }
     }
+  }
+}
+
+// Which registered ids are fluids, by id (mods may register blocks at any time).
+std::vector<bool> fluidBlocks() {
+  const BlockRegistry& registry = blockRegistry();
+  std::vector<bool> fluid(registry.count());
+  for (std::size_t id = 0; id < fluid.size(); ++id) fluid[id] = registry.get(static_cast<BlockId>(id)).fluid;
+  return fluid;
+}
+
+// The 27 chunks a snapshot reads from, looked up once. A chunk above the world reads as
+// air under full sky, one below it as air in darkness, an unloaded one as air under sky.
+class SnapshotSources {
+ public:
+  SnapshotSources(const World& world, const ChunkKey& key) {
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dz = -1; dz <= 1; ++dz) {
+        for (int dx = -1; dx <= 1; ++dx) {
+          Source& source = sources_[slot(dx, dy, dz)];
+          const int cy = key.cy + dy;
+          source.chunk = cy < kMinChunkY || cy > kMaxChunkY ? nullptr : findChunk(world, {key.cx + dx, cy, key.cz + dz});
+          source.sky = cy < kMinChunkY ? 0 : 15;
+        }
+      }
+    }
+  }
+  struct Source {
+    const Chunk* chunk = nullptr;
+    std::uint8_t sky = 15;  // for cells without a chunk
+  };
+  // The chunk holding local cell (x, y, z), each −1..16.
+  const Source& at(int x, int y, int z) const { return sources_[slot(side(x), side(y), side(z))]; }
+
+ private:
+  static int side(int local) { return local < 0 ? -1 : local >= kChunkSize ? 1 : 0; }
+  static std::size_t slot(int dx, int dy, int dz) { return static_cast<std::size_t>((dy + 1) * 9 + (dz + 1) * 3 + dx + 1); }
+  std::array<Source, 27> sources_{};
+};
+
+// Copies `count` cells of one row, starting at local (x, y, z), into the snapshot at `cell`.
+void copyRun(const SnapshotSources& sources, int x, int y, int z, int count, ChunkSnapshot& snapshot, int cell) {
+  const SnapshotSources::Source& source = sources.at(x, y, z);
+  const auto to = static_cast<std::size_t>(cell);
+  const auto n = static_cast<std::size_t>(count);
+  if (source.chunk == nullptr) {
+    std::fill_n(snapshot.blocks.begin() + to, n, kAir);
+    std::fill_n(snapshot.sky.begin() + to, n, source.sky);
+    std::fill_n(snapshot.blockLight.begin() + to, n, std::uint8_t{0});
+    return;
+  }
+  const auto from = static_cast<std::size_t>(chunkIndex(localCoord(x), localCoord(y), localCoord(z)));
+  std::copy_n(source.chunk->blocks.begin() + from, n, snapshot.blocks.begin() + to);
+  std::copy_n(source.chunk->sky.begin() + from, n, snapshot.sky.begin() + to);
+  std::copy_n(source.chunk->blockLight.begin() + from, n, snapshot.blockLight.begin() + to);
+}
+
+}  // namespace
+
+void takeChunkSnapshot(const World& world, const ChunkKey& key, ChunkSnapshot& snapshot) {
+  snapshot.key = key;
+  if (touchesWorldEdge(key)) {
+    copyCellByCell(world, key, snapshot);
+    return;
+  }
+  SnapshotSources sources(world, key);
+  const std::vector<bool> fluid = fluidBlocks();
+  for (int y = -1; y <= kChunkSize; ++y) {
+    for (int z = -1; z <= kChunkSize; ++z) {
+      const int row = snapshotIndex(-1, y, z);
+      copyRun(sources, -1, y, z, 1, snapshot, row);
+      copyRun(sources, 0, y, z, kChunkSize, snapshot, row + 1);
+      copyRun(sources, kChunkSize, y, z, 1, snapshot, row + 1 + kChunkSize);
+    }
+  }
+  // Levels exist only for fluid cells, so only those consult the level map.
+  const int baseX = key.cx * kChunkSize, baseY = key.cy * kChunkSize, baseZ = key.cz * kChunkSize;
+  for (int cell = 0; cell < kSnapshotCells; ++cell) {
+    const BlockId id = snapshot.blocks[cell];
+    if (id >= fluid.size() || !fluid[id] || world.fluidLevels.empty()) {
+      snapshot.fluidLevels[cell] = 0;
+      continue;
+    }
+    const int x = cell % kSnapshotSize - 1, z = (cell / kSnapshotSize) % kSnapshotSize - 1, y = cell / kStrideY - 1;
+    snapshot.fluidLevels[cell] = fluidLevel(world, baseX + x, baseY + y, baseZ + z);
   }
 }
 

@@ -171,6 +171,13 @@ bool ChunkStreamer::prepareNeighbourhood(World& world, const ChunkKey& key, int&
   return true;
 }
 
+void ChunkStreamer::generateAhead(World& world, int& generated) {
+  const std::size_t end = std::min(candidates_.size(), cursor_ + kLookAheadCandidates);
+  for (std::size_t i = cursor_; i < end && generated < kGenerationsPerFrame; ++i) {
+    prepareNeighbourhood(world, candidates_[i], generated);
+  }
+}
+
 void ChunkStreamer::submit(World& world) {
   int submitted = 0, generated = 0;
   while (submitted < kSubmissionsPerFrame && cursor_ < candidates_.size() && pending_.load() < kMaxPendingJobs) {
@@ -192,6 +199,9 @@ void ChunkStreamer::submit(World& world) {
     jobReady_.notify_one();
     ++submitted;
   }
+  // The frame's submissions are spent but not its generations: preparing the next
+  // candidates' columns now keeps the start of a new ring of columns from stalling.
+  if (submitted == kSubmissionsPerFrame) generateAhead(world, generated);
 }
 
 bool ChunkStreamer::withinMeshRange(const ChunkKey& key) const { return chebyshev(key.cx, key.cz, centre_) <= radius_ + 2; }

@@ -28,6 +28,8 @@ constexpr int kGenerationsPerFrame = 3;
 constexpr int kSubmissionsPerFrame = 8;
 constexpr int kUploadsPerFrame = 8;
 constexpr int kMaxPendingJobs = 64;
+// How far past the cursor a frame with generations to spare prepares columns.
+constexpr std::size_t kLookAheadCandidates = 64;
 
 // The number of mesh workers for a hardware thread count (0 = unknown): 1 to 4.
 int meshWorkerCount(unsigned hardwareThreads);
@@ -85,6 +87,9 @@ class ChunkStreamer {
   void rebuildCandidates();
   // Generates what the candidate's 3 × 3 columns lack; false when the frame's budget ran out.
   bool prepareNeighbourhood(World& world, const ChunkKey& key, int& generated);
+  // Uses what is left of the frame's generations on the columns of the candidates after
+  // the cursor.
+  void generateAhead(World& world, int& generated);
   void submit(World& world);
   void receive(Renderer& renderer);
   void upload(Renderer& renderer, const ChunkKey& key, const ChunkMesh& mesh);

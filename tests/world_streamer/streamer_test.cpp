@@ -211,9 +211,10 @@ TEST(ChunkStreamer, AFrameUploadsAtMostEightMeshesAndAllChunksWithinRangeBecomeR
 
   const std::size_t all = 9u * 9u * 7u;
   for (int frame = 0; frame < 2000 && streamer.residentCount() < all; ++frame) {
-    const int before = renderer.opaqueUploads;
+    const int before = renderer.opaqueUploads, columnsBefore = loadedColumns(world);
     streamer.update(world, renderer, player);
     ASSERT_LE(renderer.opaqueUploads - before, kUploadsPerFrame);
+    ASSERT_LE(loadedColumns(world) - columnsBefore, kGenerationsPerFrame);
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   EXPECT_EQ(streamer.residentCount(), all);
