@@ -6,6 +6,7 @@
 
 #include "app/startup.h"
 #include "ui/localisation.h"
+#include "world/fluids.h"
 #include "world/light.h"
 #include "world/mesher.h"
 #include "world/registry.h"
@@ -111,6 +112,70 @@ void checkTerrain(CheckReport& report, World& world, const AreaMeshing& meshing)
   report.check(breakTime(bedrock, 0) == 0.0f && breakTime(bedrock, itemRegistry().findItem("diamond_pickaxe")) == 0.0f,
                "bedrock cannot be mined in survival mode");
   report.check(carved > 0, "caves carve through the underground");
+}
+
+// Fluid checks run on stone floors at y = 50, cleared above, far from the other checks.
+constexpr int kFluidFloorY = 50;
+constexpr int kFluidZ = 8;
+
+void buildFluidFloor(World& world, int x0, int x1) {
+  for (int z = kFluidZ - 10; z <= kFluidZ + 10; ++z) {
+    for (int x = x0; x <= x1; ++x) {
+      setBlockRaw(world, x, kFluidFloorY, z, blocks::Stone);
+      for (int y = kFluidFloorY + 1; y <= kMaxY; ++y) setBlockRaw(world, x, y, z, kAir);
+    }
+  }
+}
+
+void runFluidSteps(World& world, int steps, float dt) {
+  for (int i = 0; i < steps; ++i) fluidStep(world, dt);
+}
+
+bool holds(const World& world, int x, BlockId id, int level) {
+  const int y = kFluidFloorY + 1;
+  return getBlock(world, x, y, kFluidZ) == id && fluidLevel(world, x, y, kFluidZ) == level;
+}
+
+// The water mesh of the cell's chunk has a top surface over the cell below a full block.
+bool flowingSurfaceIsLowered(World& world, int x, int y, int z) {
+  const ChunkMesh mesh = meshChunk(world, {chunkCoord(x), chunkCoord(y), chunkCoord(z)});
+  const float expectedTop = static_cast<float>(y + 1) - 0.12f * static_cast<float>(fluidLevel(world, x, y, z));
+  int corners = 0;
+  for (const MeshVertex& v : mesh.water.vertices) {
+    const bool overCell = v.x >= static_cast<float>(x) && v.x <= static_cast<float>(x + 1) &&
+                          v.z >= static_cast<float>(z) && v.z <= static_cast<float>(z + 1);
+    if (overCell && std::fabs(v.y - expectedTop) < 1e-4f) ++corners;
+  }
+  return fluidLevel(world, x, y, z) > 0 && expectedTop < static_cast<float>(y + 1) && corners >= 4;
+}
+
+// Water and lava driven through the edit path and the timed step, as the game drives them.
+void checkFluids(CheckReport& report, World& world) {
+  const int y = kFluidFloorY + 1;
+  buildFluidFloor(world, 290, 312);
+  setBlock(world, 300, y, kFluidZ, blocks::Water);
+  runFluidSteps(world, 40, 0.2f);
+  report.check(holds(world, 300, blocks::Water, 0), "water source stays");
+  report.check(holds(world, 301, blocks::Water, 1), "water spreads next to a source");
+  report.check(holds(world, 307, blocks::Water, 7), "water reaches seven blocks");
+  report.check(getBlock(world, 308, y, kFluidZ) == kAir, "water stops after seven blocks");
+  const bool lowered = flowingSurfaceIsLowered(world, 304, y, kFluidZ);
+  setBlock(world, 300, y, kFluidZ, kAir);
+  runFluidSteps(world, 40, 0.2f);
+  report.check(getBlock(world, 301, y, kFluidZ) == kAir, "flowing water recedes without a source");
+
+  buildFluidFloor(world, 350, 372);
+  setBlock(world, 360, y, kFluidZ, blocks::Lava);
+  runFluidSteps(world, 10, 1.0f);
+  report.check(holds(world, 363, blocks::Lava, 3), "lava reaches three blocks");
+  report.check(getBlock(world, 364, y, kFluidZ) == kAir, "lava stops after three blocks");
+
+  buildFluidFloor(world, 410, 432);
+  setBlock(world, 420, y, kFluidZ, blocks::Lava);
+  setBlock(world, 421, y, kFluidZ, blocks::Water);
+  runFluidSteps(world, 10, 1.0f);
+  report.check(getBlock(world, 420, y, kFluidZ) == blocks::Cobblestone, "water quenches lava");
+  report.check(lowered, "flowing water surface is lower than a full block");
 }
 
 // A snapshot of an empty chunk with full sky light, for meshing hand-built shapes.
@@ -280,6 +345,7 @@ int runSelfTest(World& world) {
   checkTranslations(report);
   const AreaMeshing meshing = meshArea(world);
   checkTerrain(report, world, meshing);
+  checkFluids(report, world);
   checkBlockEditsAndMeshes(report, world);
   checkRegistryRules(report);
   checkLighting(report, world);
