@@ -35,37 +35,6 @@ bool hasNeighbour(const World& world, Cell cell, BlockId id) {
   return false;
 }
 
-// Block reads through a small cache of chunk pointers: the cells of a body are mostly
-// neighbours, and the chunk map does not change while a body is being discovered.
-class CachedReader {
- public:
-  explicit CachedReader(const World& world) : world_(world) {}
-
-  // Only cells of loaded chunks may hold fluid: flowing into an unloaded column would
-  // generate it and overwrite its terrain.
-  bool usable(Cell cell) { return inWorldBounds(cell.x, cell.y, cell.z) && chunkAt(cell) != nullptr; }
-  BlockId block(Cell cell) {
-    const Chunk* chunk = chunkAt(cell);
-    return chunk == nullptr ? kAir : chunk->blocks[chunkIndex(localCoord(cell.x), localCoord(cell.y), localCoord(cell.z))];
-  }
-
- private:
-  struct Entry {
-    ChunkKey key;
-    const Chunk* chunk = nullptr;
-    bool valid = false;
-  };
-  const Chunk* chunkAt(Cell cell) {
-    const ChunkKey key{chunkCoord(cell.x), chunkCoord(cell.y), chunkCoord(cell.z)};
-    Entry& entry = entries_[static_cast<unsigned>(key.cx + 3 * key.cz + 5 * key.cy) % entries_.size()];
-    if (!entry.valid || !(entry.key == key)) entry = {key, findChunk(world_, key), true};
-    return entry.chunk;
-  }
-
-  const World& world_;
-  std::array<Entry, 16> entries_{};
-};
-
 // What one body update knows about a cell it met.
 struct CellState {
   enum Kind : std::uint8_t { Unmet, Source, Air, Flowing };
@@ -74,26 +43,54 @@ struct CellState {
   std::uint8_t assigned = 0;  // level from the nearest source; 0 = unreachable
 };
 
-// Cell states stored per chunk, so neighbouring cells share cache lines.
-class CellTable {
+// The cells a body update has met, and block reads, both by chunk: the world chunk is
+// looked up once per chunk the update touches, and neighbouring cells share cache lines.
+// The chunk map does not change during an update (every cell written is loaded already),
+// so the chunk pointers stay valid.
+class BodyCells {
  public:
-  // The state of a cell; Unmet for cells not met yet.
-  CellState& at(Cell cell) {
-    const ChunkKey key{chunkCoord(cell.x), chunkCoord(cell.y), chunkCoord(cell.z)};
-    if (!(cached_ != nullptr && key == cachedKey_)) {
-      std::unique_ptr<ChunkStates>& states = chunks_[key];
-      if (states == nullptr) states = std::make_unique<ChunkStates>();
-      cached_ = states.get();
-      cachedKey_ = key;
-    }
-    return (*cached_)[static_cast<std::size_t>(chunkIndex(localCoord(cell.x), localCoord(cell.y), localCoord(cell.z)))];
+  explicit BodyCells(const World& world) : world_(world) {}
+
+  // Only cells of loaded chunks may hold fluid: flowing into an unloaded column would
+  // generate it and overwrite its terrain.
+  bool usable(Cell cell) {
+    return inWorldBounds(cell.x, cell.y, cell.z) && recordOf(cell).chunk != nullptr;
   }
+  BlockId block(Cell cell) {
+    const Chunk* chunk = recordOf(cell).chunk;
+    return chunk == nullptr || !inWorldBounds(cell.x, cell.y, cell.z) ? kAir : chunk->blocks[indexOf(cell)];
+  }
+  CellState& state(Cell cell) { return recordOf(cell).cells[indexOf(cell)]; }
 
  private:
-  using ChunkStates = std::array<CellState, kChunkCells>;
-  std::unordered_map<ChunkKey, std::unique_ptr<ChunkStates>, ChunkKeyHash> chunks_;
-  ChunkStates* cached_ = nullptr;
-  ChunkKey cachedKey_;
+  struct ChunkRecord {
+    const Chunk* chunk = nullptr;
+    std::array<CellState, kChunkCells> cells{};
+  };
+  struct CacheEntry {
+    ChunkKey key;
+    ChunkRecord* record = nullptr;
+  };
+
+  static std::size_t indexOf(Cell cell) {
+    return static_cast<std::size_t>(chunkIndex(localCoord(cell.x), localCoord(cell.y), localCoord(cell.z)));
+  }
+  ChunkRecord& recordOf(Cell cell) {
+    const ChunkKey key{chunkCoord(cell.x), chunkCoord(cell.y), chunkCoord(cell.z)};
+    CacheEntry& entry = cache_[ChunkKeyHash{}(key) % cache_.size()];
+    if (entry.record != nullptr && entry.key == key) return *entry.record;
+    std::unique_ptr<ChunkRecord>& record = records_[key];
+    if (record == nullptr) {
+      record = std::make_unique<ChunkRecord>();
+      record->chunk = findChunk(world_, key);
+    }
+    entry = {key, record.get()};
+    return *record;
+  }
+
+  const World& world_;
+  std::unordered_map<ChunkKey, std::unique_ptr<ChunkRecord>, ChunkKeyHash> records_;
+  std::array<CacheEntry, 61> cache_{};
 };
 
 // A first-in first-out list that is only appended to while it is being read.
@@ -111,7 +108,7 @@ struct WorkList {
 // nearest source, then writes the difference into the world.
 class BodyUpdate {
  public:
-  BodyUpdate(World& world, FluidKind fluid, Cell start) : world_(world), reader_(world), fluid_(fluid), start_(start) {}
+  BodyUpdate(World& world, FluidKind fluid, Cell start) : world_(world), cells_(world), fluid_(fluid), start_(start) {}
 
   void run() {
     discover();
@@ -136,14 +133,14 @@ class BodyUpdate {
   // neighbours, air and flowing cells at or below the start join the region. With
   // `regionOnly` a source is left to be found again from a region cell next to it.
   void meet(Cell cell, bool regionOnly) {
-    if (!reader_.usable(cell)) return;
-    const BlockId id = reader_.block(cell);
+    if (!cells_.usable(cell)) return;
+    const BlockId id = cells_.block(cell);
     const bool fluid = id == fluid_.block;
     if (!fluid && id != kAir) return;
     const std::uint8_t level = fluid ? storedLevel(cell.key()) : 0;
     const bool source = fluid && level == 0;
     if (source ? regionOnly : cell.y > start_.y) return;
-    CellState& state = cells_.at(cell);
+    CellState& state = cells_.state(cell);
     if (state.kind != CellState::Unmet) return;
     state.kind = source ? CellState::Source : fluid ? CellState::Flowing : CellState::Air;
     state.stored = level;
@@ -165,7 +162,7 @@ class BodyUpdate {
       noteFeeder(cell);
       for (const auto& d : kSixNeighbours) {
         const Cell n = cell.offset(d);
-        if (cells_.at(n).kind == CellState::Unmet) meet(n, false);
+        if (cells_.state(n).kind == CellState::Unmet) meet(n, false);
       }
     }
   }
@@ -175,7 +172,7 @@ class BodyUpdate {
   void noteFeeder(Cell cell) {
     if (cell.y != start_.y) return;
     const Cell above = cell.offset({0, 1, 0});
-    if (!reader_.usable(above) || reader_.block(above) != fluid_.block) return;
+    if (!cells_.usable(above) || cells_.block(above) != fluid_.block) return;
     if (storedLevel(above.key()) != 0) feeders_.push_back(above);
   }
 
@@ -189,7 +186,7 @@ class BodyUpdate {
 
   // Lowers a region cell to `level` when it has none or a higher one.
   void offerLevel(Cell cell, std::uint8_t level, WorkList<Cell>& wave) {
-    CellState& state = cells_.at(cell);
+    CellState& state = cells_.state(cell);
     if (state.kind == CellState::Unmet || state.kind == CellState::Source) return;
     if (state.assigned != 0 && state.assigned <= level) return;
     state.assigned = level;
@@ -206,7 +203,7 @@ class BodyUpdate {
     }
     while (!wave.empty()) {
       const Cell cell = wave.pop();
-      const int next = cells_.at(cell).assigned + 1;
+      const int next = cells_.state(cell).assigned + 1;
       if (next <= fluid_.maxLevel) {
         for (const auto& d : kSideways) offerLevel(cell.offset(d), static_cast<std::uint8_t>(next), wave);
       }
@@ -225,7 +222,7 @@ class BodyUpdate {
   void apply() {
     for (const Cell& cell : visited_) {
       const BlockKey key = cell.key();
-      const CellState& state = cells_.at(cell);
+      const CellState& state = cells_.state(cell);
       if (state.kind == CellState::Flowing) {
         if (state.assigned == 0) {
           setBlock(world_, cell.x, cell.y, cell.z, kAir);
@@ -242,13 +239,13 @@ class BodyUpdate {
 
   bool touches(Cell cell, BlockId id) {
     for (const auto& d : kSixNeighbours) {
-      if (reader_.block(cell.offset(d)) == id) return true;
+      if (cells_.block(cell.offset(d)) == id) return true;
     }
     return false;
   }
 
   void quenchIfTouchingWater(Cell cell) {
-    if (reader_.block(cell) == blocks::Lava && touches(cell, blocks::Water)) {
+    if (cells_.block(cell) == blocks::Lava && touches(cell, blocks::Water)) {
       setBlock(world_, cell.x, cell.y, cell.z, blocks::Cobblestone);
     }
   }
@@ -259,7 +256,7 @@ class BodyUpdate {
     const auto quenchAround = [&](Cell cell) {
       if (fluid_.block == blocks::Lava) {
         quenchIfTouchingWater(cell);
-      } else if (reader_.block(cell) == blocks::Water) {
+      } else if (cells_.block(cell) == blocks::Water) {
         if (!touches(cell, blocks::Lava)) return;
         for (const auto& d : kSixNeighbours) quenchIfTouchingWater(cell.offset(d));
       }
@@ -276,10 +273,9 @@ class BodyUpdate {
   }
 
   World& world_;
-  CachedReader reader_;
+  BodyCells cells_;  // sources and region cells met so far, and block reads
   FluidKind fluid_;
   Cell start_;
-  CellTable cells_;  // sources and region cells met so far
   std::vector<Cell> sources_;
   WorkList<Cell> toExplore_;
   std::vector<Cell> visited_;
