@@ -73,24 +73,30 @@ class BodyCells {
   };
 
   static std::size_t indexOf(Cell cell) {
-    return static_cast<std::size_t>(chunkIndex(localCoord(cell.x), localCoord(cell.y), localCoord(cell.z)));
+    return static_cast<std::size_t>(chunkIndex(cell.x & 15, cell.y & 15, cell.z & 15));
   }
   ChunkRecord& recordOf(Cell cell) {
-    const ChunkKey key{chunkCoord(cell.x), chunkCoord(cell.y), chunkCoord(cell.z)};
+    // Arithmetic shifts are floor divisions by 16.
+    const ChunkKey key{cell.x >> 4, cell.y >> 4, cell.z >> 4};
+    if (last_.record != nullptr && last_.key == key) return *last_.record;
     CacheEntry& entry = cache_[ChunkKeyHash{}(key) % cache_.size()];
-    if (entry.record != nullptr && entry.key == key) return *entry.record;
+    if (entry.record == nullptr || !(entry.key == key)) entry = {key, &findOrAddRecord(key)};
+    last_ = entry;
+    return *entry.record;
+  }
+  ChunkRecord& findOrAddRecord(const ChunkKey& key) {
     std::unique_ptr<ChunkRecord>& record = records_[key];
     if (record == nullptr) {
       record = std::make_unique<ChunkRecord>();
       record->chunk = findChunk(world_, key);
     }
-    entry = {key, record.get()};
     return *record;
   }
 
   const World& world_;
   std::unordered_map<ChunkKey, std::unique_ptr<ChunkRecord>, ChunkKeyHash> records_;
   std::array<CacheEntry, 61> cache_{};
+  CacheEntry last_;
 };
 
 // A first-in first-out list that is only appended to while it is being read.
