@@ -84,12 +84,15 @@ void ChunkStreamer::shutdown() {
   {
     std::lock_guard lock(jobMutex_);
     stop_ = true;
-    jobs_.clear();
-    pending_.store(0);
   }
   jobReady_.notify_all();
-  for (std::thread& worker : workers_) worker.join();
+  for (std::thread& worker : workers_) worker.join();  // each empties the queue first
   workers_.clear();
+  {
+    std::lock_guard lock(jobMutex_);
+    jobs_.clear();  // left only when there were no workers
+    pending_.store(0);
+  }
   std::lock_guard lock(resultMutex_);
   results_.clear();
 }

@@ -60,7 +60,7 @@ class ChunkStreamer {
   // Meshes the chunks of the world's remesh set that are still loaded, on this thread,
   // so an edit shows up in the same frame. Empties the set.
   void remeshChanged(World& world, Renderer& renderer);
-  // Stops and joins the workers; nothing is meshed afterwards.
+  // Stops the workers once they have emptied the job queue and joins them.
   void shutdown();
 
   std::size_t residentCount() const { return resident_.size(); }

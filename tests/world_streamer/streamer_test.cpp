@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <thread>
+#include <tuple>
 
 namespace zorv {
 namespace {
@@ -335,11 +336,20 @@ TEST(ChunkStreamer, EditedChunksAreRemeshedAtOnceAndShutdownJoinsTheWorkers) {
   EXPECT_TRUE(renderer.opaque.at({-1, 3, 0}).vertices.empty());
   EXPECT_FALSE(renderer.opaque.count({40, 0, 40}));
 
-  // Jobs in the queue when the streamer stops are simply dropped.
-  streamer.update(world, renderer, {500.0f, 40.0f, 500.0f});
   streamer.shutdown();
-  EXPECT_EQ(streamer.pendingJobs(), 0);
   streamer.shutdown();  // a second call finds nothing to join
+
+  // The workers mesh what is queued before they end, and shutdown waits for them.
+  GatedBuilder gate;
+  ChunkStreamer gated(2, gate.builder());
+  World other(kSeed);
+  gate.setOpen(false);
+  for (int frame = 0; frame < 3; ++frame) gated.update(other, renderer, {8.0f, 40.0f, 8.0f});
+  ASSERT_EQ(gated.pendingJobs(), 7);
+  gate.setOpen(true);
+  gated.shutdown();
+  EXPECT_EQ(gate.built(), 7);
+  EXPECT_EQ(gated.pendingJobs(), 0);
 }
 
 TEST(ChunkStreamer, WorkerCountFollowsTheHardwareWithinOneToFour) {
