@@ -123,8 +123,9 @@ bool writeFile(const std::filesystem::path& path, const Bytes& bytes) {
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   if (std::fclose(file) != 0 || !written) {
     std::fprintf(stderr, "capture: cannot write %s\n", path.c_str());
+    // Drop the partial screenshot, but never a device or other special file.
     std::error_code ignored;
-    std::filesystem::remove(path, ignored);
+    if (std::filesystem::is_regular_file(path, ignored)) std::filesystem::remove(path, ignored);
     return false;
   }
   return true;
@@ -134,7 +135,8 @@ bool writeFile(const std::filesystem::path& path, const Bytes& bytes) {
 
 std::uint32_t pngChunkCrc(std::string_view type, std::span<const std::uint8_t> data) {
   uLong crc = crc32_z(0, reinterpret_cast<const Bytef*>(type.data()), type.size());
-  crc = crc32_z(crc, data.data(), data.size());
+  // zlib treats a null buffer as a request for the initial value, so skip empty data.
+  if (!data.empty()) crc = crc32_z(crc, data.data(), data.size());
   return static_cast<std::uint32_t>(crc);
 }
 
