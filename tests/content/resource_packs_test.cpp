@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "content/procedural_textures.h"
-#include "tests/content/pack_fixture.h"
+#include "pack_fixture.h"
 
 namespace zorv {
 namespace {

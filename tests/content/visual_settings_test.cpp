@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "tests/content/pack_fixture.h"
+#include "pack_fixture.h"
 
 namespace zorv {
 namespace {
