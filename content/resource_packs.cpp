@@ -4,6 +4,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -300,6 +301,13 @@ std::vector<std::uint8_t> layerTexels(const LayerImages& images, int layer, int 
   const auto size = static_cast<std::size_t>(layerSize);
   std::vector<std::uint8_t> texels(size * size * 4);
   const auto found = images.find(layer);
+  // Without an image, each design texel is painted once and then repeated.
+  std::array<Texel, kDesignGridSize * kDesignGridSize> design{};
+  if (found == images.end()) {
+    for (int y = 0; y < kDesignGridSize; ++y)
+      for (int x = 0; x < kDesignGridSize; ++x)
+        design[static_cast<std::size_t>(y * kDesignGridSize + x)] = proceduralTexel(static_cast<std::uint32_t>(layer), x, y);
+  }
   for (int y = 0; y < layerSize; ++y) {
     for (int x = 0; x < layerSize; ++x) {
       std::uint8_t* out = &texels[(static_cast<std::size_t>(y) * size + static_cast<std::size_t>(x)) * 4];
@@ -310,8 +318,8 @@ std::vector<std::uint8_t> layerTexels(const LayerImages& images, int layer, int 
         const std::uint8_t* in = &image.pixels[static_cast<std::size_t>((sy * image.width + sx) * 4)];
         std::copy(in, in + 4, out);
       } else {
-        const Texel t = proceduralTexel(static_cast<std::uint32_t>(layer), x * kDesignGridSize / layerSize,
-                                        y * kDesignGridSize / layerSize);
+        const Texel t = design[static_cast<std::size_t>((y * kDesignGridSize / layerSize) * kDesignGridSize +
+                                                        x * kDesignGridSize / layerSize)];
         out[0] = t.r;
         out[1] = t.g;
         out[2] = t.b;
