@@ -26,6 +26,9 @@ namespace fs = std::filesystem;
 // exhausting memory.
 constexpr zip_uint64_t kMaxEntryBytes = 64ull << 20;
 
+// Far beyond any 256 × 256 layer or animation strip.
+constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;
+
 constexpr std::string_view kPackSuffix = ".rp.zorvk";
 constexpr std::string_view kZipSuffix = ".zip";
 constexpr int kMinLayerSize = 16;
@@ -232,6 +235,11 @@ std::optional<DecodedImage> tryCandidates(const PackSource& source, const std::v
 std::optional<DecodedImage> decodeImage(const std::vector<std::uint8_t>& bytes) {
   if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
   int width = 0, height = 0, channels = 0;
+  // A header can claim any size; refuse to allocate for absurd ones.
+  if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels) == 0 ||
+      std::int64_t{width} * height > kMaxImagePixels) {
+    return std::nullopt;
+  }
   stbi_uc* pixels =
       stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4);
   if (pixels == nullptr) return std::nullopt;
