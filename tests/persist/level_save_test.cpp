@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "persist/save_file.h"
-#include "tests/persist/save_test_support.h"
+#include "save_test_support.h"
 
 namespace zorv {
 namespace {

@@ -4,7 +4,7 @@
 #include <zlib.h>
 
 #include "persist/save_file.h"
-#include "tests/persist/save_test_support.h"
+#include "save_test_support.h"
 
 namespace zorv {
 namespace {
