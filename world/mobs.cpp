@@ -19,7 +19,9 @@ constexpr float kPi = std::numbers::pi_v<float>;
 constexpr float kMobHalfSize = 0.4f;
 constexpr float kMobSubStep = 0.05f;
 constexpr float kGravity = 28.0f;
-constexpr float kHopSpeed = 7.0f;
+// Enough to lift the box over one block (peak 1.29, like the player's jump); 7 blocks/s
+// would peak at 0.875 and leave every mob stuck at the foot of a one-block step.
+constexpr float kHopSpeed = 8.5f;
 constexpr float kFleeSpeedFactor = 1.7f;
 constexpr float kVoidY = -64.0f, kRescueY = 40.0f;
 constexpr float kSpawnLift = 1.4f;  // box centre above the ground cell
