@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "tests/world/scenes.h"
+#include "scenes.h"
 #include "world/physics.h"
 #include "world/registry.h"
 #include "world/terrain.h"

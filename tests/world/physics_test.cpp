@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "tests/world/scenes.h"
+#include "scenes.h"
 
 namespace zorv {
 namespace {
