@@ -36,15 +36,6 @@ struct Scene {
   }
 };
 
-PlayerBody bodyAt(float x, float y, float z, std::uint8_t mode) {
-  PlayerBody body;
-  body.x = x;
-  body.y = y;
-  body.z = z;
-  body.mode = mode;
-  return body;
-}
-
 float horizontalDistance(const Mob& mob, const PlayerTarget& player) {
   return std::hypot(mob.x - player.x, mob.z - player.z);
 }
@@ -93,7 +84,7 @@ void checkMovementAndMobBehaviour(CheckReport& report) {
   scene.fill(-1, 11, 0, -1, 14, 0, blocks::Stone);
   scene.fill(0, 11, 0, 2, 12, 0, blocks::Water);
   scene.fill(3, 11, 0, 8, 13, 0, blocks::Stone);
-  PlayerBody swimmer = bodyAt(1.5f, 12.62f, 0.5f, 1);
+  PlayerBody swimmer{.x = 1.5f, .y = 12.62f, .z = 0.5f, .mode = 1};
   MoveInput swim;
   swim.dx = 1.0f;
   swim.jump = true;
@@ -135,7 +126,7 @@ void checkPlayerPhysics(CheckReport& report) {
   report.check(!collidesAt(scene.world, {56.5f, 46.0f, 56.5f}), "player is free in open air");
   report.check(collidesAt(scene.world, {55.9f, 40.9f, 56.5f}), "player collides with solid block");
 
-  PlayerBody body = bodyAt(56.5f, 46.0f, 56.5f, 1);
+  PlayerBody body{.x = 56.5f, .y = 46.0f, .z = 56.5f, .mode = 1};
   for (int i = 0; i < 180; ++i) step(body, scene.world, kTick, {});
   report.check(std::fabs(body.y - (42.0f + kEyeHeight)) < 0.05f, "player lands on the block surface");
   report.check(body.onGround, "player reports onGround after landing");
@@ -146,7 +137,7 @@ void checkPlayerPhysics(CheckReport& report) {
   report.check(body.y > resting && !body.onGround, "jump leaves the ground");
 
   const auto fallDamage = [&](std::uint8_t mode) {
-    PlayerBody faller = bodyAt(56.5f, 50.0f, 56.5f, mode);
+    PlayerBody faller{.x = 56.5f, .y = 50.0f, .z = 56.5f, .mode = mode};
     int damage = 0;
     for (int i = 0; i < 240; ++i) damage += step(faller, scene.world, kTick, {});
     return damage;

@@ -17,7 +17,7 @@ namespace {
 
 constexpr float kPi = std::numbers::pi_v<float>;
 constexpr float kMobHalfSize = 0.4f;
-constexpr float kMobSubStep = 0.05f;
+constexpr float kSubStep = 0.05f;  // longest move between collision tests of mobs and drops
 constexpr float kGravity = 28.0f;
 // Enough to lift the box over one block (peak 1.29, like the player's jump); 7 blocks/s
 // would peak at 0.875 and leave every mob stuck at the foot of a one-block step.
@@ -27,7 +27,6 @@ constexpr float kVoidY = -64.0f, kRescueY = 40.0f;
 constexpr float kSpawnLift = 1.4f;  // box centre above the ground cell
 
 constexpr float kDropHalfSize = 0.15f;
-constexpr float kDropSubStep = 0.05f;
 constexpr int kMaxDropSubSteps = 256;
 constexpr float kDropMergeDistance = 0.6f;
 constexpr float kPickUpDelay = 0.35f;
@@ -196,11 +195,11 @@ void chooseDirection(Mob& mob, std::span<const PlayerTarget> players) {
   }
 }
 
-// Moves one coordinate of a box with half size `half` in sub-steps of at most `subStep`;
+// Moves one coordinate of a box with half size `half` in sub-steps of at most 0.05;
 // the first sub-step that overlaps a solid block is undone. True when blocked.
-bool moveBoxAxis(const World& world, Vec3& centre, float Vec3::*axis, float displacement, float half, float subStep) {
+bool moveBoxAxis(const World& world, Vec3& centre, float Vec3::*axis, float displacement, float half) {
   while (std::fabs(displacement) > 0.00001f) {
-    const float stepSize = std::clamp(displacement, -subStep, subStep);
+    const float stepSize = std::clamp(displacement, -kSubStep, kSubStep);
     centre.*axis += stepSize;
     if (boxCollides(world, {centre.x - half, centre.y - half, centre.z - half},
                     {centre.x + half, centre.y + half, centre.z + half})) {
@@ -212,6 +211,28 @@ bool moveBoxAxis(const World& world, Vec3& centre, float Vec3::*axis, float disp
   return false;
 }
 
+struct BlockedAxes {
+  bool x = false, z = false;
+};
+
+// Moves a mob or drop box by its velocity × dt along x, then z, then y. A blocked y move
+// stops the vertical motion and, when it was downward, puts the body on the ground.
+template <class Body>
+BlockedAxes moveBody(const World& world, Body& body, float dt, float half) {
+  Vec3 centre{body.x, body.y, body.z};
+  BlockedAxes blocked;
+  blocked.x = moveBoxAxis(world, centre, &Vec3::x, body.vx * dt, half);
+  blocked.z = moveBoxAxis(world, centre, &Vec3::z, body.vz * dt, half);
+  if (moveBoxAxis(world, centre, &Vec3::y, body.vy * dt, half)) {
+    if (body.vy < 0.0f) body.onGround = true;
+    body.vy = 0.0f;
+  }
+  body.x = centre.x;
+  body.y = centre.y;
+  body.z = centre.z;
+  return blocked;
+}
+
 void moveMob(const World& world, Mob& mob, float dt) {
   float speed = mob.walking ? mobKindInfo(mob.kind).walkSpeed : 0.0f;
   if (mob.fleeTimer > 0.0f) speed *= kFleeSpeedFactor;
@@ -219,18 +240,9 @@ void moveMob(const World& world, Mob& mob, float dt) {
   mob.vz = std::sin(mob.targetYaw) * speed;
   mob.vy -= kGravity * dt;
   mob.onGround = false;
-  Vec3 centre{mob.x, mob.y, mob.z};
-  const bool blockedX = moveBoxAxis(world, centre, &Vec3::x, mob.vx * dt, kMobHalfSize, kMobSubStep);
-  const bool blockedZ = moveBoxAxis(world, centre, &Vec3::z, mob.vz * dt, kMobHalfSize, kMobSubStep);
-  if (moveBoxAxis(world, centre, &Vec3::y, mob.vy * dt, kMobHalfSize, kMobSubStep)) {
-    if (mob.vy < 0.0f) mob.onGround = true;
-    mob.vy = 0.0f;
-  }
-  mob.x = centre.x;
-  mob.y = centre.y;
-  mob.z = centre.z;
+  const BlockedAxes blocked = moveBody(world, mob, dt, kMobHalfSize);
   // Walking into a block while standing: hop up onto it.
-  if ((blockedX || blockedZ) && mob.onGround) mob.vy = kHopSpeed;
+  if ((blocked.x || blocked.z) && mob.onGround) mob.vy = kHopSpeed;
 }
 
 void updateMob(const World& world, Mob& mob, float dt, std::span<const PlayerTarget> players) {
@@ -254,25 +266,18 @@ void updateMob(const World& world, Mob& mob, float dt, std::span<const PlayerTar
 int dropSubSteps(const Drop& drop, float dt) {
   const float largest = std::max({std::fabs(drop.vx * dt), std::fabs(drop.vy * dt), std::fabs(drop.vz * dt)});
   if (!(largest > 0.0f)) return 1;
-  return static_cast<int>(std::clamp(std::ceil(largest / kDropSubStep), 1.0f, static_cast<float>(kMaxDropSubSteps)));
+  return static_cast<int>(std::clamp(std::ceil(largest / kSubStep), 1.0f, static_cast<float>(kMaxDropSubSteps)));
 }
 
 void moveDrop(const World& world, Drop& drop, float dt) {
   const int steps = dropSubSteps(drop, dt);
   const float slice = dt / static_cast<float>(steps);
-  Vec3 centre{drop.x, drop.y, drop.z};
   drop.onGround = false;
   for (int i = 0; i < steps; ++i) {
-    if (moveBoxAxis(world, centre, &Vec3::x, drop.vx * slice, kDropHalfSize, kDropSubStep)) drop.vx = 0.0f;
-    if (moveBoxAxis(world, centre, &Vec3::z, drop.vz * slice, kDropHalfSize, kDropSubStep)) drop.vz = 0.0f;
-    if (moveBoxAxis(world, centre, &Vec3::y, drop.vy * slice, kDropHalfSize, kDropSubStep)) {
-      if (drop.vy < 0.0f) drop.onGround = true;
-      drop.vy = 0.0f;
-    }
+    const BlockedAxes blocked = moveBody(world, drop, slice, kDropHalfSize);
+    if (blocked.x) drop.vx = 0.0f;
+    if (blocked.z) drop.vz = 0.0f;
   }
-  drop.x = centre.x;
-  drop.y = centre.y;
-  drop.z = centre.z;
 }
 
 int cellOf(float coordinate) { return static_cast<int>(std::floor(std::clamp(coordinate, -2.0e9f, 2.0e9f))); }

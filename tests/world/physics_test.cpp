@@ -20,15 +20,6 @@ struct PillarScene {
   }
 };
 
-PlayerBody bodyAt(float x, float y, float z, std::uint8_t mode) {
-  PlayerBody body;
-  body.x = x;
-  body.y = y;
-  body.z = z;
-  body.mode = mode;
-  return body;
-}
-
 // Steps until the body lands (or `limit` steps); returns every step's damage summed and
 // the damage of the landing step separately.
 struct FallResult {
@@ -52,7 +43,7 @@ FallResult fallUntilLanded(PlayerBody& body, const World& world, int limit = 400
 
 TEST(PlayerStep, FallsOntoABlockAndJumpsOffIt) {
   PillarScene scene;
-  PlayerBody body = bodyAt(56.5f, 46.0f, 56.5f, 1);
+  PlayerBody body{.x = 56.5f, .y = 46.0f, .z = 56.5f, .mode = 1};
   for (int i = 0; i < 180; ++i) step(body, scene.world, kTick, {});
   // The feet rest on the block's top at 42, the eye 1.62 above them.
   EXPECT_NEAR(body.y, 43.62f, 0.05f);
@@ -74,26 +65,26 @@ TEST(PlayerStep, FallsOntoABlockAndJumpsOffIt) {
 TEST(PlayerStep, FallDamageFollowsTheDistanceAndTheMode) {
   PillarScene scene;
   // About 6.4 blocks of fall: truncate(6.4 − 3) = 3 on the landing step only.
-  PlayerBody survival = bodyAt(56.5f, 50.0f, 56.5f, 1);
+  PlayerBody survival{.x = 56.5f, .y = 50.0f, .z = 56.5f, .mode = 1};
   FallResult fall = fallUntilLanded(survival, scene.world);
   EXPECT_EQ(fall.landing, 3);
   EXPECT_EQ(fall.total, 3);
   EXPECT_FLOAT_EQ(survival.fallDistance, 0.0f);
 
-  PlayerBody creative = bodyAt(56.5f, 50.0f, 56.5f, 0);
+  PlayerBody creative{.x = 56.5f, .y = 50.0f, .z = 56.5f, .mode = 0};
   fall = fallUntilLanded(creative, scene.world);
   EXPECT_TRUE(creative.onGround);
   EXPECT_EQ(fall.total, 0);
 
   // A fall of 3.4 blocks never hurts.
-  PlayerBody shortFall = bodyAt(56.5f, 43.62f + 3.4f, 56.5f, 1);
+  PlayerBody shortFall{.x = 56.5f, .y = 43.62f + 3.4f, .z = 56.5f, .mode = 1};
   fall = fallUntilLanded(shortFall, scene.world);
   EXPECT_TRUE(shortFall.onGround);
   EXPECT_EQ(fall.total, 0);
 
   // The damage rule on the landing step itself: truncate(distance − 3) above 3.5 only.
   const auto landingDamage = [&](float distance, bool wasOnGround) {
-    PlayerBody body = bodyAt(56.5f, 43.63f, 56.5f, 1);
+    PlayerBody body{.x = 56.5f, .y = 43.63f, .z = 56.5f, .mode = 1};
     body.vy = -1.0f;
     body.onGround = wasOnGround;
     body.fallDistance = distance;
@@ -112,7 +103,7 @@ TEST(PlayerStep, FallDamageFollowsTheDistanceAndTheMode) {
 TEST(PlayerStep, LandingInWaterDoesNotHurt) {
   PillarScene scene;
   test::fillCells(scene.world, 56, 42, 56, 56, 43, 56, blocks::Water);
-  PlayerBody body = bodyAt(56.5f, 55.0f, 56.5f, 1);
+  PlayerBody body{.x = 56.5f, .y = 55.0f, .z = 56.5f, .mode = 1};
   const FallResult fall = fallUntilLanded(body, scene.world);
   EXPECT_TRUE(body.onGround);
   EXPECT_EQ(fall.total, 0);
@@ -126,7 +117,7 @@ TEST(PlayerStep, ClimbsOutOfATwoDeepPoolOntoABank) {
   test::fillCells(world, -1, 11, 0, -1, 14, 0, blocks::Stone); // back wall
   test::fillCells(world, 0, 11, 0, 2, 12, 0, blocks::Water);   // pool, water top at 13
   test::fillCells(world, 3, 11, 0, 8, 13, 0, blocks::Stone);   // bank, top at 14
-  PlayerBody body = bodyAt(1.5f, 12.62f, 0.5f, 1);
+  PlayerBody body{.x = 1.5f, .y = 12.62f, .z = 0.5f, .mode = 1};
   MoveInput input;
   input.dx = 1.0f;
   input.jump = true;
@@ -145,7 +136,7 @@ TEST(PlayerStep, WalkingSwimmingFlyingAndSpectatingSpeeds) {
   diagonal.dx = 3.0f;
   diagonal.dz = 4.0f;  // length 5: the direction is normalised
 
-  PlayerBody walker = bodyAt(50.5f, 22.62f, 50.5f, 1);
+  PlayerBody walker{.x = 50.5f, .y = 22.62f, .z = 50.5f, .mode = 1};
   walker.onGround = true;
   step(walker, scene.world, kTick, diagonal);
   EXPECT_NEAR(walker.vx, 5.5f * 0.6f, 1e-4f);
@@ -154,7 +145,7 @@ TEST(PlayerStep, WalkingSwimmingFlyingAndSpectatingSpeeds) {
   step(walker, scene.world, kTick, diagonal);
   EXPECT_NEAR(std::hypot(walker.vx, walker.vz), 8.5f, 1e-4f);
 
-  PlayerBody flyer = bodyAt(50.5f, 30.0f, 50.5f, 0);
+  PlayerBody flyer{.x = 50.5f, .y = 30.0f, .z = 50.5f, .mode = 0};
   flyer.flying = true;
   step(flyer, scene.world, kTick, {});
   EXPECT_FLOAT_EQ(flyer.y, 30.0f);  // no gravity, no input: hovering
@@ -167,7 +158,7 @@ TEST(PlayerStep, WalkingSwimmingFlyingAndSpectatingSpeeds) {
   EXPECT_NEAR(flyer.vy, 40.0f, 1e-4f);
 
   // Spectators pass through the stone floor and do not fall.
-  PlayerBody spectator = bodyAt(50.5f, 21.0f, 50.5f, 2);
+  PlayerBody spectator{.x = 50.5f, .y = 21.0f, .z = 50.5f, .mode = 2};
   spectator.hurtTimer = 0.01f;
   MoveInput down;
   down.dy = -1.0f;
@@ -183,7 +174,7 @@ TEST(PlayerStep, HorizontalMoveStopsAtAWallWithoutTouchingVelocity) {
   PillarScene scene;
   test::fillCells(scene.world, 40, 20, 40, 70, 20, 70, blocks::Stone);
   test::fillCells(scene.world, 53, 21, 40, 53, 23, 70, blocks::Stone);
-  PlayerBody body = bodyAt(52.5f, 22.62f, 50.5f, 1);
+  PlayerBody body{.x = 52.5f, .y = 22.62f, .z = 50.5f, .mode = 1};
   MoveInput east;
   east.dx = 1.0f;
   for (int i = 0; i < 30; ++i) step(body, scene.world, kTick, east);
