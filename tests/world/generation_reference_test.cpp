@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -204,6 +205,7 @@ TEST(GenerationReference, GeneratedColumnsAgreeBlockForBlock) {
       {kSeed, 7, 7},        // canopies from neighbouring lattice points, forest rolls 44 and 45 among them
       {kSeed, 9, -18},      // grassland tree rolls 11 and 12
       {kSeed, -1, -7},      // caves near the seabed, below the cave ceiling
+      {kSeed, -84, -160},   // mountain trees just low enough, and one just too high, to fit
       {kOtherSeed, 7, 9},   // the other seed's spawn village
       {kOtherSeed, 6, 6},   // the other seed: lava, diamonds and trees together
   };
@@ -237,6 +239,14 @@ TEST(GenerationReference, ChosenColumnsShowWhatTheyStandFor) {
   EXPECT_TRUE(hasTree(7, 7, BiomeForest, 45, false, true));
   EXPECT_TRUE(hasTree(9, -18, BiomeGrassland, 11, true, false));
   EXPECT_TRUE(hasTree(9, -18, BiomeGrassland, 12, false, false));
+  // A tree needs its top leaves plus two below y = 64.
+  const auto fits = [](const reference::TreeCandidate& tree, int topSpare) {
+    const unsigned chance = tree.biome == BiomeForest ? 45u : 12u;
+    return tree.chanceRoll < chance && tree.ground + tree.trunk + 3 == topSpare;
+  };
+  const std::vector<reference::TreeCandidate> mountain = reference::treeCandidates(kSeed, -84, -160);
+  EXPECT_TRUE(std::any_of(mountain.begin(), mountain.end(), [&](const auto& t) { return fits(t, 63) && t.planted; }));
+  EXPECT_TRUE(std::any_of(mountain.begin(), mountain.end(), [&](const auto& t) { return fits(t, 64) && !t.planted; }));
   int fromNeighbours = 0;
   for (const reference::TreeCandidate& tree : reference::treeCandidates(kSeed, 7, 7)) {
     fromNeighbours += tree.planted && (chunkCoord(tree.x) != 7 || chunkCoord(tree.z) != 7);

@@ -31,7 +31,7 @@ void expectFlatGround(std::int32_t seed, const VillageSite& site, int reach, int
 }
 
 TEST(VillageSites, SpawnVillageSitsOnTheFirstFlatRingPosition) {
-  for (std::int32_t seed : {kSeed, 1, 4242, -77}) {
+  for (std::int32_t seed : {kSeed, 1, 4242, -77, -3000}) {  // −3000: a spread-7 position precedes its spread-6 site
     World world(seed);
     ASSERT_EQ(world.villageSites.size(), 1u);
     const VillageSite spawn = world.villageSites.front();
