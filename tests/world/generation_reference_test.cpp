@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/world/terrain_reference.h"
+#include "terrain_reference.h"
 #include "world/terrain.h"
 #include "world/villages.h"
 

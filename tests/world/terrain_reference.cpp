@@ -1,4 +1,4 @@
-#include "tests/world/terrain_reference.h"
+#include "terrain_reference.h"
 
 #include <algorithm>
 #include <array>

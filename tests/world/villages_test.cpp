@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "tests/world/terrain_reference.h"
+#include "terrain_reference.h"
 #include "world/terrain.h"
 
 namespace zorv {
