@@ -69,7 +69,9 @@ struct Fields {
 
 Fields sampleFields(std::int32_t s, int cx, int cz) {
   Fields fields;
-  const auto n = [s](float x, float y, float z, int offset) { return noise3(x, y, z, static_cast<std::int32_t>(bits(std::int64_t{s} + offset))); };
+  const auto n = [s](float x, float y, float z, int offset) {
+    return noise3(x, y, z, static_cast<std::int32_t>(bits(std::int64_t{s} + offset)));
+  };
   for (int xs = 0; xs <= 4; ++xs) {
     for (int ys = 0; ys <= 28; ++ys) {
       for (int zs = 0; zs <= 4; ++zs) {
@@ -322,7 +324,9 @@ float fractal2(float a, float b, int octaves, std::int32_t s) {
     const int ix = floorInt(a), iz = floorInt(b);
     const float fx = smooth(a - static_cast<float>(ix)), fz = smooth(b - static_cast<float>(iz));
     const std::uint32_t k = bits(i) * 562604859u - bits(s) * 887442657u;
-    const auto corner = [&](int p, int q) { return fin24((bits(std::int64_t{ix} + p) * kX) ^ (bits(std::int64_t{iz} + q) * kY) ^ k); };
+    const auto corner = [&](int p, int q) {
+      return fin24((bits(std::int64_t{ix} + p) * kX) ^ (bits(std::int64_t{iz} + q) * kY) ^ k);
+    };
     const float n = mix(mix(corner(0, 0), corner(1, 0), fx), mix(corner(0, 1), corner(1, 1), fx), fz);
     sum += n * amp;
     total += amp;
