@@ -260,7 +260,7 @@ TEST(GenerationReference, VillagesFlattenAndBuildOverSolidGround) {
   const VillageSite spawn = world.villageSites.front();
   ASSERT_EQ(spawn.x, 0);
   ASSERT_EQ(spawn.z, 0);
-  for (const auto& [cx, cz] : {std::pair{-2, -2}, {0, -1}, {1, 1}}) {
+  for (const auto& [cx, cz] : {std::pair{-2, -2}, {-1, -1}, {0, -1}, {-1, 0}, {0, 0}, {1, 1}}) {
     createEmptyColumn(world, cx, cz);
     for (int y = kMinY; y <= kMaxY; ++y) {
       for (int z = 16 * cz; z < 16 * cz + 16; ++z) {
