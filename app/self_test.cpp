@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "app/simulation_checks.h"
 #include "app/startup.h"
 #include "persist/level_save.h"
 #include "persist/region_file.h"
@@ -472,11 +473,17 @@ int runSelfTest(World& world) {
   const AreaMeshing meshing = meshArea(world);
   checkTerrain(report, world, meshing);
   checkFluids(report, world);
+  checkMovementAndMobBehaviour(report);
   checkBlockEditsAndMeshes(report, world);
+  checkPlayerPhysics(report);
+  checkMobSpawning(report, world);
+  checkVillages(report, world);
+  checkVillagersAndZombies(report, world);
+  checkInventoryAndCrafting(report);
   checkRegistryRules(report);
   checkLighting(report, world);
   checkOres(report, world);
-  checkVillages(report, world);
+  checkDrops(report);
   checkLevelSaves(report);
   checkEditRecords(report, world);
   checkRegionFiles(report, world.seed);
