@@ -84,8 +84,8 @@ endfunction()
 
 # zorv_test_suite(NAME [THREADED] [DIR folder] [ENVIRONMENT VAR=value...] DEPS targets...):
 # every .cpp of tests/DIR (DIR defaults to NAME) forms the test executable test_NAME, whose
-# GoogleTest cases are registered with CTest (label "unit", plus "threaded" for suites that
-# start threads; the tsan preset builds and runs those through zorv_threaded_tests).
+# GoogleTest cases are registered with CTest (label "unit", or "threaded" for suites that
+# start threads, which the tsan preset builds through zorv_threaded_tests and runs).
 add_custom_target(zorv_threaded_tests)
 function(zorv_test_suite name)
   cmake_parse_arguments(ARG "THREADED" "DIR" "DEPS;ENVIRONMENT" ${ARGN})
@@ -98,18 +98,18 @@ function(zorv_test_suite name)
   endif()
   zorv_executable(test_${name} ${sources})
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-  set(labels unit)
+  # One label each: discovered tests cannot carry a list-valued property.
+  set(label unit)
   if(ARG_THREADED)
-    list(APPEND labels threaded)
+    set(label threaded)
     add_dependencies(zorv_threaded_tests test_${name})
   endif()
   if(ARG_ENVIRONMENT)
-    # The cases and their discovery run through env(1): the discovered tests cannot carry a
-    # list-valued ENVIRONMENT property, and some libraries read their variables at load time.
+    # The cases and their discovery run through env(1): some libraries read their variables
+    # at load time, and a list-valued ENVIRONMENT property would not survive discovery.
     set_target_properties(test_${name} PROPERTIES CROSSCOMPILING_EMULATOR "env;${ARG_ENVIRONMENT}")
   endif()
-  string(REPLACE ";" "\\;" labels "${labels}")
-  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${labels}")
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${label})
 endfunction()
 
 # zorv_benchmark(NAME DEPS targets...): every .cpp of bench/NAME forms bench_NAME.

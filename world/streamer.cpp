@@ -167,7 +167,7 @@ bool ChunkStreamer::prepareNeighbourhood(World& world, const ChunkKey& key, int&
     for (int dx = -1; dx <= 1; ++dx) {
       if (isColumnLoaded(world, key.cx + dx, key.cz + dz)) continue;
       if (generated == kGenerationsPerFrame) return false;
-      generateColumn(world, key.cx + dx, key.cz + dz);
+      ensureColumn(world, key.cx + dx, key.cz + dz);  // stored data first, else generated
       ++generated;
     }
   }

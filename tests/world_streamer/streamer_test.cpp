@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <thread>
@@ -248,6 +249,31 @@ TEST(ChunkStreamer, SnapshotsAreTakenOnlyOnceTheNeighbourColumnsExist) {
   }
   EXPECT_EQ(bottomChunks.load(), 81);
   EXPECT_EQ(missingBorder.load(), 0);
+}
+
+TEST(ChunkStreamer, ColumnsStoredInTheSaveFolderAreLoadedNotRegenerated) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zorv_streamer_saves";
+  std::filesystem::remove_all(folder);
+  {
+    World world(kSeed);
+    setSaveFolder(world, folder);
+    ensureColumn(world, 0, 0);
+    setBlock(world, 5, 60, 6, blocks::Bookshelf);
+    ASSERT_TRUE(flush(world));
+  }
+  // A world that knows no edits can only get the bookshelf back from the region file.
+  World world(kSeed);
+  setSaveFolder(world, folder);
+  ASSERT_TRUE(world.edits.empty());
+  ChunkStreamer streamer(1, [](const ChunkSnapshot&) { return ChunkMesh{}; });
+  streamer.setRenderDistance(4);
+  RecordingRenderer renderer;
+  for (int frame = 0; frame < 200 && !isColumnLoaded(world, 0, 0); ++frame) {
+    streamer.update(world, renderer, {8.0f, 70.0f, 8.0f});
+  }
+  streamer.shutdown();
+  EXPECT_EQ(getBlock(world, 5, 60, 6), blocks::Bookshelf);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(ChunkStreamer, WalkingEastDropsFarMeshesAndColumnsButNothingWithinRange) {
