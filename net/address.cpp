@@ -48,11 +48,9 @@ bool parsePort(std::string_view text, std::uint16_t& port) {
   return true;
 }
 
-bool parseIpv4Literal(const std::string& host, std::uint32_t& address) {
+bool isIpv4Literal(const std::string& host) {
   in_addr parsed{};
-  if (inet_pton(AF_INET, host.c_str(), &parsed) != 1) return false;
-  address = ntohl(parsed.s_addr);
-  return true;
+  return inet_pton(AF_INET, host.c_str(), &parsed) == 1;
 }
 
 // The operating system's text for a resolver error, on one line.
@@ -190,13 +188,11 @@ bool resolveServer(std::string_view text, std::uint16_t defaultPort, Endpoint& o
                    const SrvLookup& srvLookup) {
   ServerAddress address;
   if (!parseServerAddress(text, defaultPort, address, error)) return false;
-  std::uint32_t literal = 0;
-  if (parseIpv4Literal(address.host, literal)) {
-    out = {literal, address.port};
-    return true;
+  const bool isLiteral = isIpv4Literal(address.host);
+  if (!isLiteral && address.host.find(':') != std::string::npos) {
+    return fail(error, "IPv6 addresses are not supported yet");
   }
-  if (address.host.find(':') != std::string::npos) return fail(error, "IPv6 addresses are not supported yet");
-  if (!address.portGiven) {
+  if (!isLiteral && !address.portGiven) {
     std::string target;
     std::uint16_t srvPort = 0;
     const bool found = srvLookup ? srvLookup(address.host, target, srvPort) : lookupGameSrv(address.host, target, srvPort);
@@ -209,6 +205,7 @@ bool resolveServer(std::string_view text, std::uint16_t defaultPort, Endpoint& o
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_DGRAM;
   hints.ai_protocol = IPPROTO_UDP;
+  if (isLiteral) hints.ai_flags = AI_NUMERICHOST;  // a literal never asks a name server
   addrinfo* results = nullptr;
   const int code = getaddrinfo(address.host.c_str(), std::to_string(address.port).c_str(), &hints, &results);
   const int savedErrno = errno;
