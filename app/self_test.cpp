@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/startup.h"
+#include "net/address.h"
 #include "ui/localisation.h"
 #include "world/light.h"
 #include "world/mesher.h"
@@ -229,6 +230,22 @@ void checkVillages(CheckReport& report, World& world) {
   report.check(villageHasBookshelf(world, site), "village houses are furnished");
 }
 
+void checkServerAddresses(CheckReport& report) {
+  ServerAddress domain, explicitPort, literal;
+  std::string error;
+  report.check(parseServerAddress("play.example.org", kDefaultGamePort, domain, error) && domain.port == 27632 &&
+                   !domain.portGiven,
+               "domain defaults to port 27632");
+  report.check(parseServerAddress("play.example.org:25000", kDefaultGamePort, explicitPort, error) &&
+                   explicitPort.port == 25000 && explicitPort.portGiven,
+               "explicit address port is parsed");
+  Endpoint resolved;
+  report.check(parseServerAddress("1.2.3.4", kDefaultGamePort, literal, error) && literal.host == "1.2.3.4" &&
+                   literal.port == 27632 && resolveServer("1.2.3.4", kDefaultGamePort, resolved, error) &&
+                   resolved == Endpoint{0x01020304, 27632},
+               "ipv4 literal defaults to port 27632");
+}
+
 void checkEditRecords(CheckReport& report, World& world) {
   setCaptureEnabled(world, true);
   setBlock(world, 35, 48, 35, blocks::Bricks);
@@ -285,6 +302,7 @@ int runSelfTest(World& world) {
   checkLighting(report, world);
   checkOres(report, world);
   checkVillages(report, world);
+  checkServerAddresses(report);
   checkEditRecords(report, world);
   checkDistantColumns(report, world.seed);
   return finishSelfTest(report, meshing.totals);

@@ -12,6 +12,8 @@
 namespace zorv {
 namespace {
 
+constexpr int kReceiveBufferBytes = 1 << 20;
+
 sockaddr_in toSockaddr(const Endpoint& endpoint) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -36,6 +38,10 @@ UdpSocket::OpenResult UdpSocket::open(std::optional<std::uint16_t> bindPort) {
   close();
   fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_UDP);
   if (fd_ < 0) return OpenResult::CreateFailed;
+  // A whole send window of full datagrams (128 × 1,200 bytes plus kernel overhead) must
+  // fit, or a bulk transfer loses most of each window and waits for resends.
+  const int receiveBuffer = kReceiveBufferBytes;
+  (void)::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   if (bindPort) {
     const sockaddr_in address = toSockaddr({INADDR_ANY, *bindPort});
     if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
