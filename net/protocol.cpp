@@ -570,8 +570,9 @@ void receiveDatagram(PeerLink& link, const DatagramHeader& header, ByteView payl
     }
     return;
   }
-  deliver(header.type, payload);
+  // The number advances before delivery, so a reply sent by the handler acknowledges it.
   ++link.nextExpectedSeq;
+  deliver(header.type, payload);
   for (auto next = link.pending.find(link.nextExpectedSeq); next != link.pending.end();
        next = link.pending.find(link.nextExpectedSeq)) {
     const PendingMessage message = std::move(next->second);
