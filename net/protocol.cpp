@@ -11,6 +11,7 @@ namespace {
 constexpr std::uint8_t kMagic[4] = {'Z', 'K', 'N', 'P'};
 constexpr std::uint8_t kReliableFlag = 0x01;
 constexpr double kMaxAckSampleMs = 5000.0;
+constexpr std::size_t kBlockEditBytes = 15;
 
 std::uint32_t loadU32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
@@ -19,6 +20,11 @@ std::uint32_t loadU32(const std::uint8_t* p) {
 
 void storeU32(std::uint8_t* p, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void storeU16(std::uint8_t* p, std::uint16_t value) {
+  p[0] = static_cast<std::uint8_t>(value);
+  p[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
 // Runs `read` over the payload and reports whether every field was present and sound.
@@ -35,19 +41,12 @@ Bytes singleString(std::string_view text) {
   return std::move(writer.bytes);
 }
 
-void writeEdit(ByteWriter& writer, const BlockEdit& edit) {
-  writer.i32(edit.x);
-  writer.i32(edit.y);
-  writer.i32(edit.z);
-  writer.u16(edit.block);
-  writer.u8(edit.fluidLevel);
-}
-
-// Reads a count and then that many entries; a count above `maxCount` invalidates the message.
-template <class Entry, class Count, class ReadEntry>
+// Reads a one-byte count and then that many entries; a count above `maxCount` invalidates
+// the message.
+template <class Entry, class ReadEntry>
 bool readList(ByteView payload, std::size_t maxCount, std::vector<Entry>& out, ReadEntry readEntry) {
   ByteReader reader(payload);
-  const std::size_t count = sizeof(Count) == 1 ? reader.u8() : reader.u16();
+  const std::size_t count = reader.u8();
   if (!reader.valid || count > maxCount) return false;
   std::vector<Entry> entries(count);
   for (Entry& entry : entries) {
@@ -229,23 +228,40 @@ bool decodeReason(ByteView payload, std::string& out) {
   return true;
 }
 
+// Bulk transfers carry thousands of these, so both directions work on whole entries
+// instead of field by field.
 Bytes encodeBlockEdits(std::span<const BlockEdit> edits) {
   const std::size_t count = std::min(edits.size(), kHostEditsPerMessage);
-  ByteWriter writer;
-  writer.bytes.reserve(2 + count * 15);
-  writer.u16(static_cast<std::uint16_t>(count));
-  for (std::size_t i = 0; i < count; ++i) writeEdit(writer, edits[i]);
-  return std::move(writer.bytes);
+  Bytes payload(2 + count * kBlockEditBytes);
+  std::uint8_t* p = payload.data();
+  storeU16(p, static_cast<std::uint16_t>(count));
+  p += 2;
+  for (std::size_t i = 0; i < count; ++i, p += kBlockEditBytes) {
+    const BlockEdit& edit = edits[i];
+    storeU32(p, static_cast<std::uint32_t>(edit.x));
+    storeU32(p + 4, static_cast<std::uint32_t>(edit.y));
+    storeU32(p + 8, static_cast<std::uint32_t>(edit.z));
+    storeU16(p + 12, edit.block);
+    p[14] = edit.fluidLevel;
+  }
+  return payload;
 }
 
 bool decodeBlockEdits(ByteView payload, std::size_t maxCount, std::vector<BlockEdit>& out) {
-  return readList<BlockEdit, std::uint16_t>(payload, maxCount, out, [](ByteReader& r, BlockEdit& edit) {
-    edit.x = r.i32();
-    edit.y = r.i32();
-    edit.z = r.i32();
-    edit.block = r.u16();
-    edit.fluidLevel = r.u8();
-  });
+  if (payload.size() < 2) return false;
+  const std::size_t count = static_cast<std::size_t>(payload[0] | payload[1] << 8);
+  if (count > maxCount || payload.size() - 2 < count * kBlockEditBytes) return false;
+  out.resize(count);
+  const std::uint8_t* p = payload.data() + 2;
+  for (std::size_t i = 0; i < count; ++i, p += kBlockEditBytes) {
+    BlockEdit& edit = out[i];
+    edit.x = static_cast<std::int32_t>(loadU32(p));
+    edit.y = static_cast<std::int32_t>(loadU32(p + 4));
+    edit.z = static_cast<std::int32_t>(loadU32(p + 8));
+    edit.block = static_cast<std::uint16_t>(p[12] | p[13] << 8);
+    edit.fluidLevel = p[14];
+  }
+  return true;
 }
 
 Bytes encodeEditRequest(const EditRequestMessage& message) {
@@ -346,7 +362,7 @@ Bytes encodeMobSnapshot(std::span<const MobEntry> mobs) {
 }
 
 bool decodeMobSnapshot(ByteView payload, std::vector<MobEntry>& out) {
-  return readList<MobEntry, std::uint8_t>(payload, kMaxSnapshotEntries, out, [](ByteReader& r, MobEntry& mob) {
+  return readList<MobEntry>(payload, kMaxSnapshotEntries, out, [](ByteReader& r, MobEntry& mob) {
     mob.id = r.i32();
     mob.x = r.f32();
     mob.y = r.f32();
@@ -377,7 +393,7 @@ Bytes encodeDropSnapshot(std::span<const DropEntry> drops) {
 }
 
 bool decodeDropSnapshot(ByteView payload, std::vector<DropEntry>& out) {
-  return readList<DropEntry, std::uint8_t>(payload, kMaxSnapshotEntries, out, [](ByteReader& r, DropEntry& drop) {
+  return readList<DropEntry>(payload, kMaxSnapshotEntries, out, [](ByteReader& r, DropEntry& drop) {
     drop.id = r.i32();
     drop.x = r.f32();
     drop.y = r.f32();
