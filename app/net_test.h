@@ -14,7 +14,7 @@ inline constexpr int kNetTestMaxIterations = 1500;
 inline constexpr std::size_t kNetTestEdits = 12000;
 
 struct NetTestOutcome {
-  bool started = false;   // false: `startError` says which endpoint failed and why
+  bool started = false;  // false: `startError` says which endpoint failed and why
   std::string startError;
   bool joined = false;
   bool welcomed = false;
@@ -22,9 +22,9 @@ struct NetTestOutcome {
   std::size_t editsReceived = 0;
   std::size_t editsSent = 0;
   bool editRequest = false;
-  bool world = false;     // the client world holds the last transferred edit
-  int iterations = 0;     // loop iterations used (at most 1,500)
-  int failures = 0;       // 0 or 1
+  bool world = false;  // the client world holds the last transferred edit
+  int iterations = 0;  // loop iterations used (at most 1,500)
+  int failures = 0;    // 0 or 1
 };
 
 // Runs the exchange on the UDP port given, without printing.

@@ -56,7 +56,8 @@ bool isIpv4Literal(const std::string& host) {
 // The operating system's text for a resolver error, on one line.
 std::string resolverErrorText(int code, int savedErrno) {
   std::string text = code == EAI_SYSTEM ? std::strerror(savedErrno) : gai_strerror(code);
-  std::replace_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
   if (text.size() > kMaxSystemMessage) text.resize(kMaxSystemMessage);
   return text;
 }
@@ -195,7 +196,8 @@ bool resolveServer(std::string_view text, std::uint16_t defaultPort, Endpoint& o
   if (!isLiteral && !address.portGiven) {
     std::string target;
     std::uint16_t srvPort = 0;
-    const bool found = srvLookup ? srvLookup(address.host, target, srvPort) : lookupGameSrv(address.host, target, srvPort);
+    const bool found =
+        srvLookup ? srvLookup(address.host, target, srvPort) : lookupGameSrv(address.host, target, srvPort);
     if (found) {
       address.host = target;
       address.port = srvPort;

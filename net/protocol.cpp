@@ -27,32 +27,176 @@ void storeU16(std::uint8_t* p, std::uint16_t value) {
   p[1] = static_cast<std::uint8_t>(value >> 8);
 }
 
-// Runs `read` over the payload and reports whether every field was present and sound.
-template <class Read>
-bool readAll(ByteView payload, Read read) {
-  ByteReader reader(payload);
-  read(reader);
-  return reader.valid;
-}
+// Adapters that let one field list per message drive both writing and reading.
+struct FieldWriter {
+  ByteWriter& writer;
+  void field(std::uint8_t value) { writer.u8(value); }
+  void field(std::uint16_t value) { writer.u16(value); }
+  void field(std::uint32_t value) { writer.u32(value); }
+  void field(std::int32_t value) { writer.i32(value); }
+  void field(float value) { writer.f32(value); }
+  void field(const std::string& value) { writer.str(value); }
+  template <class... Values>
+  void operator()(const Values&... values) {
+    (field(values), ...);
+  }
+};
 
-Bytes singleString(std::string_view text) {
+struct FieldReader {
+  ByteReader& reader;
+  void field(std::uint8_t& value) { value = reader.u8(); }
+  void field(std::uint16_t& value) { value = reader.u16(); }
+  void field(std::uint32_t& value) { value = reader.u32(); }
+  void field(std::int32_t& value) { value = reader.i32(); }
+  void field(float& value) { value = reader.f32(); }
+  void field(std::string& value) { value = reader.str(); }
+  template <class... Values>
+  void operator()(Values&... values) {
+    (field(values), ...);
+  }
+};
+
+// The wire order of each message's fields (`Self` is the message, const when writing).
+template <class Message>
+struct Fields;
+
+template <>
+struct Fields<HelloMessage> {
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.revision, m.modFingerprint, m.name);
+  }
+};
+template <>
+struct Fields<WelcomeMessage> {
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.playerId, m.seed, m.spawnX, m.spawnY, m.spawnZ, m.timeOfDay, m.weather, m.hostName);
+  }
+};
+template <>
+struct Fields<EditRequestMessage> {
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.x, m.y, m.z, m.block, m.gameMode, m.heldItem);
+  }
+};
+template <>
+struct Fields<PlayerStateMessage> {
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.playerId, m.x, m.y, m.z, m.yaw, m.pitch, m.gameMode, m.health, m.flying);
+  }
+};
+template <>
+struct Fields<WorldClockMessage> {
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.timeOfDay, m.weather);
+  }
+};
+template <>
+struct Fields<MobEntry> {
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.id, m.x, m.y, m.z, m.heading, m.type, m.health, m.flags);
+  }
+};
+template <>
+struct Fields<DropEntry> {
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.id, m.x, m.y, m.z, m.item, m.durability, m.count, m.age);
+  }
+};
+template <>
+struct Fields<PlayerInfoMessage> {
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.playerId, m.name);
+  }
+};
+template <>
+struct Fields<ChatMessage> {  // host to client
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.sender, m.text);
+  }
+};
+template <>
+struct Fields<PickupGrantMessage> {
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.dropId, m.item, m.durability, m.count);
+  }
+};
+template <>
+struct Fields<AttackMobMessage> {
+  template <class Io, class Self>
+  static void visit(Io& io, Self& m) {
+    io(m.mobId, m.damage);
+  }
+};
+
+template <class Message>
+Bytes encodeFields(const Message& message) {
   ByteWriter writer;
-  writer.str(text);
+  FieldWriter io{writer};
+  Fields<Message>::visit(io, message);
   return std::move(writer.bytes);
 }
 
-// Reads a one-byte count and then that many entries; a count above `maxCount` invalidates
-// the message.
-template <class Entry, class ReadEntry>
-bool readList(ByteView payload, std::size_t maxCount, std::vector<Entry>& out, ReadEntry readEntry) {
+// Fills `out` only when every field was present and sound.
+template <class Message>
+bool decodeFields(ByteView payload, Message& out) {
+  ByteReader reader(payload);
+  FieldReader io{reader};
+  Message message;
+  Fields<Message>::visit(io, message);
+  if (!reader.valid) return false;
+  out = std::move(message);
+  return true;
+}
+
+// Payloads of one field.
+template <class Value>
+Bytes encodeValue(const Value& value) {
+  ByteWriter writer;
+  FieldWriter{writer}(value);
+  return std::move(writer.bytes);
+}
+
+template <class Value>
+bool decodeValue(ByteView payload, Value& out) {
+  ByteReader reader(payload);
+  Value value{};
+  FieldReader{reader}(value);
+  if (!reader.valid) return false;
+  out = std::move(value);
+  return true;
+}
+
+// A one-byte count (at most kMaxSnapshotEntries written) and that many entries.
+template <class Entry>
+Bytes encodeSnapshot(std::span<const Entry> entries) {
+  const std::size_t count = std::min(entries.size(), kMaxSnapshotEntries);
+  ByteWriter writer;
+  writer.u8(static_cast<std::uint8_t>(count));
+  FieldWriter io{writer};
+  for (std::size_t i = 0; i < count; ++i) Fields<Entry>::visit(io, entries[i]);
+  return std::move(writer.bytes);
+}
+
+// A count above kMaxSnapshotEntries invalidates the message.
+template <class Entry>
+bool decodeSnapshot(ByteView payload, std::vector<Entry>& out) {
   ByteReader reader(payload);
   const std::size_t count = reader.u8();
-  if (!reader.valid || count > maxCount) return false;
+  if (!reader.valid || count > kMaxSnapshotEntries) return false;
   std::vector<Entry> entries(count);
-  for (Entry& entry : entries) {
-    readEntry(reader, entry);
-    if (!reader.valid) return false;
-  }
+  FieldReader io{reader};
+  for (Entry& entry : entries) Fields<Entry>::visit(io, entry);
+  if (!reader.valid) return false;
   out = std::move(entries);
   return true;
 }
@@ -167,66 +311,43 @@ std::string ByteReader::str() {
   return text;
 }
 
-Bytes encodeHello(const HelloMessage& message) {
-  ByteWriter writer;
-  writer.u32(message.revision);
-  writer.u32(message.modFingerprint);
-  writer.str(message.name);
-  return std::move(writer.bytes);
-}
+Bytes encodeHello(const HelloMessage& message) { return encodeFields(message); }
+bool decodeHello(ByteView payload, HelloMessage& out) { return decodeFields(payload, out); }
+Bytes encodeWelcome(const WelcomeMessage& message) { return encodeFields(message); }
+bool decodeWelcome(ByteView payload, WelcomeMessage& out) { return decodeFields(payload, out); }
+Bytes encodeReason(std::string_view reason) { return encodeValue(std::string(reason)); }
+bool decodeReason(ByteView payload, std::string& out) { return decodeValue(payload, out); }
+Bytes encodeEditRequest(const EditRequestMessage& message) { return encodeFields(message); }
+bool decodeEditRequest(ByteView payload, EditRequestMessage& out) { return decodeFields(payload, out); }
+Bytes encodePlayerState(const PlayerStateMessage& message) { return encodeFields(message); }
+bool decodePlayerState(ByteView payload, PlayerStateMessage& out) { return decodeFields(payload, out); }
+Bytes encodeWorldClock(const WorldClockMessage& message) { return encodeFields(message); }
+bool decodeWorldClock(ByteView payload, WorldClockMessage& out) { return decodeFields(payload, out); }
+Bytes encodeMobSnapshot(std::span<const MobEntry> mobs) { return encodeSnapshot(mobs); }
+bool decodeMobSnapshot(ByteView payload, std::vector<MobEntry>& out) { return decodeSnapshot(payload, out); }
+Bytes encodeDropSnapshot(std::span<const DropEntry> drops) { return encodeSnapshot(drops); }
+bool decodeDropSnapshot(ByteView payload, std::vector<DropEntry>& out) { return decodeSnapshot(payload, out); }
+Bytes encodePlayerInfo(const PlayerInfoMessage& message) { return encodeFields(message); }
+bool decodePlayerInfo(ByteView payload, PlayerInfoMessage& out) { return decodeFields(payload, out); }
+Bytes encodeInt32(std::int32_t value) { return encodeValue(value); }
+bool decodeInt32(ByteView payload, std::int32_t& out) { return decodeValue(payload, out); }
+Bytes encodeHostChat(const ChatMessage& message) { return encodeFields(message); }
+bool decodeHostChat(ByteView payload, ChatMessage& out) { return decodeFields(payload, out); }
+Bytes encodeClientChat(std::string_view text) { return encodeValue(std::string(text)); }
 
-bool decodeHello(ByteView payload, HelloMessage& out) {
-  HelloMessage message;
-  if (!readAll(payload, [&](ByteReader& r) {
-        message.revision = r.u32();
-        message.modFingerprint = r.u32();
-        message.name = r.str();
-      })) {
-    return false;
-  }
-  out = std::move(message);
+bool decodeClientChat(ByteView payload, ChatMessage& out) {
+  std::string text;
+  if (!decodeValue(payload, text)) return false;
+  out = {{}, std::move(text)};
   return true;
 }
 
-Bytes encodeWelcome(const WelcomeMessage& message) {
-  ByteWriter writer;
-  writer.i32(message.playerId);
-  writer.u32(message.seed);
-  writer.f32(message.spawnX);
-  writer.f32(message.spawnY);
-  writer.f32(message.spawnZ);
-  writer.f32(message.timeOfDay);
-  writer.u8(message.weather);
-  writer.str(message.hostName);
-  return std::move(writer.bytes);
-}
-
-bool decodeWelcome(ByteView payload, WelcomeMessage& out) {
-  WelcomeMessage message;
-  if (!readAll(payload, [&](ByteReader& r) {
-        message.playerId = r.i32();
-        message.seed = r.u32();
-        message.spawnX = r.f32();
-        message.spawnY = r.f32();
-        message.spawnZ = r.f32();
-        message.timeOfDay = r.f32();
-        message.weather = r.u8();
-        message.hostName = r.str();
-      })) {
-    return false;
-  }
-  out = std::move(message);
-  return true;
-}
-
-Bytes encodeReason(std::string_view reason) { return singleString(reason); }
-
-bool decodeReason(ByteView payload, std::string& out) {
-  std::string reason;
-  if (!readAll(payload, [&](ByteReader& r) { reason = r.str(); })) return false;
-  out = std::move(reason);
-  return true;
-}
+Bytes encodePickupGrant(const PickupGrantMessage& message) { return encodeFields(message); }
+bool decodePickupGrant(ByteView payload, PickupGrantMessage& out) { return decodeFields(payload, out); }
+Bytes encodeAttackMob(const AttackMobMessage& message) { return encodeFields(message); }
+bool decodeAttackMob(ByteView payload, AttackMobMessage& out) { return decodeFields(payload, out); }
+Bytes encodeNonce(std::uint32_t nonce) { return encodeValue(nonce); }
+bool decodeNonce(ByteView payload, std::uint32_t& out) { return decodeValue(payload, out); }
 
 // Bulk transfers carry thousands of these, so both directions work on whole entries
 // instead of field by field.
@@ -261,262 +382,6 @@ bool decodeBlockEdits(ByteView payload, std::size_t maxCount, std::vector<BlockE
     edit.block = static_cast<std::uint16_t>(p[12] | p[13] << 8);
     edit.fluidLevel = p[14];
   }
-  return true;
-}
-
-Bytes encodeEditRequest(const EditRequestMessage& message) {
-  ByteWriter writer;
-  writer.i32(message.x);
-  writer.i32(message.y);
-  writer.i32(message.z);
-  writer.u16(message.block);
-  writer.u8(message.gameMode);
-  writer.u16(message.heldItem);
-  return std::move(writer.bytes);
-}
-
-bool decodeEditRequest(ByteView payload, EditRequestMessage& out) {
-  EditRequestMessage message;
-  if (!readAll(payload, [&](ByteReader& r) {
-        message.x = r.i32();
-        message.y = r.i32();
-        message.z = r.i32();
-        message.block = r.u16();
-        message.gameMode = r.u8();
-        message.heldItem = r.u16();
-      })) {
-    return false;
-  }
-  out = message;
-  return true;
-}
-
-Bytes encodePlayerState(const PlayerStateMessage& message) {
-  ByteWriter writer;
-  writer.i32(message.playerId);
-  writer.f32(message.x);
-  writer.f32(message.y);
-  writer.f32(message.z);
-  writer.f32(message.yaw);
-  writer.f32(message.pitch);
-  writer.u8(message.gameMode);
-  writer.u8(message.health);
-  writer.u8(message.flying);
-  return std::move(writer.bytes);
-}
-
-bool decodePlayerState(ByteView payload, PlayerStateMessage& out) {
-  PlayerStateMessage message;
-  if (!readAll(payload, [&](ByteReader& r) {
-        message.playerId = r.i32();
-        message.x = r.f32();
-        message.y = r.f32();
-        message.z = r.f32();
-        message.yaw = r.f32();
-        message.pitch = r.f32();
-        message.gameMode = r.u8();
-        message.health = r.u8();
-        message.flying = r.u8();
-      })) {
-    return false;
-  }
-  out = message;
-  return true;
-}
-
-Bytes encodeWorldClock(const WorldClockMessage& message) {
-  ByteWriter writer;
-  writer.f32(message.timeOfDay);
-  writer.u8(message.weather);
-  return std::move(writer.bytes);
-}
-
-bool decodeWorldClock(ByteView payload, WorldClockMessage& out) {
-  WorldClockMessage message;
-  if (!readAll(payload, [&](ByteReader& r) {
-        message.timeOfDay = r.f32();
-        message.weather = r.u8();
-      })) {
-    return false;
-  }
-  out = message;
-  return true;
-}
-
-Bytes encodeMobSnapshot(std::span<const MobEntry> mobs) {
-  const std::size_t count = std::min(mobs.size(), kMaxSnapshotEntries);
-  ByteWriter writer;
-  writer.u8(static_cast<std::uint8_t>(count));
-  for (std::size_t i = 0; i < count; ++i) {
-    const MobEntry& mob = mobs[i];
-    writer.i32(mob.id);
-    writer.f32(mob.x);
-    writer.f32(mob.y);
-    writer.f32(mob.z);
-    writer.f32(mob.heading);
-    writer.u8(mob.type);
-    writer.u8(mob.health);
-    writer.u8(mob.flags);
-  }
-  return std::move(writer.bytes);
-}
-
-bool decodeMobSnapshot(ByteView payload, std::vector<MobEntry>& out) {
-  return readList<MobEntry>(payload, kMaxSnapshotEntries, out, [](ByteReader& r, MobEntry& mob) {
-    mob.id = r.i32();
-    mob.x = r.f32();
-    mob.y = r.f32();
-    mob.z = r.f32();
-    mob.heading = r.f32();
-    mob.type = r.u8();
-    mob.health = r.u8();
-    mob.flags = r.u8();
-  });
-}
-
-Bytes encodeDropSnapshot(std::span<const DropEntry> drops) {
-  const std::size_t count = std::min(drops.size(), kMaxSnapshotEntries);
-  ByteWriter writer;
-  writer.u8(static_cast<std::uint8_t>(count));
-  for (std::size_t i = 0; i < count; ++i) {
-    const DropEntry& drop = drops[i];
-    writer.i32(drop.id);
-    writer.f32(drop.x);
-    writer.f32(drop.y);
-    writer.f32(drop.z);
-    writer.u16(drop.item);
-    writer.u16(drop.durability);
-    writer.u16(drop.count);
-    writer.f32(drop.age);
-  }
-  return std::move(writer.bytes);
-}
-
-bool decodeDropSnapshot(ByteView payload, std::vector<DropEntry>& out) {
-  return readList<DropEntry>(payload, kMaxSnapshotEntries, out, [](ByteReader& r, DropEntry& drop) {
-    drop.id = r.i32();
-    drop.x = r.f32();
-    drop.y = r.f32();
-    drop.z = r.f32();
-    drop.item = r.u16();
-    drop.durability = r.u16();
-    drop.count = r.u16();
-    drop.age = r.f32();
-  });
-}
-
-Bytes encodePlayerInfo(const PlayerInfoMessage& message) {
-  ByteWriter writer;
-  writer.i32(message.playerId);
-  writer.str(message.name);
-  return std::move(writer.bytes);
-}
-
-bool decodePlayerInfo(ByteView payload, PlayerInfoMessage& out) {
-  PlayerInfoMessage message;
-  if (!readAll(payload, [&](ByteReader& r) {
-        message.playerId = r.i32();
-        message.name = r.str();
-      })) {
-    return false;
-  }
-  out = std::move(message);
-  return true;
-}
-
-Bytes encodeInt32(std::int32_t value) {
-  ByteWriter writer;
-  writer.i32(value);
-  return std::move(writer.bytes);
-}
-
-bool decodeInt32(ByteView payload, std::int32_t& out) {
-  std::int32_t value = 0;
-  if (!readAll(payload, [&](ByteReader& r) { value = r.i32(); })) return false;
-  out = value;
-  return true;
-}
-
-Bytes encodeHostChat(const ChatMessage& message) {
-  ByteWriter writer;
-  writer.str(message.sender);
-  writer.str(message.text);
-  return std::move(writer.bytes);
-}
-
-bool decodeHostChat(ByteView payload, ChatMessage& out) {
-  ChatMessage message;
-  if (!readAll(payload, [&](ByteReader& r) {
-        message.sender = r.str();
-        message.text = r.str();
-      })) {
-    return false;
-  }
-  out = std::move(message);
-  return true;
-}
-
-Bytes encodeClientChat(std::string_view text) { return singleString(text); }
-
-bool decodeClientChat(ByteView payload, ChatMessage& out) {
-  ChatMessage message;
-  if (!readAll(payload, [&](ByteReader& r) { message.text = r.str(); })) return false;
-  out = std::move(message);
-  return true;
-}
-
-Bytes encodePickupGrant(const PickupGrantMessage& message) {
-  ByteWriter writer;
-  writer.i32(message.dropId);
-  writer.u16(message.item);
-  writer.u16(message.durability);
-  writer.u16(message.count);
-  return std::move(writer.bytes);
-}
-
-bool decodePickupGrant(ByteView payload, PickupGrantMessage& out) {
-  PickupGrantMessage message;
-  if (!readAll(payload, [&](ByteReader& r) {
-        message.dropId = r.i32();
-        message.item = r.u16();
-        message.durability = r.u16();
-        message.count = r.u16();
-      })) {
-    return false;
-  }
-  out = message;
-  return true;
-}
-
-Bytes encodeAttackMob(const AttackMobMessage& message) {
-  ByteWriter writer;
-  writer.i32(message.mobId);
-  writer.u8(message.damage);
-  return std::move(writer.bytes);
-}
-
-bool decodeAttackMob(ByteView payload, AttackMobMessage& out) {
-  AttackMobMessage message;
-  if (!readAll(payload, [&](ByteReader& r) {
-        message.mobId = r.i32();
-        message.damage = r.u8();
-      })) {
-    return false;
-  }
-  out = message;
-  return true;
-}
-
-Bytes encodeNonce(std::uint32_t nonce) {
-  ByteWriter writer;
-  writer.u32(nonce);
-  return std::move(writer.bytes);
-}
-
-bool decodeNonce(ByteView payload, std::uint32_t& out) {
-  std::uint32_t nonce = 0;
-  if (!readAll(payload, [&](ByteReader& r) { nonce = r.u32(); })) return false;
-  out = nonce;
   return true;
 }
 

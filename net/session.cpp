@@ -428,17 +428,20 @@ void broadcastEdits(NetSession& session, std::span<const BlockEdit> edits) {
 }
 
 void sendPlayerInfoTo(NetSession& session, std::int32_t toPlayerId, const PlayerInfoMessage& info) {
-  if (Peer* peer = findPeer(session, toPlayerId)) send(session, *peer, MessageType::PlayerInfo, encodePlayerInfo(info), true);
+  if (Peer* peer = findPeer(session, toPlayerId))
+    send(session, *peer, MessageType::PlayerInfo, encodePlayerInfo(info), true);
 }
 
 void broadcastPlayerInfo(NetSession& session, std::int32_t exceptPlayerId, const PlayerInfoMessage& info) {
   const Bytes payload = encodePlayerInfo(info);
-  forEachWelcomedPeer(session, exceptPlayerId, [&](Peer& peer) { send(session, peer, MessageType::PlayerInfo, payload, true); });
+  forEachWelcomedPeer(session, exceptPlayerId,
+                      [&](Peer& peer) { send(session, peer, MessageType::PlayerInfo, payload, true); });
 }
 
 void broadcastPlayerLeft(NetSession& session, std::int32_t playerId) {
   const Bytes payload = encodeInt32(playerId);
-  forEachWelcomedPeer(session, playerId, [&](Peer& peer) { send(session, peer, MessageType::PlayerLeft, payload, true); });
+  forEachWelcomedPeer(session, playerId,
+                      [&](Peer& peer) { send(session, peer, MessageType::PlayerLeft, payload, true); });
 }
 
 void sendReady(NetSession& session, std::int32_t playerId) {
@@ -447,7 +450,8 @@ void sendReady(NetSession& session, std::int32_t playerId) {
 
 void broadcastChat(NetSession& session, std::int32_t exceptPlayerId, std::string_view sender, std::string_view text) {
   const Bytes payload = encodeHostChat({std::string(sender), std::string(text)});
-  forEachWelcomedPeer(session, exceptPlayerId, [&](Peer& peer) { send(session, peer, MessageType::Chat, payload, true); });
+  forEachWelcomedPeer(session, exceptPlayerId,
+                      [&](Peer& peer) { send(session, peer, MessageType::Chat, payload, true); });
 }
 
 void broadcastPlayerState(NetSession& session, const PlayerStateMessage& state) {
@@ -462,7 +466,8 @@ void broadcastClock(NetSession& session, const WorldClockMessage& clock) {
 }
 
 void sendMobSnapshot(NetSession& session, std::int32_t playerId, std::span<const MobEntry> mobs) {
-  if (Peer* peer = findPeer(session, playerId)) send(session, *peer, MessageType::MobSnapshot, encodeMobSnapshot(mobs), false);
+  if (Peer* peer = findPeer(session, playerId))
+    send(session, *peer, MessageType::MobSnapshot, encodeMobSnapshot(mobs), false);
 }
 
 void sendDropSnapshot(NetSession& session, std::int32_t playerId, std::span<const DropEntry> drops) {
@@ -472,7 +477,8 @@ void sendDropSnapshot(NetSession& session, std::int32_t playerId, std::span<cons
 }
 
 void sendPickupGrant(NetSession& session, std::int32_t playerId, const PickupGrantMessage& grant) {
-  if (Peer* peer = findPeer(session, playerId)) send(session, *peer, MessageType::PickupGrant, encodePickupGrant(grant), true);
+  if (Peer* peer = findPeer(session, playerId))
+    send(session, *peer, MessageType::PickupGrant, encodePickupGrant(grant), true);
 }
 
 std::vector<std::int32_t> welcomedPlayerIds(const NetSession& session) {
@@ -484,11 +490,13 @@ std::vector<std::int32_t> welcomedPlayerIds(const NetSession& session) {
 }
 
 void sendOwnState(NetSession& session, const PlayerStateMessage& state) {
-  if (session.active && !session.isHost) send(session, session.server, MessageType::PlayerState, encodePlayerState(state), false);
+  if (session.active && !session.isHost)
+    send(session, session.server, MessageType::PlayerState, encodePlayerState(state), false);
 }
 
 void requestEdit(NetSession& session, const EditRequestMessage& request) {
-  if (session.active && !session.isHost) enqueue(session, session.server, MessageType::EditRequest, encodeEditRequest(request));
+  if (session.active && !session.isHost)
+    enqueue(session, session.server, MessageType::EditRequest, encodeEditRequest(request));
 }
 
 void sendChat(NetSession& session, std::string_view text) {
@@ -496,11 +504,13 @@ void sendChat(NetSession& session, std::string_view text) {
 }
 
 void attackMob(NetSession& session, const AttackMobMessage& attack) {
-  if (session.active && !session.isHost) enqueue(session, session.server, MessageType::AttackMob, encodeAttackMob(attack));
+  if (session.active && !session.isHost)
+    enqueue(session, session.server, MessageType::AttackMob, encodeAttackMob(attack));
 }
 
 void requestPickup(NetSession& session, std::int32_t dropId) {
-  if (session.active && !session.isHost) enqueue(session, session.server, MessageType::PickupRequest, encodeInt32(dropId));
+  if (session.active && !session.isHost)
+    enqueue(session, session.server, MessageType::PickupRequest, encodeInt32(dropId));
 }
 
 }  // namespace zorv

@@ -17,9 +17,9 @@
 namespace zorv {
 
 inline constexpr std::uint32_t kInitialModFingerprint = 2166136261u;
-inline constexpr double kHostPeerTimeout = 15.0;   // seconds of silence before a peer is dropped
-inline constexpr double kClientTimeout = 12.0;     // seconds of silence, or without a welcome
-inline constexpr std::size_t kMaxPeers = 64;       // admitted players and pending handshakes together
+inline constexpr double kHostPeerTimeout = 15.0;  // seconds of silence before a peer is dropped
+inline constexpr double kClientTimeout = 12.0;    // seconds of silence, or without a welcome
+inline constexpr std::size_t kMaxPeers = 64;      // admitted players and pending handshakes together
 inline constexpr int kMaxDatagramsPerPump = 512;
 inline constexpr std::size_t kMaxPlayerNameLength = 20;
 
@@ -53,17 +53,17 @@ struct SessionEvent {
   // JoinRequested and PlayerNamed: the name; JoinRejected and Disconnected: the reason;
   // ChatReceived: the text.
   std::string text;
-  std::string sender;          // ChatReceived: the sender's name
-  WelcomeMessage welcome;      // Welcomed
-  PlayerStateMessage state;    // PlayerMoved (playerId also set)
-  EditRequestMessage edit;     // EditRequested
+  std::string sender;            // ChatReceived: the sender's name
+  WelcomeMessage welcome;        // Welcomed
+  PlayerStateMessage state;      // PlayerMoved (playerId also set)
+  EditRequestMessage edit;       // EditRequested
   std::vector<BlockEdit> edits;  // EditsReceived
   std::vector<MobEntry> mobs;    // MobsReceived
   std::vector<DropEntry> drops;  // DropsReceived
-  WorldClockMessage clock;     // ClockReceived
-  PickupGrantMessage pickup;   // PickupGranted
-  AttackMobMessage attack;     // MobAttacked
-  std::int32_t dropId = 0;     // PickupRequested
+  WorldClockMessage clock;       // ClockReceived
+  PickupGrantMessage pickup;     // PickupGranted
+  AttackMobMessage attack;       // MobAttacked
+  std::int32_t dropId = 0;       // PickupRequested
 };
 
 struct Peer {

@@ -76,8 +76,8 @@ std::optional<std::size_t> UdpSocket::receiveFrom(std::span<std::uint8_t> buffer
   for (;;) {
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    const ssize_t received = ::recvfrom(fd_, buffer.data(), buffer.size(), MSG_TRUNC,
-                                        reinterpret_cast<sockaddr*>(&address), &length);
+    const ssize_t received =
+        ::recvfrom(fd_, buffer.data(), buffer.size(), MSG_TRUNC, reinterpret_cast<sockaddr*>(&address), &length);
     if (received < 0) {
       // An ICMP error of an earlier send surfaces here; it says nothing about what waits.
       if (errno == ECONNREFUSED || errno == EINTR) continue;

@@ -155,14 +155,14 @@ TEST(ServerResolution, EndpointsFormatAsDottedQuadAndPort) {
 TEST(SrvChoice, LowestPriorityThenWeight) {
   const std::vector<SrvRecord> records = {
       {10, 100, 1000, "ten.example"},
-      {5, 0, 2000, "five-a.example"},   // weight 0 counts as 1
+      {5, 0, 2000, "five-a.example"},  // weight 0 counts as 1
       {5, 3, 3000, "five-b.example"},
       {7, 50, 4000, "seven.example"},
   };
   // Counts 1 and 3 for the two priority-5 records: draws 0 -> a; 1, 2, 3 -> b.
   EXPECT_EQ(chooseSrvRecord(records, 0)->target, "five-a.example");
   for (std::uint32_t draw : {1u, 2u, 3u}) EXPECT_EQ(chooseSrvRecord(records, draw)->target, "five-b.example");
-  EXPECT_EQ(chooseSrvRecord(records, 4)->target, "five-a.example");  // 4 mod 4
+  EXPECT_EQ(chooseSrvRecord(records, 4)->target, "five-a.example");           // 4 mod 4
   EXPECT_EQ(chooseSrvRecord(records, 0xFFFFFFFF)->target, "five-b.example");  // 3 mod 4
 
   // A lower priority seen later discards what was kept; records without a target do not count.

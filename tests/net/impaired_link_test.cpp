@@ -48,7 +48,8 @@ class ImpairedRelay {
     Endpoint from;
     while (const std::optional<std::size_t> length = in.receiveFrom(buffer, from)) {
       const Endpoint to = destination(from);
-      const Bytes datagram(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(std::min(*length, buffer.size())));
+      const Bytes datagram(buffer.begin(),
+                           buffer.begin() + static_cast<std::ptrdiff_t>(std::min(*length, buffer.size())));
       if (chance_(random_) < 0.30) {
         ++dropped;
         continue;

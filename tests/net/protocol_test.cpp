@@ -28,8 +28,8 @@ Bytes bytesOf(std::initializer_list<int> values) {
 TEST(DatagramHeader, LayoutIsNineteenLittleEndianBytes) {
   const std::uint8_t payload[] = {0xAA, 0xBB};
   const Bytes reliable = buildDatagram({MessageType::BlockEdits, true, 0x01020304, 0x0A0B0C0D}, payload);
-  EXPECT_EQ(reliable, bytesOf({'Z', 'K', 'N', 'P', 2, 5, 1, 0x04, 0x03, 0x02, 0x01, 0x0D, 0x0C, 0x0B, 0x0A, 0, 0, 0, 0,
-                               0xAA, 0xBB}));
+  EXPECT_EQ(reliable, bytesOf({'Z',  'K',  'N',  'P',  2, 5, 1, 0x04, 0x03, 0x02, 0x01,
+                               0x0D, 0x0C, 0x0B, 0x0A, 0, 0, 0, 0,    0xAA, 0xBB}));
   // An unreliable message carries sequence 0 whatever the caller put there.
   const Bytes unreliable = buildDatagram({MessageType::Ping, false, 77, 9}, {});
   EXPECT_EQ(unreliable, bytesOf({'Z', 'K', 'N', 'P', 2, 18, 0, 0, 0, 0, 0, 9, 0, 0, 0, 0, 0, 0, 0}));
@@ -80,7 +80,10 @@ TEST(MessageCodec, HelloAndWelcomeHaveTheirByteLayout) {
   EXPECT_EQ(decodedHello.revision, 4u);
   EXPECT_EQ(decodedHello.modFingerprint, 0x811C9DC5u);
   EXPECT_EQ(decodedHello.name, "Ab");
-  expectPrefixesInvalid(hello, [](ByteView p) { HelloMessage m; return decodeHello(p, m); });
+  expectPrefixesInvalid(hello, [](ByteView p) {
+    HelloMessage m;
+    return decodeHello(p, m);
+  });
 
   const WelcomeMessage welcome{-2, 4242, 10.0f, 30.0f, -10.5f, 0.25f, 2, "HostTest"};
   const Bytes encoded = encodeWelcome(welcome);
@@ -98,7 +101,10 @@ TEST(MessageCodec, HelloAndWelcomeHaveTheirByteLayout) {
   EXPECT_EQ(decoded.timeOfDay, 0.25f);
   EXPECT_EQ(decoded.weather, 2);
   EXPECT_EQ(decoded.hostName, "HostTest");
-  expectPrefixesInvalid(encoded, [](ByteView p) { WelcomeMessage m; return decodeWelcome(p, m); });
+  expectPrefixesInvalid(encoded, [](ByteView p) {
+    WelcomeMessage m;
+    return decodeWelcome(p, m);
+  });
 }
 
 TEST(MessageCodec, EveryOtherMessageRoundTripsAndRejectsTruncation) {
@@ -110,7 +116,10 @@ TEST(MessageCodec, EveryOtherMessageRoundTripsAndRejectsTruncation) {
   std::vector<BlockEdit> decodedEdits;
   ASSERT_TRUE(decodeBlockEdits(editsPayload, kClientMaxEditsPerMessage, decodedEdits));
   EXPECT_EQ(decodedEdits, edits);
-  expectPrefixesInvalid(editsPayload, [](ByteView p) { std::vector<BlockEdit> m; return decodeBlockEdits(p, 512, m); });
+  expectPrefixesInvalid(editsPayload, [](ByteView p) {
+    std::vector<BlockEdit> m;
+    return decodeBlockEdits(p, 512, m);
+  });
 
   const Bytes request = encodeEditRequest({5, 6, -7, 19, 1, 0x8003});
   EXPECT_EQ(request, bytesOf({5, 0, 0, 0, 6, 0, 0, 0, 0xF9, 0xFF, 0xFF, 0xFF, 19, 0, 1, 3, 0x80}));
@@ -120,7 +129,10 @@ TEST(MessageCodec, EveryOtherMessageRoundTripsAndRejectsTruncation) {
   EXPECT_EQ(decodedRequest.block, 19);
   EXPECT_EQ(decodedRequest.gameMode, 1);
   EXPECT_EQ(decodedRequest.heldItem, 0x8003);
-  expectPrefixesInvalid(request, [](ByteView p) { EditRequestMessage m; return decodeEditRequest(p, m); });
+  expectPrefixesInvalid(request, [](ByteView p) {
+    EditRequestMessage m;
+    return decodeEditRequest(p, m);
+  });
 
   const Bytes state = encodePlayerState({3, 1.5f, 2.5f, -3.5f, 0.5f, -0.25f, 2, 255, 1});
   ASSERT_EQ(state.size(), 27u);
@@ -132,11 +144,17 @@ TEST(MessageCodec, EveryOtherMessageRoundTripsAndRejectsTruncation) {
   EXPECT_EQ(decodedState.gameMode, 2);
   EXPECT_EQ(decodedState.health, 255);
   EXPECT_EQ(decodedState.flying, 1);
-  expectPrefixesInvalid(state, [](ByteView p) { PlayerStateMessage m; return decodePlayerState(p, m); });
+  expectPrefixesInvalid(state, [](ByteView p) {
+    PlayerStateMessage m;
+    return decodePlayerState(p, m);
+  });
 
   const Bytes clock = encodeWorldClock({0.75f, 1});
   EXPECT_EQ(clock, bytesOf({0, 0, 0x40, 0x3F, 1}));
-  expectPrefixesInvalid(clock, [](ByteView p) { WorldClockMessage m; return decodeWorldClock(p, m); });
+  expectPrefixesInvalid(clock, [](ByteView p) {
+    WorldClockMessage m;
+    return decodeWorldClock(p, m);
+  });
 
   const std::vector<MobEntry> mobs = {{9, 1, 2, 3, 0.5f, 2, 7, 3}};
   const Bytes mobPayload = encodeMobSnapshot(mobs);
@@ -147,7 +165,10 @@ TEST(MessageCodec, EveryOtherMessageRoundTripsAndRejectsTruncation) {
   EXPECT_EQ(decodedMobs[0].id, 9);
   EXPECT_EQ(decodedMobs[0].heading, 0.5f);
   EXPECT_EQ(decodedMobs[0].flags, 3);
-  expectPrefixesInvalid(mobPayload, [](ByteView p) { std::vector<MobEntry> m; return decodeMobSnapshot(p, m); });
+  expectPrefixesInvalid(mobPayload, [](ByteView p) {
+    std::vector<MobEntry> m;
+    return decodeMobSnapshot(p, m);
+  });
 
   const std::vector<DropEntry> drops = {{4, 1, 2, 3, 0x8002, 59, 65535, 1.25f}};
   const Bytes dropPayload = encodeDropSnapshot(drops);
@@ -158,15 +179,24 @@ TEST(MessageCodec, EveryOtherMessageRoundTripsAndRejectsTruncation) {
   EXPECT_EQ(decodedDrops[0].durability, 59);
   EXPECT_EQ(decodedDrops[0].count, 65535);
   EXPECT_EQ(decodedDrops[0].age, 1.25f);
-  expectPrefixesInvalid(dropPayload, [](ByteView p) { std::vector<DropEntry> m; return decodeDropSnapshot(p, m); });
+  expectPrefixesInvalid(dropPayload, [](ByteView p) {
+    std::vector<DropEntry> m;
+    return decodeDropSnapshot(p, m);
+  });
 
   const Bytes info = encodePlayerInfo({7, "Zed"});
   EXPECT_EQ(info, bytesOf({7, 0, 0, 0, 3, 0, 'Z', 'e', 'd'}));
-  expectPrefixesInvalid(info, [](ByteView p) { PlayerInfoMessage m; return decodePlayerInfo(p, m); });
+  expectPrefixesInvalid(info, [](ByteView p) {
+    PlayerInfoMessage m;
+    return decodePlayerInfo(p, m);
+  });
 
   const Bytes left = encodeInt32(-3);
   EXPECT_EQ(left, bytesOf({0xFD, 0xFF, 0xFF, 0xFF}));
-  expectPrefixesInvalid(left, [](ByteView p) { std::int32_t m; return decodeInt32(p, m); });
+  expectPrefixesInvalid(left, [](ByteView p) {
+    std::int32_t m;
+    return decodeInt32(p, m);
+  });
 
   const Bytes hostChat = encodeHostChat({"Al", "hi"});
   EXPECT_EQ(hostChat, bytesOf({2, 0, 'A', 'l', 2, 0, 'h', 'i'}));
@@ -174,21 +204,33 @@ TEST(MessageCodec, EveryOtherMessageRoundTripsAndRejectsTruncation) {
   ASSERT_TRUE(decodeHostChat(hostChat, chat));
   EXPECT_EQ(chat.sender, "Al");
   EXPECT_EQ(chat.text, "hi");
-  expectPrefixesInvalid(hostChat, [](ByteView p) { ChatMessage m; return decodeHostChat(p, m); });
+  expectPrefixesInvalid(hostChat, [](ByteView p) {
+    ChatMessage m;
+    return decodeHostChat(p, m);
+  });
   ASSERT_TRUE(decodeClientChat(encodeClientChat("yo"), chat));
   EXPECT_EQ(chat.text, "yo");
 
   const Bytes grant = encodePickupGrant({11, 0x8004, 131, 64});
   EXPECT_EQ(grant, bytesOf({11, 0, 0, 0, 4, 0x80, 131, 0, 64, 0}));
-  expectPrefixesInvalid(grant, [](ByteView p) { PickupGrantMessage m; return decodePickupGrant(p, m); });
+  expectPrefixesInvalid(grant, [](ByteView p) {
+    PickupGrantMessage m;
+    return decodePickupGrant(p, m);
+  });
 
   const Bytes attack = encodeAttackMob({12, 5});
   EXPECT_EQ(attack, bytesOf({12, 0, 0, 0, 5}));
-  expectPrefixesInvalid(attack, [](ByteView p) { AttackMobMessage m; return decodeAttackMob(p, m); });
+  expectPrefixesInvalid(attack, [](ByteView p) {
+    AttackMobMessage m;
+    return decodeAttackMob(p, m);
+  });
 
   const Bytes nonce = encodeNonce(0xDEADBEEF);
   EXPECT_EQ(nonce, bytesOf({0xEF, 0xBE, 0xAD, 0xDE}));
-  expectPrefixesInvalid(nonce, [](ByteView p) { std::uint32_t m; return decodeNonce(p, m); });
+  expectPrefixesInvalid(nonce, [](ByteView p) {
+    std::uint32_t m;
+    return decodeNonce(p, m);
+  });
 
   std::string reason;
   ASSERT_TRUE(decodeReason(encodeReason("Disconnected"), reason));
@@ -268,7 +310,9 @@ struct Wire {
 struct Received {
   std::vector<std::pair<MessageType, Bytes>> messages;
   Deliver deliver() {
-    return [this](MessageType type, ByteView payload) { messages.emplace_back(type, Bytes(payload.begin(), payload.end())); };
+    return [this](MessageType type, ByteView payload) {
+      messages.emplace_back(type, Bytes(payload.begin(), payload.end()));
+    };
   }
 };
 

@@ -69,7 +69,8 @@ struct VirtualNet {
         continue;
       }
       for (std::size_t i = 0; i < clients.size(); ++i) {
-        if (clientAddresses[i] == datagram.to && !silent[i]) handleDatagram(*clients[i], datagram.from, datagram.bytes, now);
+        if (clientAddresses[i] == datagram.to && !silent[i])
+          handleDatagram(*clients[i], datagram.from, datagram.bytes, now);
       }
     }
   }
@@ -111,7 +112,8 @@ const SessionEvent* findKind(const std::vector<SessionEvent>& events, SessionEve
 }
 
 Bytes helloDatagram(std::uint32_t sequence, std::uint32_t revision, std::string_view name = "Raw") {
-  return buildDatagram({MessageType::Hello, true, sequence, 0}, encodeHello({revision, kInitialModFingerprint, std::string(name)}));
+  return buildDatagram({MessageType::Hello, true, sequence, 0},
+                       encodeHello({revision, kInitialModFingerprint, std::string(name)}));
 }
 
 TEST(Session, PortInUseAndFreshStartState) {
@@ -155,9 +157,10 @@ TEST(Session, HandshakeGivesIdsThatAreNeverReused) {
 
   // The first leaves in order: three Byes, one PeerGone, a PlayerLeft to the other.
   shutdown(*net.clients[first]);
-  EXPECT_EQ(std::count_if(net.wire.begin(), net.wire.end(),
-                          [&](const VirtualNet::Datagram& d) { return parseHeader(d.bytes)->type == MessageType::Bye; }),
-            3);
+  EXPECT_EQ(
+      std::count_if(net.wire.begin(), net.wire.end(),
+                    [&](const VirtualNet::Datagram& d) { return parseHeader(d.bytes)->type == MessageType::Bye; }),
+      3);
   net.run(0.2);
   ASSERT_EQ(countKind(net.hostEvents, SessionEventKind::PeerGone), 1u);
   EXPECT_EQ(findKind(net.hostEvents, SessionEventKind::PeerGone)->playerId, 2);
@@ -170,7 +173,6 @@ TEST(Session, HandshakeGivesIdsThatAreNeverReused) {
   EXPECT_EQ(net.clients[third]->localPlayerId, 4);
   EXPECT_EQ(welcomedPlayerIds(net.host), (std::vector<std::int32_t>{3, 4}));
 }
-
 
 TEST(Session, RejectionsForRevisionAndModList) {
   VirtualNet net;
@@ -223,7 +225,9 @@ TEST(Session, SecondHelloIgnoredAndNamesSanitised) {
   EXPECT_EQ(sanitizePlayerName(std::string(30, 'x')), std::string(20, 'x'));
   EXPECT_EQ(sanitizePlayerName("   \t\x01\x7f  "), "Player");
   EXPECT_EQ(sanitizePlayerName(""), "Player");
-  EXPECT_EQ(sanitizePlayerName(" A\xE4\xB8\xAD" "b "), "Ab");
+  EXPECT_EQ(sanitizePlayerName(" A\xE4\xB8\xAD"
+                               "b "),
+            "Ab");
   EXPECT_EQ(sanitizePlayerName("                    x"), "Player");  // the 20 kept are spaces
 }
 
@@ -398,13 +402,17 @@ TEST(Session, MessagesBecomeEventsAndTheFiltersHold) {
 
   // Host-only types sent to a client, and anything from a stranger, are ignored.
   const std::size_t before = c.events.size();
-  handleDatagram(c, net.hostAddress, buildDatagram({MessageType::EditRequest, false, 0, 0}, encodeEditRequest({})), net.now);
-  handleDatagram(c, {0x01010101, 27632}, buildDatagram({MessageType::PlayerState, false, 0, 0},
-                                                       encodePlayerState({5, 0, 0, 0, 0, 0, 0, 20, 0})), net.now);
+  handleDatagram(c, net.hostAddress, buildDatagram({MessageType::EditRequest, false, 0, 0}, encodeEditRequest({})),
+                 net.now);
+  handleDatagram(
+      c, {0x01010101, 27632},
+      buildDatagram({MessageType::PlayerState, false, 0, 0}, encodePlayerState({5, 0, 0, 0, 0, 0, 0, 20, 0})), net.now);
   EXPECT_EQ(c.events.size(), before);
   // A NaN position is a malformed message: no event.
-  handleDatagram(c, net.hostAddress, buildDatagram({MessageType::PlayerState, false, 0, 0},
-                                                   encodePlayerState({5, NAN, 0, 0, 0, 0, 0, 20, 0})), net.now);
+  handleDatagram(
+      c, net.hostAddress,
+      buildDatagram({MessageType::PlayerState, false, 0, 0}, encodePlayerState({5, NAN, 0, 0, 0, 0, 0, 20, 0})),
+      net.now);
   EXPECT_EQ(c.events.size(), before);
 
   // The host says goodbye three times; the client hears it once, with the reason.

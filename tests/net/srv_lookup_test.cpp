@@ -32,9 +32,10 @@ std::uint16_t freeLoopbackPort() {
 class DnsServer {
  public:
   DnsServer(std::uint16_t port, const std::vector<std::string>& srvHosts) : port_(port) {
-    std::vector<std::string> args = {kDnsmasq, "--keep-in-foreground", "--conf-file=/dev/null", "--no-hosts",
-                                     "--no-resolv", "--bind-interfaces", "--listen-address=127.0.0.1",
-                                     "--port=" + std::to_string(port), "--pid-file=", "--log-facility=/dev/null"};
+    std::vector<std::string> args = {
+        kDnsmasq,      "--keep-in-foreground",    "--conf-file=/dev/null",      "--no-hosts",
+        "--no-resolv", "--bind-interfaces",       "--listen-address=127.0.0.1", "--port=" + std::to_string(port),
+        "--pid-file=", "--log-facility=/dev/null"};
     if (getuid() == 0) args.push_back("--user=root");
     for (const std::string& srv : srvHosts) args.push_back("--srv-host=" + srv);
     std::vector<char*> argv;
@@ -71,8 +72,8 @@ TEST(SrvLookup, DnsmasqRecordDecidesTargetAndPort) {
   ASSERT_EQ(access(kDnsmasq, X_OK), 0) << kDnsmasq << " is missing (package dnsmasq-base)";
   const std::uint16_t port = freeLoopbackPort();
   ASSERT_NE(port, 0);
-  DnsServer server(port, {"_zorvander._udp.localhost,localhost,25000,1,5",
-                          "_zorvander._udp.other.test,127.0.0.1,1,0,0"});
+  DnsServer server(port,
+                   {"_zorvander._udp.localhost,localhost,25000,1,5", "_zorvander._udp.other.test,127.0.0.1,1,0,0"});
   ASSERT_TRUE(server.waitUntilAnswering("localhost")) << "dnsmasq did not answer on port " << port;
 
   std::string target;

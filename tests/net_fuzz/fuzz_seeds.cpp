@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
   append(seeds[1], 0, MessageType::PickupGrant, true, 7, 1, zorv::encodePickupGrant({1, 2, 3, 4}));
   append(seeds[1], 0, MessageType::WorldClock, false, 0, 1, zorv::encodeWorldClock({0.5f, 1}));
   append(seeds[1], 0, MessageType::MobSnapshot, false, 0, 1, zorv::encodeMobSnapshot(std::vector<zorv::MobEntry>(2)));
-  append(seeds[1], 0, MessageType::DropSnapshot, false, 0, 1, zorv::encodeDropSnapshot(std::vector<zorv::DropEntry>(2)));
+  append(seeds[1], 0, MessageType::DropSnapshot, false, 0, 1,
+         zorv::encodeDropSnapshot(std::vector<zorv::DropEntry>(2)));
   append(seeds[1], 0, MessageType::Pong, false, 0, 1, zorv::encodeNonce(1));
   append(seeds[1], 0, MessageType::Bye, true, 8, 1, zorv::encodeReason(""));
   // Rejections and several peers at once.
@@ -64,7 +65,8 @@ int main(int argc, char** argv) {
   append(seeds[2], 0, MessageType::Reject, true, 1, 0, zorv::encodeReason("Mod lists do not match"));
   // Time passing: resends, pings and time-outs.
   append(seeds[3], 0, MessageType::Hello, true, 1, 0, hello);
-  for (int i = 0; i < 20; ++i) append(seeds[3], 252, MessageType::PlayerState, false, 0, 0, zorv::encodePlayerState({}));
+  for (int i = 0; i < 20; ++i)
+    append(seeds[3], 252, MessageType::PlayerState, false, 0, 0, zorv::encodePlayerState({}));
   for (std::size_t i = 0; i < seeds.size(); ++i) {
     std::ofstream out(folder / ("seed" + std::to_string(i)), std::ios::binary);
     out.write(reinterpret_cast<const char*>(seeds[i].data()), static_cast<std::streamsize>(seeds[i].size()));
