@@ -1,5 +1,6 @@
 #include "app/net_test.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -62,6 +63,7 @@ NetTestOutcome runNetExchange(unsigned port) {
   World clientWorld(kNetTestSeed);
   bool editSent = false;
 
+  const auto loopStart = std::chrono::steady_clock::now();
   for (outcome.iterations = 1; outcome.iterations <= kNetTestMaxIterations; ++outcome.iterations) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     pump(host);
@@ -96,6 +98,7 @@ NetTestOutcome runNetExchange(unsigned port) {
     }
   }
   outcome.iterations = std::min(outcome.iterations, kNetTestMaxIterations);
+  outcome.loopSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - loopStart).count();
 
   const BlockEdit& last = edits.back();
   ensureColumn(clientWorld, chunkCoord(last.x), chunkCoord(last.z));

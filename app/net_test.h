@@ -22,9 +22,10 @@ struct NetTestOutcome {
   std::size_t editsReceived = 0;
   std::size_t editsSent = 0;
   bool editRequest = false;
-  bool world = false;  // the client world holds the last transferred edit
-  int iterations = 0;  // loop iterations used (at most 1,500)
-  int failures = 0;    // 0 or 1
+  bool world = false;      // the client world holds the last transferred edit
+  int iterations = 0;      // loop iterations used (at most 1,500)
+  double loopSeconds = 0;  // wall time of the loop
+  int failures = 0;        // 0 or 1
 };
 
 // Runs the exchange on the UDP port given, without printing.

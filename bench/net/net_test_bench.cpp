@@ -14,6 +14,7 @@ void BM_NetTestExchange(benchmark::State& state) {
     if (outcome.failures != 0) state.SkipWithError("the exchange failed");
   }
   state.counters["iterations"] = outcome.iterations;
+  state.counters["loop_ms"] = outcome.loopSeconds * 1000.0;
   state.counters["edits"] = static_cast<double>(outcome.editsReceived);
 }
 BENCHMARK(BM_NetTestExchange)->Unit(benchmark::kMillisecond)->Iterations(3);
