@@ -29,7 +29,7 @@ void storeU16(std::uint8_t* p, std::uint16_t value) {
 
 // Adapters that let one field list per message drive both writing and reading.
 struct FieldWriter {
-  ByteWriter& writer;
+  PayloadWriter& writer;
   void field(std::uint8_t value) { writer.u8(value); }
   void field(std::uint16_t value) { writer.u16(value); }
   void field(std::uint32_t value) { writer.u32(value); }
@@ -43,7 +43,7 @@ struct FieldWriter {
 };
 
 struct FieldReader {
-  ByteReader& reader;
+  PayloadReader& reader;
   void field(std::uint8_t& value) { value = reader.u8(); }
   void field(std::uint16_t& value) { value = reader.u16(); }
   void field(std::uint32_t& value) { value = reader.u32(); }
@@ -140,7 +140,7 @@ struct Fields<AttackMobMessage> {
 
 template <class Message>
 Bytes encodeFields(const Message& message) {
-  ByteWriter writer;
+  PayloadWriter writer;
   FieldWriter io{writer};
   Fields<Message>::visit(io, message);
   return std::move(writer.bytes);
@@ -149,7 +149,7 @@ Bytes encodeFields(const Message& message) {
 // Fills `out` only when every field was present and sound.
 template <class Message>
 bool decodeFields(ByteView payload, Message& out) {
-  ByteReader reader(payload);
+  PayloadReader reader(payload);
   FieldReader io{reader};
   Message message;
   Fields<Message>::visit(io, message);
@@ -161,14 +161,14 @@ bool decodeFields(ByteView payload, Message& out) {
 // Payloads of one field.
 template <class Value>
 Bytes encodeValue(const Value& value) {
-  ByteWriter writer;
+  PayloadWriter writer;
   FieldWriter{writer}(value);
   return std::move(writer.bytes);
 }
 
 template <class Value>
 bool decodeValue(ByteView payload, Value& out) {
-  ByteReader reader(payload);
+  PayloadReader reader(payload);
   Value value{};
   FieldReader{reader}(value);
   if (!reader.valid) return false;
@@ -180,7 +180,7 @@ bool decodeValue(ByteView payload, Value& out) {
 template <class Entry>
 Bytes encodeSnapshot(std::span<const Entry> entries) {
   const std::size_t count = std::min(entries.size(), kMaxSnapshotEntries);
-  ByteWriter writer;
+  PayloadWriter writer;
   writer.u8(static_cast<std::uint8_t>(count));
   FieldWriter io{writer};
   for (std::size_t i = 0; i < count; ++i) Fields<Entry>::visit(io, entries[i]);
@@ -190,7 +190,7 @@ Bytes encodeSnapshot(std::span<const Entry> entries) {
 // A count above kMaxSnapshotEntries invalidates the message.
 template <class Entry>
 bool decodeSnapshot(ByteView payload, std::vector<Entry>& out) {
-  ByteReader reader(payload);
+  PayloadReader reader(payload);
   const std::size_t count = reader.u8();
   if (!reader.valid || count > kMaxSnapshotEntries) return false;
   std::vector<Entry> entries(count);
@@ -250,26 +250,26 @@ std::optional<DatagramHeader> parseHeader(ByteView datagram) {
   return header;
 }
 
-void ByteWriter::u16(std::uint16_t value) {
+void PayloadWriter::u16(std::uint16_t value) {
   bytes.push_back(static_cast<std::uint8_t>(value));
   bytes.push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
-void ByteWriter::u32(std::uint32_t value) {
+void PayloadWriter::u32(std::uint32_t value) {
   std::uint8_t raw[4];
   storeU32(raw, value);
   bytes.insert(bytes.end(), raw, raw + 4);
 }
 
-void ByteWriter::f32(float value) { u32(std::bit_cast<std::uint32_t>(value)); }
+void PayloadWriter::f32(float value) { u32(std::bit_cast<std::uint32_t>(value)); }
 
-void ByteWriter::str(std::string_view text) {
+void PayloadWriter::str(std::string_view text) {
   const std::size_t length = std::min(text.size(), kMaxStringBytes);
   u16(static_cast<std::uint16_t>(length));
   bytes.insert(bytes.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
-bool ByteReader::take(std::size_t count) {
+bool PayloadReader::take(std::size_t count) {
   if (!valid || data.size() - offset < count) {
     valid = false;
     return false;
@@ -277,33 +277,33 @@ bool ByteReader::take(std::size_t count) {
   return true;
 }
 
-std::uint8_t ByteReader::u8() {
+std::uint8_t PayloadReader::u8() {
   if (!take(1)) return 0;
   return data[offset++];
 }
 
-std::uint16_t ByteReader::u16() {
+std::uint16_t PayloadReader::u16() {
   if (!take(2)) return 0;
   const auto value = static_cast<std::uint16_t>(data[offset] | data[offset + 1] << 8);
   offset += 2;
   return value;
 }
 
-std::uint32_t ByteReader::u32() {
+std::uint32_t PayloadReader::u32() {
   if (!take(4)) return 0;
   const std::uint32_t value = loadU32(&data[offset]);
   offset += 4;
   return value;
 }
 
-float ByteReader::f32() {
+float PayloadReader::f32() {
   const float value = std::bit_cast<float>(u32());
   if (std::isfinite(value)) return value;
   valid = false;
   return 0.0f;
 }
 
-std::string ByteReader::str() {
+std::string PayloadReader::str() {
   const std::size_t length = u16();
   if (!take(length)) return {};
   std::string text(reinterpret_cast<const char*>(data.data() + offset), length);

@@ -74,7 +74,7 @@ Bytes buildDatagram(const DatagramHeader& header, ByteView payload);
 std::optional<DatagramHeader> parseHeader(ByteView datagram);
 
 // Little-endian field writer; strings are cut to their first 200 bytes.
-struct ByteWriter {
+struct PayloadWriter {
   Bytes bytes;
 
   void u8(std::uint8_t value) { bytes.push_back(value); }
@@ -87,12 +87,12 @@ struct ByteWriter {
 
 // Little-endian field reader: reading past the end yields zeros and marks the message
 // invalid; so does a float that is not finite.
-struct ByteReader {
+struct PayloadReader {
   ByteView data;
   std::size_t offset = 0;
   bool valid = true;
 
-  explicit ByteReader(ByteView payload) : data(payload) {}
+  explicit PayloadReader(ByteView payload) : data(payload) {}
   std::uint8_t u8();
   std::uint16_t u16();
   std::uint32_t u32();
