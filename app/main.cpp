@@ -4,13 +4,16 @@
 #include <cstdio>
 
 #include "app/startup.h"
+#include "app/net_test.h"
 #include "app/self_test.h"
+#include "net/net_text.h"
 #include "platform/platform.h"
 #include "ui/localisation.h"
 #include "world/world.h"
 
 int main(int argc, char** argv) {
   zorv::setLanguage(zorv::platform::userInterfaceIsChinese() ? zorv::LanguageChinese : zorv::LanguageEnglish);
+  zorv::setNetTranslator(zorv::trFormat);
   const zorv::CommandLine commandLine = zorv::classifyCommandLine(argc, argv, zorv::baseFolder());
   switch (commandLine.mode) {
     case zorv::RunMode::SelfTest: {
@@ -18,8 +21,7 @@ int main(int argc, char** argv) {
       return zorv::runSelfTest(world);
     }
     case zorv::RunMode::NetTest:
-      std::fprintf(stderr, "nettest: the network test is not part of this build yet\n");
-      return 1;
+      return zorv::runNetTest();
     case zorv::RunMode::ModTest:
       std::fprintf(stderr, "modtest: the mod test is not part of this build yet\n");
       return 1;

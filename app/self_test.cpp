@@ -6,6 +6,7 @@
 
 #include "app/simulation_checks.h"
 #include "app/startup.h"
+#include "net/address.h"
 #include "persist/level_save.h"
 #include "persist/region_file.h"
 #include "ui/localisation.h"
@@ -299,6 +300,22 @@ void checkVillages(CheckReport& report, World& world) {
   report.check(villageHasBookshelf(world, site), "village houses are furnished");
 }
 
+void checkServerAddresses(CheckReport& report) {
+  ServerAddress domain, explicitPort, literal;
+  std::string error;
+  report.check(parseServerAddress("play.example.org", kDefaultGamePort, domain, error) && domain.port == 27632 &&
+                   !domain.portGiven,
+               "domain defaults to port 27632");
+  report.check(parseServerAddress("play.example.org:25000", kDefaultGamePort, explicitPort, error) &&
+                   explicitPort.port == 25000 && explicitPort.portGiven,
+               "explicit address port is parsed");
+  Endpoint resolved;
+  report.check(parseServerAddress("1.2.3.4", kDefaultGamePort, literal, error) && literal.host == "1.2.3.4" &&
+                   literal.port == 27632 && resolveServer("1.2.3.4", kDefaultGamePort, resolved, error) &&
+                   resolved == Endpoint{0x01020304, 27632},
+               "ipv4 literal defaults to port 27632");
+}
+
 void checkEditRecords(CheckReport& report, World& world) {
   setCaptureEnabled(world, true);
   setBlock(world, 35, 48, 35, blocks::Bricks);
@@ -485,6 +502,7 @@ int runSelfTest(World& world) {
   checkOres(report, world);
   checkDrops(report);
   checkLevelSaves(report);
+  checkServerAddresses(report);
   checkEditRecords(report, world);
   checkRegionFiles(report, world.seed);
   checkDistantColumns(report, world.seed);
