@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string_view>
 #include <system_error>
 
 #include "mods/loader.h"
@@ -549,6 +550,43 @@ int sandboxSetmetatable(lua_State* L) {
   return 1;
 }
 
+// xpcall whose message handler runs after the failed call has unwound. The standard one
+// runs the handler while the error is being raised, and an error raised by the budget
+// hook is raised with hooks switched off: an endless handler would never be stopped.
+// Without the debug library a handler cannot look at the failed call's stack, so
+// scripts see the same results.
+constexpr std::string_view kSandboxXpcall = R"lua(
+local pcall, type, error = pcall, type, error
+local function finish(handler, ok, ...)
+  if ok then return true, ... end
+  local _, result = pcall(handler, (...))
+  return false, result
+end
+function xpcall(f, handler, ...)
+  if type(handler) ~= 'function' then
+    error("bad argument #2 to 'xpcall' (function expected, got " .. type(handler) .. ")", 2)
+  end
+  return finish(handler, pcall(f, ...))
+end
+)lua";
+
+// string.rep that answers an empty result at once: the library copies nothing n times,
+// so string.rep('', math.maxinteger) would spin for years inside one C call.
+int sandboxStringRep(lua_State* L) {
+  std::size_t length = 0, separator = 0;
+  luaL_checklstring(L, 1, &length);
+  luaL_checkinteger(L, 2);
+  luaL_optlstring(L, 3, "", &separator);
+  if (length + separator == 0) {
+    lua_pushliteral(L, "");
+    return 1;
+  }
+  lua_pushvalue(L, lua_upvalueindex(1));
+  lua_insert(L, 1);
+  lua_call(L, lua_gettop(L) - 1, 1);
+  return 1;
+}
+
 int setUpState(lua_State* L) {
   const ModRecord& mod = recordOf(L);
   const luaL_Reg libraries[] = {{LUA_GNAME, luaopen_base},         {LUA_STRLIBNAME, luaopen_string},
@@ -558,12 +596,20 @@ int setUpState(lua_State* L) {
     luaL_requiref(L, library.name, library.func, 1);
     lua_pop(L, 1);
   }
+  if (luaL_loadbufferx(L, kSandboxXpcall.data(), kSandboxXpcall.size(), "=sandbox", "t") != LUA_OK)
+    return lua_error(L);
+  lua_call(L, 0, 0);
   for (const char* name : {"dofile", "loadfile", "load", "require", "package"}) {
     lua_pushnil(L);
     lua_setglobal(L, name);
   }
   lua_pushcfunction(L, sandboxPrint);
   lua_setglobal(L, "print");
+  lua_getglobal(L, LUA_STRLIBNAME);
+  lua_getfield(L, -1, "rep");
+  lua_pushcclosure(L, sandboxStringRep, 1);
+  lua_setfield(L, -2, "rep");
+  lua_pop(L, 1);
   lua_getglobal(L, "setmetatable");
   lua_pushcclosure(L, sandboxSetmetatable, 1);
   lua_setglobal(L, "setmetatable");

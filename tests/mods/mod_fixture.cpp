@@ -1,0 +1,65 @@
+#include "tests/mods/mod_fixture.h"
+
+#include <zip.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace zorv::testing {
+
+namespace fs = std::filesystem;
+
+ScratchFolder::ScratchFolder() {
+  std::random_device random;
+  path_ = fs::temp_directory_path() / ("zorv_mods_" + std::to_string(random()) + std::to_string(random()));
+  fs::create_directories(path_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code error;
+  fs::remove_all(path_, error);
+}
+
+void writeArchive(const fs::path& path, const ArchiveEntries& entries) {
+  fs::create_directories(path.parent_path());
+  int error = 0;
+  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+  if (!archive) throw std::runtime_error("cannot create test archive");
+  for (const auto& [name, content] : entries) {
+    if (!name.empty() && name.back() == '/') {
+      zip_dir_add(archive, name.c_str(), ZIP_FL_ENC_RAW);
+      continue;
+    }
+    zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
+    const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_RAW);
+    if (index < 0) {
+      zip_source_free(source);
+      throw std::runtime_error("cannot add " + name);
+    }
+    zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1);
+  }
+  if (zip_close(archive) != 0) throw std::runtime_error("cannot write test archive");
+}
+
+std::string readFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::unique_ptr<ModRecord> makeMod(const ScratchFolder& scratch, const std::string& id, const std::string& script,
+                                   ModContext* context) {
+  const fs::path package = scratch.path() / "packages" / id;
+  writeFile(package / "main.lua", script);
+  return createMod(id, package, scratch.path() / "data" / id, context);
+}
+
+}  // namespace zorv::testing
