@@ -1,6 +1,7 @@
 #include "mods/loader.h"
 
 #include <zip.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -30,8 +31,9 @@ struct ZipFileCloser {
 using ZipHandle = std::unique_ptr<zip_t, ZipCloser>;
 using ZipFileHandle = std::unique_ptr<zip_file_t, ZipFileCloser>;
 
-// The entry's bytes, or false when it cannot be read in full.
-bool readEntry(zip_t* archive, zip_uint64_t index, std::uint64_t size, std::string& bytes) {
+// The entry's bytes, or false when they cannot be read in full or do not match the
+// checksum (an archive that understates a size would otherwise be cut short silently).
+bool readEntry(zip_t* archive, zip_uint64_t index, std::uint64_t size, std::uint32_t crc, std::string& bytes) {
   ZipFileHandle file(zip_fopen_index(archive, index, 0));
   if (!file) return false;
   bytes.resize(static_cast<std::size_t>(size));
@@ -41,7 +43,12 @@ bool readEntry(zip_t* archive, zip_uint64_t index, std::uint64_t size, std::stri
     if (got <= 0) return false;
     filled += static_cast<std::size_t>(got);
   }
-  return true;
+  uLong sum = crc32(0L, Z_NULL, 0);
+  for (std::size_t at = 0; at < bytes.size(); at += 1u << 30) {
+    const std::size_t part = std::min<std::size_t>(bytes.size() - at, 1u << 30);
+    sum = crc32(sum, reinterpret_cast<const Bytef*>(bytes.data() + at), static_cast<uInt>(part));
+  }
+  return sum == crc;
 }
 
 bool writeWholeFile(const fs::path& path, const std::string& bytes) {
@@ -56,10 +63,9 @@ bool writeWholeFile(const fs::path& path, const std::string& bytes) {
 }
 
 // Writes one entry below `target`, creating the folders on the way; a failed entry is skipped.
-void extractEntry(zip_t* archive, zip_uint64_t index, std::uint64_t size, const fs::path& target,
-                  const std::string& name) {
+void extractEntry(zip_t* archive, const zip_stat_t& stat, const fs::path& target, const std::string& name) {
   std::string bytes;
-  if (!readEntry(archive, index, size, bytes)) return;
+  if (!readEntry(archive, stat.index, stat.size, stat.crc, bytes)) return;
   const fs::path path = target / name;
   std::error_code error;
   fs::create_directories(path.parent_path(), error);
@@ -136,14 +142,15 @@ bool unpackArchive(const fs::path& archivePath, const fs::path& target, std::str
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_stat_index(archive.get(), index, ZIP_FL_ENC_RAW, &stat) != 0) continue;
-    if (!(stat.valid & ZIP_STAT_NAME) || !(stat.valid & ZIP_STAT_SIZE)) continue;
+    constexpr zip_uint64_t kNeeded = ZIP_STAT_NAME | ZIP_STAT_SIZE | ZIP_STAT_CRC | ZIP_STAT_INDEX;
+    if ((stat.valid & kNeeded) != kNeeded) continue;
     std::string name = stat.name;
     if (name.empty() || name.back() == '/' || name.back() == '\\') continue;  // a directory
     std::replace(name.begin(), name.end(), '\\', '/');
     if (name.starts_with("__MACOSX/") || !isSafeRelativePath(name)) continue;
     total += stat.size;
     if (total > kMaxArchiveBytes) return refuse(target, error, "zip is too large");
-    extractEntry(archive.get(), index, stat.size, target, name);
+    extractEntry(archive.get(), stat, target, name);
   }
   return true;
 }

@@ -80,22 +80,34 @@ TEST(ModLoader, UnpackRefusesEmptyHugeAndDamagedArchivesLeavingNothing) {
   EXPECT_FALSE(unpackArchive(scratch.path() / "empty.zip", target, error));
   EXPECT_EQ(error, "zip has too many files");
 
+  // Folder entries count as entries but write nothing, which keeps the test quick.
   testing::ArchiveEntries many;
-  for (int i = 0; i < 4097; ++i) many.emplace_back("f" + std::to_string(i), "");
+  for (int i = 0; i < 4096; ++i) many.emplace_back("d" + std::to_string(i) + "/", "");
+  many.emplace_back("main.lua", "x");
   writeArchive(scratch.path() / "many.zip", many);
   EXPECT_FALSE(unpackArchive(scratch.path() / "many.zip", target, error));
   EXPECT_EQ(error, "zip has too many files");
-  many.pop_back();
+  many.erase(many.begin());
   writeArchive(scratch.path() / "limit.zip", many);
   EXPECT_TRUE(unpackArchive(scratch.path() / "limit.zip", target, error));
+  EXPECT_EQ(readFile(target / "main.lua"), "x");
   fs::remove_all(target);
 
   // Sizes adding up to one byte past 256 MiB: the first entry is written before the total
   // is exceeded, and must be gone again afterwards.
-  writeArchive(scratch.path() / "large.zip", {{"a.bin", "1"}, {"b.bin", std::string(256u << 20, 'z')}});
+  writeArchive(scratch.path() / "large.zip", {{"a.bin", "1"}, {"b.bin", "claims to be large"}});
+  testing::patchDeclaredSize(scratch.path() / "large.zip", "b.bin", 256u << 20);
   EXPECT_FALSE(unpackArchive(scratch.path() / "large.zip", target, error));
   EXPECT_EQ(error, "zip is too large");
   EXPECT_FALSE(fs::exists(target));
+
+  // An entry whose data does not match its declared size is skipped, not half-written.
+  writeArchive(scratch.path() / "liar.zip", {{"main.lua", "x"}, {"b.bin", "real content"}});
+  testing::patchDeclaredSize(scratch.path() / "liar.zip", "b.bin", 4);
+  EXPECT_TRUE(unpackArchive(scratch.path() / "liar.zip", target, error));
+  EXPECT_EQ(readFile(target / "main.lua"), "x");
+  EXPECT_FALSE(fs::exists(target / "b.bin"));
+  fs::remove_all(target);
 
   writeFile(scratch.path() / "damaged.zip", "PK\x03\x04 this is not an archive");
   EXPECT_FALSE(unpackArchive(scratch.path() / "damaged.zip", target, error));

@@ -43,6 +43,23 @@ void writeArchive(const fs::path& path, const ArchiveEntries& entries) {
   if (zip_close(archive) != 0) throw std::runtime_error("cannot write test archive");
 }
 
+void patchDeclaredSize(const fs::path& archive, const std::string& entry, std::uint32_t size) {
+  std::string bytes = readFile(archive);
+  // Local headers keep the size at offset 22 and the name at 30; central ones at 24 and 46.
+  const struct {
+    const char* signature;
+    std::size_t sizeOffset, nameOffset;
+  } headers[] = {{"PK\x03\x04", 22, 30}, {"PK\x01\x02", 24, 46}};
+  for (const auto& header : headers) {
+    for (std::size_t at = bytes.find(header.signature); at != std::string::npos;
+         at = bytes.find(header.signature, at + 4)) {
+      if (bytes.compare(at + header.nameOffset, entry.size(), entry) != 0) continue;
+      for (int i = 0; i < 4; ++i) bytes[at + header.sizeOffset + i] = static_cast<char>(size >> (8 * i));
+    }
+  }
+  writeFile(archive, bytes);
+}
+
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream bytes;

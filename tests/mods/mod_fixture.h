@@ -2,6 +2,7 @@
 // Shared scaffolding of the mod tests: a scratch folder, archives built with libzip, a
 // context that records what scripts asked for, and mods created from script text.
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -27,6 +28,10 @@ class ScratchFolder {
 using ArchiveEntries = std::vector<std::pair<std::string, std::string>>;  // name, content
 // Writes a zip archive holding `entries` in order (a name ending in '/' is a folder).
 void writeArchive(const std::filesystem::path& path, const ArchiveEntries& entries);
+
+// Rewrites the uncompressed size that the archive's headers declare for `entry`, the way
+// a hostile archive would lie about it (the data stays as it was).
+void patchDeclaredSize(const std::filesystem::path& archive, const std::string& entry, std::uint32_t size);
 
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
