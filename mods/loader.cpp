@@ -155,6 +155,25 @@ bool unpackArchive(const fs::path& archivePath, const fs::path& target, std::str
   return true;
 }
 
+bool writeArchive(const fs::path& archivePath, const ArchiveEntries& entries) {
+  int openError = 0;
+  zip_t* archive = zip_open(archivePath.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &openError);
+  if (!archive) return false;
+  for (const auto& [name, content] : entries) {
+    const bool added = name.ends_with('/') ? zip_dir_add(archive, name.c_str(), ZIP_FL_ENC_RAW) >= 0 : [&] {
+      zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
+      if (source && zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_RAW) >= 0) return true;
+      zip_source_free(source);
+      return false;
+    }();
+    if (!added) {
+      zip_discard(archive);
+      return false;
+    }
+  }
+  return zip_close(archive) == 0;
+}
+
 fs::path findMainScript(const fs::path& folder) {
   std::error_code error;
   if (fs::is_regular_file(folder / "main.lua", error)) return folder;

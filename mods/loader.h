@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "mods/sandbox.h"
@@ -41,6 +42,11 @@ bool isSafeRelativePath(std::string_view name);
 // Writes the archive's files below `target`. Entries that would land outside it are
 // skipped; a refused archive leaves nothing behind. False with `error` set on refusal.
 bool unpackArchive(const std::filesystem::path& archive, const std::filesystem::path& target, std::string& error);
+
+// Writes a zip archive of `entries` (name, content) in order; a name ending in '/' is a
+// folder. The mod self test builds its packages with it.
+using ArchiveEntries = std::vector<std::pair<std::string, std::string>>;
+bool writeArchive(const std::filesystem::path& archive, const ArchiveEntries& entries);
 
 // `folder` when it holds main.lua, else its first subfolder (sorted) that does; else empty.
 std::filesystem::path findMainScript(const std::filesystem::path& folder);

@@ -1,7 +1,5 @@
 #include "tests/mods/mod_fixture.h"
 
-#include <zip.h>
-
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -24,23 +22,7 @@ ScratchFolder::~ScratchFolder() {
 
 void writeArchive(const fs::path& path, const ArchiveEntries& entries) {
   fs::create_directories(path.parent_path());
-  int error = 0;
-  zip_t* archive = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-  if (!archive) throw std::runtime_error("cannot create test archive");
-  for (const auto& [name, content] : entries) {
-    if (!name.empty() && name.back() == '/') {
-      zip_dir_add(archive, name.c_str(), ZIP_FL_ENC_RAW);
-      continue;
-    }
-    zip_source_t* source = zip_source_buffer(archive, content.data(), content.size(), 0);
-    const zip_int64_t index = zip_file_add(archive, name.c_str(), source, ZIP_FL_ENC_RAW);
-    if (index < 0) {
-      zip_source_free(source);
-      throw std::runtime_error("cannot add " + name);
-    }
-    zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 1);
-  }
-  if (zip_close(archive) != 0) throw std::runtime_error("cannot write test archive");
+  if (!zorv::writeArchive(path, entries)) throw std::runtime_error("cannot write test archive " + path.string());
 }
 
 void patchDeclaredSize(const fs::path& archive, const std::string& entry, std::uint32_t size) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "mods/loader.h"
 #include "mods/mod_context.h"
 #include "mods/sandbox.h"
 
@@ -25,8 +26,8 @@ class ScratchFolder {
   std::filesystem::path path_;
 };
 
-using ArchiveEntries = std::vector<std::pair<std::string, std::string>>;  // name, content
-// Writes a zip archive holding `entries` in order (a name ending in '/' is a folder).
+using ArchiveEntries = zorv::ArchiveEntries;
+// writeArchive of the loader, with missing folders created and failure thrown.
 void writeArchive(const std::filesystem::path& path, const ArchiveEntries& entries);
 
 // Rewrites the uncompressed size that the archive's headers declare for `entry`, the way
