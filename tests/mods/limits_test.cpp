@@ -5,7 +5,7 @@
 
 #include "mods/events.h"
 #include "mods/sandbox.h"
-#include "tests/mods/mod_fixture.h"
+#include "mod_fixture.h"
 
 namespace zorv {
 namespace {

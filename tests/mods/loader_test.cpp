@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/mods/mod_fixture.h"
+#include "mod_fixture.h"
 #include "world/registry.h"
 
 namespace zorv {

@@ -1,4 +1,4 @@
-#include "tests/mods/mod_fixture.h"
+#include "mod_fixture.h"
 
 #include <fstream>
 #include <random>

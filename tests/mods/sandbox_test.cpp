@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "mods/events.h"
-#include "tests/mods/mod_fixture.h"
+#include "mod_fixture.h"
 #include "world/registry.h"
 
 namespace zorv {
