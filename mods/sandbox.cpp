@@ -130,6 +130,14 @@ std::string lowerCase(std::string text) {
   return text;
 }
 
+// Counts one more request of this call; beyond `limit` it is refused, reported once per call.
+bool withinCallLimit(const ModRecord& mod, int& used, int limit, const char* function) {
+  if (used == limit)
+    std::fprintf(stderr, "[mod:%s] %s refused: more than %d in one call\n", mod.id.c_str(), function, limit);
+  if (used > limit) return false;
+  return ++used <= limit;
+}
+
 // --- the zorv table ----------------------------------------------------------------------
 
 int apiGetBlock(lua_State* L) {
@@ -149,18 +157,9 @@ int apiSetBlock(lua_State* L) {
   const bool inRange = checkInt32(L, 1, x) & checkInt32(L, 2, y) & checkInt32(L, 3, z);
   const std::string name = checkText(L, 4);
   ModRecord& mod = recordOf(L);
-  bool done = false;
-  if (mod.context && inRange) {
-    if (mod.editsThisCall >= kMaxEditsPerCall) {
-      if (mod.editsThisCall++ == kMaxEditsPerCall)
-        std::fprintf(stderr, "[mod:%s] set_block refused: more than %d edits in one call\n", mod.id.c_str(),
-                     kMaxEditsPerCall);
-    } else {
-      ++mod.editsThisCall;
-      done = mod.context->setBlock(x, y, z, name);
-    }
-  }
-  lua_pushboolean(L, done);
+  const bool allowed =
+      mod.context && inRange && withinCallLimit(mod, mod.editsThisCall, kMaxEditsPerCall, "set_block");
+  lua_pushboolean(L, allowed && mod.context->setBlock(x, y, z, name));
   return 1;
 }
 
@@ -209,18 +208,9 @@ int apiSpawnDrop(lua_State* L) {
   const std::string name = checkText(L, 4);
   inRange = optCount(L, 5, count) && inRange;
   ModRecord& mod = recordOf(L);
-  bool done = false;
-  if (mod.context && inRange) {
-    if (mod.dropsThisCall >= kMaxDropsPerCall) {
-      if (mod.dropsThisCall++ == kMaxDropsPerCall)
-        std::fprintf(stderr, "[mod:%s] spawn_drop refused: more than %d drops in one call\n", mod.id.c_str(),
-                     kMaxDropsPerCall);
-    } else {
-      ++mod.dropsThisCall;
-      done = mod.context->spawnDrop(x, y, z, name, count);
-    }
-  }
-  lua_pushboolean(L, done);
+  const bool allowed =
+      mod.context && inRange && withinCallLimit(mod, mod.dropsThisCall, kMaxDropsPerCall, "spawn_drop");
+  lua_pushboolean(L, allowed && mod.context->spawnDrop(x, y, z, name, count));
   return 1;
 }
 
