@@ -12,6 +12,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "mods/bounded_patterns.h"
 #include "mods/loader.h"
 #include "mods/mod_context.h"
 #include "platform/platform.h"
@@ -48,17 +49,24 @@ void* limitedAlloc(void* userData, void* block, std::size_t oldSize, std::size_t
 // Fires every kBudgetHookInterval instructions. Once the call's budget is spent the hook
 // switches the running thread to fire on every instruction, so that each further
 // instruction raises again: a pcall around an endless loop cannot swallow the stop.
-void budgetHook(lua_State* L, lua_Debug*) {
+void budgetHook(lua_State* L, lua_Debug*);
+
+// Takes one unit of the call's budget; once it is spent, raises (and keeps raising).
+void spendBudget(lua_State* L) {
   ModRecord& mod = recordOf(L);
-  if (mod.budget > 0 && lua_gethookcount(L) == 1) {
-    // A coroutine left in per-instruction mode by an earlier, exhausted call.
-    lua_sethook(L, budgetHook, LUA_MASKCOUNT, kBudgetHookInterval);
-    return;
-  }
   if (mod.budget > 0) --mod.budget;
   if (mod.budget > 0) return;
   lua_sethook(L, budgetHook, LUA_MASKCOUNT, 1);
   luaL_error(L, "instruction budget exceeded");
+}
+
+void budgetHook(lua_State* L, lua_Debug*) {
+  if (recordOf(L).budget > 0 && lua_gethookcount(L) == 1) {
+    // A coroutine left in per-instruction mode by an earlier, exhausted call.
+    lua_sethook(L, budgetHook, LUA_MASKCOUNT, kBudgetHookInterval);
+    return;
+  }
+  spendBudget(L);
 }
 
 void beginCall(ModRecord& mod) {
@@ -599,6 +607,7 @@ int setUpState(lua_State* L) {
   lua_getfield(L, -1, "rep");
   lua_pushcclosure(L, sandboxStringRep, 1);
   lua_setfield(L, -2, "rep");
+  installBoundedPatterns(L, spendBudget);
   lua_pop(L, 1);
   lua_getglobal(L, "setmetatable");
   lua_pushcclosure(L, sandboxSetmetatable, 1);

@@ -148,6 +148,16 @@ TEST(ModLimits, WorkInsideLibraryFunctionsIsBounded) {
   auto mod = makeMod(scratch, "clib", R"(
     zorv.register_command('rep', function() return #string.rep('', math.maxinteger) end)
     zorv.register_command('repsep', function() return #string.rep('', math.maxinteger, '') end)
+    zorv.register_command('backtrack', function() return tostring(string.rep('a', 2000):find('.-.-.-b')) end)
+    zorv.register_command('greedy', function() return tostring(string.rep('a', 100000):find('a*b')) end)
+    zorv.register_command('plain', function()
+      return tostring(string.rep('a', 1000000):find(string.rep('a', 10000) .. 'b', 1, true))
+    end)
+    zorv.register_command('loop', function()
+      local s = string.rep('a', 300)
+      while true do pcall(string.find, s, '.-.-b') end
+    end)
+    zorv.register_command('short', function() return (' trim me '):match('^%s*(.-)%s*$') end)
   )", &context);
   const std::string errors = ::testing::internal::GetCapturedStderr();
   ASSERT_TRUE(mod) << errors;
@@ -156,6 +166,19 @@ TEST(ModLimits, WorkInsideLibraryFunctionsIsBounded) {
   EXPECT_EQ(reply, "0");
   EXPECT_TRUE(dispatchCommand(*mod, "repsep", "", "p", reply));
   EXPECT_EQ(reply, "0");
+
+  // Pattern matching that would run for hours is stopped by the budget like a loop.
+  for (const char* command : {"backtrack", "greedy", "plain", "loop"}) {
+    reply.clear();
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(dispatchCommand(*mod, command, "", "p", reply));
+    const std::string failure = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(contains(failure, "[mod:clib] command failed: ")) << command << ": " << failure;
+    EXPECT_TRUE(contains(failure, "instruction budget exceeded")) << command << ": " << failure;
+    EXPECT_EQ(reply, "") << command;
+  }
+  EXPECT_TRUE(dispatchCommand(*mod, "short", "", "p", reply));
+  EXPECT_EQ(reply, "trim me");
 }
 
 }  // namespace
