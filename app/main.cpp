@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "app/mod_test.h"
 #include "app/startup.h"
 #include "app/net_test.h"
 #include "app/self_test.h"
@@ -23,8 +24,7 @@ int main(int argc, char** argv) {
     case zorv::RunMode::NetTest:
       return zorv::runNetTest();
     case zorv::RunMode::ModTest:
-      std::fprintf(stderr, "modtest: the mod test is not part of this build yet\n");
-      return 1;
+      return zorv::runModTest(zorv::baseFolder());
     default:
       std::fprintf(stderr, "zorvander: the interactive game is not part of this build yet\n");
       return 1;

@@ -1,0 +1,413 @@
+#include "mods/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "mods/events.h"
+#include "mod_fixture.h"
+#include "world/registry.h"
+
+namespace zorv {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::makeMod;
+using testing::readFile;
+using testing::RecordingContext;
+using testing::ScratchFolder;
+
+// Runs `script` as main.lua and returns what it logged; stderr goes to `errors`.
+struct ScriptRun {
+  std::unique_ptr<ModRecord> mod;
+  std::vector<std::string> logs;
+  std::string errors;
+};
+
+ScriptRun runScript(const ScratchFolder& scratch, const std::string& id, const std::string& script,
+                    RecordingContext& context) {
+  ScriptRun run;
+  context.logs.clear();
+  ::testing::internal::CaptureStderr();
+  run.mod = makeMod(scratch, id, script, &context);
+  run.errors = ::testing::internal::GetCapturedStderr();
+  run.logs = context.logs;
+  return run;
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(ModSandbox, OnlyTheSafeLibrariesAreReachable) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const ScriptRun run = runScript(scratch, "globals", R"(
+    for _, name in ipairs({'os', 'io', 'debug', 'package', 'require', 'load', 'loadfile', 'dofile'}) do
+      assert(_G[name] == nil, name .. ' is reachable')
+    end
+    local t = {}
+    table.insert(t, string.format('%d', math.floor(2.7)))
+    table.insert(t, utf8.char(72, 105))
+    local co = coroutine.wrap(function(a) local b = coroutine.yield(a + 1) return b * 2 end)
+    table.insert(t, tostring(co(1)))
+    table.insert(t, tostring(co(5)))
+    print(table.concat(t, ','), zorv.api_version, zorv.mod)
+    print('a', 1, nil)
+    print()
+    assert(not pcall(setmetatable, {}, {__gc = function() end}))
+    assert(not pcall(setmetatable, {}, {__gc = true}))
+    local plain = setmetatable({}, {__index = function() return 7 end})
+    assert(plain.anything == 7)
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  EXPECT_EQ(run.logs, (std::vector<std::string>{"[globals] 2,Hi,2,10\t1\tglobals", "[globals] a\t1\tnil",
+                                                "[globals] "}));
+}
+
+TEST(ModSandbox, BinaryChunksAndEmptyScriptsAreRefused) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  ScriptRun run = runScript(scratch, "binary", std::string("\x1bLua\x54\x00", 6), context);
+  EXPECT_FALSE(run.mod);
+  EXPECT_TRUE(contains(run.errors, "[mod:binary] load failed: ")) << run.errors;
+  EXPECT_TRUE(contains(run.errors, "binary")) << run.errors;
+
+  run = runScript(scratch, "empty", "", context);
+  EXPECT_FALSE(run.mod);
+  EXPECT_EQ(run.errors, "[mod:empty] main.lua is empty\n");
+
+  run = runScript(scratch, "syntax", "this is not lua", context);
+  EXPECT_FALSE(run.mod);
+  EXPECT_TRUE(contains(run.errors, "[mod:syntax] load failed: ")) << run.errors;
+  EXPECT_TRUE(contains(run.errors, "main.lua:1:")) << run.errors;
+
+  run = runScript(scratch, "thrown", "error({})", context);
+  EXPECT_TRUE(contains(run.errors, "[mod:thrown] load failed: unknown error")) << run.errors;
+}
+
+TEST(ModSandbox, DataFilesStayInsideTheModsFolder) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const ScriptRun run = runScript(scratch, "data", R"(
+    local function check(v, name) if not v then error(name, 2) end end
+    check(zorv.data_write('state.json', '{"a":1}'), 'plain write')
+    check(zorv.data_read('state.json') == '{"a":1}', 'roundtrip')
+    check(zorv.data_write('state.json', 'second'), 'replace')
+    check(zorv.data_read('state.json') == 'second', 'replaced')
+    check(zorv.data_read('missing.txt') == nil, 'missing is nil')
+    check(zorv.data_write('sub\\dir/x.bin', 'a\0b'), 'nested backslash write')
+    check(zorv.data_read('sub/dir/x.bin') == 'a\0b', 'binary roundtrip')
+    check(zorv.data_read('sub') == nil, 'a folder is not a file')
+    for _, bad in ipairs({'', '../escape', '..\\escape', '/abs', 'C:x', 'a/../../b', './a', 'dir/', 'dir\\',
+                          'a/.', 'nul\0byte'}) do
+      check(zorv.data_write(bad, 'x') == false, 'write ' .. bad)
+      check(zorv.data_read(bad) == nil, 'read ' .. bad)
+    end
+    check(zorv.data_dir():find('data', 1, true), 'data_dir contains the id')
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  const fs::path data = scratch.path() / "data" / "data";
+  EXPECT_EQ(readFile(data / "state.json"), "second");
+  EXPECT_FALSE(fs::exists(data / "state.json.tmp"));
+  EXPECT_FALSE(fs::exists(scratch.path() / "data" / "escape"));
+  EXPECT_FALSE(fs::exists(scratch.path() / "escape"));
+  EXPECT_EQ(readFile(data / "sub" / "dir" / "x.bin"), std::string("a\0b", 3));
+}
+
+TEST(ModSandbox, DataFolderSizeIsBounded) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const ScriptRun run = runScript(scratch, "hoard", R"(
+    local chunk = string.rep('x', 20 * 1024 * 1024)
+    for i = 1, 3 do assert(zorv.data_write('f' .. i, chunk), 'write ' .. i) end
+    assert(zorv.data_write('f4', chunk) == false, 'fourth chunk passes 64 MiB')
+    assert(zorv.data_write('f1', chunk), 'replacing a file counts it once')
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  EXPECT_TRUE(contains(run.errors, "[mod:hoard] data_write refused")) << run.errors;
+  EXPECT_FALSE(fs::exists(scratch.path() / "data" / "hoard" / "f4"));
+}
+
+TEST(ModSandbox, ApiFunctionsReachTheContextAndCheckTheirArguments) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const ScriptRun run = runScript(scratch, "api", R"(
+    local function same(a, b, what) if a ~= b then error(what .. ': ' .. tostring(a), 2) end end
+    same(zorv.get_block(1, 2, 3), 'zorvander:stone', 'get_block')
+    same(zorv.get_block(2^40, 0, 0), nil, 'get_block outside 32 bits')
+    same(zorv.set_block(0, 0, 0, 'zorvander:dirt'), true, 'set_block')
+    same(zorv.set_block(0, 2^40, 0, 'x'), false, 'set_block outside 32 bits')
+    zorv.message('hello')
+    same(zorv.give('stone'), true, 'give default count')
+    same(zorv.give('stone', 2^40), false, 'give absurd count')
+    local x, y, z = zorv.player_position()
+    same(x + y + z, 6, 'player_position')
+    zorv.teleport(4.5, 5, 6)
+    same(pcall(zorv.teleport, 0/0, 0, 0), false, 'teleport NaN')
+    same(pcall(zorv.teleport, 1, math.huge, 0), false, 'teleport infinity')
+    same(pcall(zorv.teleport, 1, 1e300, 0), false, 'teleport beyond float')
+    same(zorv.spawn_drop(1, 2, 3, 'dirt', 4), true, 'spawn_drop')
+    same(zorv.is_host(), true, 'is_host')
+    local ok, err = pcall(zorv.get_block, 1.5, 0, 0)
+    same(ok, false, 'fractional coordinate')
+    assert(err:find('bad argument #1'), err)
+    ok, err = pcall(zorv.set_block, 0, 0, 0)
+    assert(not ok and err:find('bad argument #4'), err)
+    ok, err = pcall(on_tick, 'not a function')
+    assert(not ok and err:find('bad argument #1'), err)
+    ok, err = pcall(zorv.register_command, 'x', 5)
+    assert(not ok and err:find('bad argument #2'), err)
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  EXPECT_EQ(context.lastSetBlock, "zorvander:dirt");
+  EXPECT_EQ(context.lastMessage, "hello");
+  ASSERT_EQ(context.teleports.size(), 1u);
+  EXPECT_EQ(context.teleports[0], (std::vector<float>{4.5f, 5.0f, 6.0f}));
+}
+
+TEST(ModSandbox, WithoutAContextTheApiAnswersEmptyAndRegistrationsRaise) {
+  ScratchFolder scratch;
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  auto mod = makeMod(scratch, "lonely", R"(
+    assert(zorv.get_block(0, 0, 0) == nil)
+    assert(zorv.set_block(0, 0, 0, 'stone') == false)
+    assert(zorv.give('stone') == false)
+    assert(zorv.spawn_drop(0, 0, 0, 'stone') == false)
+    assert(zorv.is_host() == false)
+    local x, y, z = zorv.player_position()
+    assert(x == 0 and y == 0 and z == 0)
+    zorv.message('nobody hears')
+    zorv.log('to stdout')
+    for _, f in ipairs({on_tick, on_block_break, function(g) zorv.register_command('c', g) end,
+                        function() zorv.register_block({id = 'x', texture = 'stone'}) end}) do
+      local ok, err = pcall(f, function() end)
+      assert(not ok and err:find('no mod context'), tostring(err))
+    end
+  )", nullptr);
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  ASSERT_TRUE(mod) << errors;
+  EXPECT_TRUE(contains(out, "[lonely] to stdout\n")) << out;
+  EXPECT_TRUE(contains(out, "mod: lonely loaded\n")) << out;
+}
+
+TEST(ModSandbox, RegisterBlockAppliesDefaultsTexturesAndDrops) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  testing::writeFile(scratch.path() / "packages" / "blocks" / "tex" / "Ruby Face!.PNG", "png");
+  const ScriptRun run = runScript(scratch, "blocks", R"(
+    assert(zorv.register_block({id = 'sb_gem', name = 'Gem', texture = 'stone', hardness = 0.3}) == 'blocks:sb_gem')
+    assert(zorv.register_block({id = 'sbtest:plain', top = 'grass_top', bottom = 'dirt', drop = 'sbtest:nothing'})
+           == 'sbtest:plain')
+    assert(zorv.register_block({id = 'sb_ruby', side = 'tex\\Ruby Face!.PNG', solid = false, opaque = false,
+                                cutout = true, drop = 'dirt'}) == 'blocks:sb_ruby')
+    assert(zorv.register_block({id = 'sb_missing', texture = 'no_such_builtin'}) == 'blocks:sb_missing')
+    assert(zorv.register_block({id = 'sb_gem', texture = 'dirt'}) == 'blocks:sb_gem')
+    local ok, err = pcall(zorv.register_block, {name = 'x', texture = 'stone'})
+    assert(not ok and err:find("register_block: 'id' is required", 1, true), err)
+    ok, err = pcall(zorv.register_block, {id = 'sb_untextured'})
+    assert(not ok and err:find("register_block: 'texture' is required", 1, true), err)
+    for _, bad in ipairs({'../../etc/passwd', '/etc/passwd', 'C:/x.png', 'a/../../b.png', 'dir/'}) do
+      ok, err = pcall(zorv.register_block, {id = 'sb_bad', texture = bad})
+      assert(not ok and err:find('leaves the package', 1, true), bad .. ': ' .. tostring(err))
+    end
+    ok, err = pcall(zorv.register_block, 'not a table')
+    assert(not ok and err:find('bad argument #1'), err)
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  EXPECT_TRUE(contains(run.errors, "[mod:blocks] block blocks:sb_gem already registered\n")) << run.errors;
+  EXPECT_TRUE(contains(run.errors, "[mod:blocks] unknown drop sbtest:nothing\n")) << run.errors;
+
+  BlockRegistry& registry = blockRegistry();
+  const BlockDef& gem = registry.get(registry.find("blocks:sb_gem"));
+  EXPECT_EQ(gem.name, "Gem");
+  EXPECT_EQ(gem.texTop, 3);  // the built-in stone tile
+  EXPECT_EQ(gem.texSide, 3);
+  EXPECT_EQ(gem.texBottom, 3);
+  EXPECT_FLOAT_EQ(gem.hardness, 0.3f);
+  EXPECT_TRUE(gem.solid && gem.opaque && !gem.cutout);
+  EXPECT_EQ(gem.drop, registry.find("blocks:sb_gem"));
+
+  const BlockId plainId = registry.find("sbtest:plain");
+  const BlockDef& plain = registry.get(plainId);
+  EXPECT_EQ(plain.name, "plain");
+  EXPECT_EQ(plain.texTop, registry.findTile("grass_top"));
+  EXPECT_EQ(plain.texSide, registry.findTile("grass_top"));  // first given face
+  EXPECT_EQ(plain.texBottom, registry.findTile("dirt"));
+  EXPECT_FLOAT_EQ(plain.hardness, 1.0f);
+  EXPECT_EQ(plain.drop, plainId);
+
+  const BlockDef& ruby = registry.get(registry.find("blocks:sb_ruby"));
+  const int rubyLayer = registry.findTile("blocks_rubyface");
+  ASSERT_GE(rubyLayer, kBuiltinTileCount);
+  EXPECT_EQ(ruby.texTop, rubyLayer);
+  EXPECT_EQ(ruby.texBottom, rubyLayer);
+  EXPECT_EQ(registry.tileSource(rubyLayer), (scratch.path() / "packages" / "blocks" / "tex/Ruby Face!.PNG").string());
+  EXPECT_TRUE(!ruby.solid && !ruby.opaque && ruby.cutout);
+  EXPECT_EQ(ruby.drop, blocks::Dirt);
+
+  const int missingLayer = registry.findTile("blocks_no_such_builtin");
+  ASSERT_GE(missingLayer, kBuiltinTileCount);
+  EXPECT_EQ(registry.get(registry.find("blocks:sb_missing")).texTop, missingLayer);
+}
+
+TEST(ModSandbox, TextureLayersPerModAreBounded) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const ScriptRun run = runScript(scratch, "layers", R"(
+    for i = 1, 256 do zorv.register_block({id = 'lay' .. i, texture = 'img' .. i .. '.png'}) end
+    local ok, err = pcall(zorv.register_block, {id = 'lay_over', texture = 'over.png'})
+    assert(not ok and err:find('too many texture layers'), tostring(err))
+    assert(zorv.register_block({id = 'lay_reuse', texture = 'img3.png'}) == 'layers:lay_reuse')
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  EXPECT_TRUE(contains(run.errors, "[mod:layers] texture layer limit reached")) << run.errors;
+  EXPECT_EQ(run.mod->textureLayersAdded, 256);
+}
+
+TEST(ModSandbox, EventsCancelCommandsReplyAndFailuresAreReported) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  ModHost host;
+  host.enabled = true;
+  host.context = &context;
+  ScriptRun first = runScript(scratch, "first", R"(
+    on_block_break(function(e)
+      zorv.log(e.x .. ',' .. e.y .. ',' .. e.z .. ' ' .. e.block .. ' ' .. e.player .. ' ' .. e.player_id ..
+               ' ' .. tostring(e.cancelled))
+      if e.block == 'zorvander:grass' then e.cancelled = true end
+    end)
+    on_block_place(function(e) error('place handler broke') end)
+    on_player_join(function(e) zorv.message('joined ' .. e.player .. ' #' .. e.id) end)
+    on_player_leave(function(e) zorv.message('left ' .. e.player) end)
+    on_tick(function(dt) zorv.log('tick ' .. dt) end)
+    zorv.register_command('/GEM', function(arg, player) return 'old' end)
+    zorv.register_command('gem', function(arg, player) return 'gave gem to ' .. player .. arg end)
+    zorv.register_command('num', function() return 42 end)
+    zorv.register_command('nothing', function() end)
+    zorv.register_command('fails', function() error('command broke') end)
+  )", context);
+  ASSERT_TRUE(first.mod) << first.errors;
+  ScriptRun second = runScript(scratch, "second", R"(
+    on_block_break(function(e) zorv.log('second saw ' .. e.block) end)
+    on_block_place(function(e) zorv.log('second place ' .. e.block) end)
+    zorv.register_command('gem', function() return 'shadowed' end)
+    zorv.register_command('other', function(arg) return 'other ' .. arg end)
+  )", context);
+  ASSERT_TRUE(second.mod) << second.errors;
+  host.mods.push_back(std::move(first.mod));
+  host.mods.push_back(std::move(second.mod));
+
+  context.logs.clear();
+  EXPECT_FALSE(blockBreak(host, 1, -2, 3, "zorvander:grass", "tester", 9));
+  EXPECT_EQ(context.logs, std::vector<std::string>{"[first] 1,-2,3 zorvander:grass tester 9 false"});
+  context.logs.clear();
+  EXPECT_TRUE(blockBreak(host, 0, 0, 0, "zorvander:stone", "tester", 9));
+  EXPECT_EQ(context.logs.size(), 2u);
+  EXPECT_EQ(context.logs.back(), "[second] second saw zorvander:stone");
+
+  context.logs.clear();
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(blockPlace(host, 0, 0, 0, "zorvander:stone", "tester", 9));
+  std::string errors = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(contains(errors, "[mod:first] block event failed: ")) << errors;
+  EXPECT_TRUE(contains(errors, "place handler broke")) << errors;
+  EXPECT_TRUE(contains(errors, "stack traceback:")) << errors;
+  EXPECT_EQ(context.logs, std::vector<std::string>{"[second] second place zorvander:stone"});
+
+  playerJoined(host, 4, "Tester");
+  EXPECT_EQ(context.lastMessage, "joined Tester #4");
+  playerLeft(host, 4, "Tester");
+  EXPECT_EQ(context.lastMessage, "left Tester");
+  context.logs.clear();
+  tick(host, 0.0625);
+  EXPECT_EQ(context.logs, std::vector<std::string>{"[first] tick 0.0625"});
+
+  std::string reply;
+  EXPECT_TRUE(runModCommand(host, "gem", " now", "tester", reply));
+  EXPECT_EQ(reply, "gave gem to tester now");
+  reply.clear();
+  EXPECT_TRUE(runModCommand(host, "NUM", "", "tester", reply));
+  EXPECT_EQ(reply, "42");
+  reply.clear();
+  EXPECT_TRUE(runModCommand(host, "nothing", "", "tester", reply));
+  EXPECT_EQ(reply, "");
+  EXPECT_TRUE(runModCommand(host, "other", "x", "tester", reply));
+  EXPECT_EQ(reply, "other x");
+  reply.clear();
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(runModCommand(host, "fails", "", "tester", reply));
+  errors = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(contains(errors, "[mod:first] command failed: ")) << errors;
+  EXPECT_EQ(reply, "");
+  EXPECT_FALSE(runModCommand(host, "unknown", "", "tester", reply));
+
+  host.enabled = false;
+  EXPECT_TRUE(blockBreak(host, 0, 0, 0, "zorvander:grass", "tester", 9));
+  EXPECT_FALSE(runModCommand(host, "gem", "", "tester", reply));
+}
+
+class ClientContext : public RecordingContext {
+ public:
+  bool isHost() override { return false; }
+};
+
+TEST(ModSandbox, ClientsRunNoWorldEventsAndNewHandlersWaitForTheNextDispatch) {
+  ScratchFolder scratch;
+  ClientContext context;
+  ModHost host;
+  host.enabled = true;
+  host.context = &context;
+  ScriptRun run = runScript(scratch, "grow", R"(
+    count = 0
+    on_block_break(function(e) count = count + 1; on_block_break(function() count = count + 100 end) end)
+    zorv.register_command('count', function() return count end)
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  host.mods.push_back(std::move(run.mod));
+  EXPECT_TRUE(blockBreak(host, 0, 0, 0, "zorvander:grass", "p", 1));
+  std::string reply;
+  runModCommand(host, "count", "", "p", reply);
+  EXPECT_EQ(reply, "0");
+
+  RecordingContext hostContext;
+  host.context = &hostContext;
+  host.mods.front()->context = &hostContext;
+  blockBreak(host, 0, 0, 0, "zorvander:grass", "p", 1);
+  runModCommand(host, "count", "", "p", reply);
+  EXPECT_EQ(reply, "1");
+  blockBreak(host, 0, 0, 0, "zorvander:grass", "p", 1);
+  runModCommand(host, "count", "", "p", reply);
+  EXPECT_EQ(reply, "102");
+}
+
+TEST(ModSandbox, HandlerAndCommandCountsAreBounded) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const ScriptRun run = runScript(scratch, "many", R"(
+    for i = 1, 256 do on_tick(function() end) end
+    local ok, err = pcall(on_tick, function() end)
+    assert(not ok and err:find('too many handlers'), tostring(err))
+    for i = 1, 256 do zorv.register_command('c' .. i, function() end) end
+    zorv.register_command('c1', function() return 'replaced' end)
+    ok, err = pcall(zorv.register_command, 'c257', function() end)
+    assert(not ok and err:find('too many commands'), tostring(err))
+    local edits = 0
+    for i = 1, 17000 do if zorv.set_block(i, 0, 0, 'stone') then edits = edits + 1 end end
+    assert(edits == 16384, edits)
+    local drops = 0
+    for i = 1, 300 do if zorv.spawn_drop(i, 0, 0, 'stone') then drops = drops + 1 end end
+    assert(drops == 256, drops)
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  EXPECT_EQ(run.mod->handlers[static_cast<std::size_t>(ModEvent::Tick)].size(), 256u);
+  EXPECT_EQ(run.mod->commands.size(), 256u);
+  EXPECT_TRUE(contains(run.errors, "[mod:many] set_block refused")) << run.errors;
+  EXPECT_TRUE(contains(run.errors, "[mod:many] spawn_drop refused")) << run.errors;
+  std::string reply;
+  EXPECT_TRUE(dispatchCommand(*run.mod, "c1", "", "p", reply));
+  EXPECT_EQ(reply, "replaced");
+}
+
+}  // namespace
+}  // namespace zorv
