@@ -1,44 +1,114 @@
-# Shared target conventions: one static library per subsystem folder, the repository
-# root on the include path, and the same warning set everywhere.
+# Shared target conventions: one static library per subsystem, the same warning set and
+# sanitizer flags everywhere, and include paths that enforce the dependency direction.
+#
+# Sources include headers by their repository path ("world/world.h"), but the repository
+# root is never on the include path. Each library publishes only its own headers, through
+# a folder of links in the build tree (include/<target>/<folder>/<header>), so a library
+# that includes a header of a library it does not link fails to compile.
 
-function(zorv_warnings target)
+set(ZORV_SANITIZE "" CACHE STRING "Sanitizers for every target: empty, 'address,undefined' or 'thread'")
+
+function(zorv_target_defaults target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
     -Wno-sign-conversion -Wnon-virtual-dtor -Woverloaded-virtual)
   if(ZORV_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
+  if(ZORV_SANITIZE)
+    set(flags -fsanitize=${ZORV_SANITIZE} -fno-omit-frame-pointer)
+    if(ZORV_SANITIZE MATCHES "undefined")
+      list(APPEND flags -fno-sanitize-recover=undefined)
+    endif()
+    target_compile_options(${target} PRIVATE ${flags})
+    target_link_options(${target} PRIVATE -fsanitize=${ZORV_SANITIZE})
+  endif()
 endfunction()
 
-# zorv_library(NAME [DEPS targets...]): every .cpp file of the calling folder
-# (sub-folders included) forms the library zorv_NAME.
+# Links each header into the target's own include folder and returns that folder.
+function(zorv_publish_headers target headers out_dir)
+  set(dir "${CMAKE_BINARY_DIR}/include/${target}")
+  file(RELATIVE_PATH folder "${PROJECT_SOURCE_DIR}" "${CMAKE_CURRENT_SOURCE_DIR}")
+  file(REMOVE_RECURSE "${dir}")
+  foreach(header IN LISTS headers)
+    get_filename_component(header "${header}" ABSOLUTE)
+    file(RELATIVE_PATH relative "${CMAKE_CURRENT_SOURCE_DIR}" "${header}")
+    get_filename_component(parent "${dir}/${folder}/${relative}" DIRECTORY)
+    file(MAKE_DIRECTORY "${parent}")
+    file(CREATE_LINK "${header}" "${dir}/${folder}/${relative}" SYMBOLIC)
+  endforeach()
+  set(${out_dir} "${dir}" PARENT_SCOPE)
+endfunction()
+
+# zorv_library(NAME [DEPS targets...] [SOURCES files...] [HEADERS files...]) forms the
+# library zorv_NAME. Without SOURCES/HEADERS it takes every .cpp/.h of the calling folder
+# (sub-folders included) that no other library of the folder has claimed.
 function(zorv_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
-  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
-  if(sources)
-    add_library(zorv_${name} STATIC ${sources})
-    target_include_directories(zorv_${name} PUBLIC "${PROJECT_SOURCE_DIR}")
+  cmake_parse_arguments(ARG "" "" "DEPS;SOURCES;HEADERS" ${ARGN})
+  get_directory_property(claimed ZORV_CLAIMED_FILES)
+  if(NOT ARG_SOURCES)
+    file(GLOB_RECURSE ARG_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
+    list(FILTER ARG_SOURCES EXCLUDE REGEX "/main\\.cpp$")
+    if(claimed)
+      list(REMOVE_ITEM ARG_SOURCES ${claimed})
+    endif()
+  endif()
+  if(NOT ARG_HEADERS)
+    file(GLOB_RECURSE ARG_HEADERS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
+    if(claimed)
+      list(REMOVE_ITEM ARG_HEADERS ${claimed})
+    endif()
+  endif()
+  list(TRANSFORM ARG_SOURCES PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/" REGEX "^[^/]")
+  list(TRANSFORM ARG_HEADERS PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/" REGEX "^[^/]")
+  set_property(DIRECTORY APPEND PROPERTY ZORV_CLAIMED_FILES ${ARG_SOURCES} ${ARG_HEADERS})
+
+  zorv_publish_headers(zorv_${name} "${ARG_HEADERS}" include_dir)
+  if(ARG_SOURCES)
+    add_library(zorv_${name} STATIC ${ARG_SOURCES})
+    target_include_directories(zorv_${name} PUBLIC "${include_dir}")
     target_link_libraries(zorv_${name} PUBLIC ${ARG_DEPS})
-    zorv_warnings(zorv_${name})
+    zorv_target_defaults(zorv_${name})
   else()
     add_library(zorv_${name} INTERFACE)
-    target_include_directories(zorv_${name} INTERFACE "${PROJECT_SOURCE_DIR}")
+    target_include_directories(zorv_${name} INTERFACE "${include_dir}")
     target_link_libraries(zorv_${name} INTERFACE ${ARG_DEPS})
   endif()
 endfunction()
 
-# zorv_test_suite(NAME DEPS targets...): every .cpp of tests/NAME forms the test
-# executable test_NAME, whose GoogleTest cases are registered with CTest (label "unit").
+# zorv_executable(NAME SOURCES...) with the project's defaults; link it yourself.
+function(zorv_executable name)
+  add_executable(${name} ${ARGN})
+  zorv_target_defaults(${name})
+endfunction()
+
+# zorv_test_suite(NAME [THREADED] [DIR folder] [ENVIRONMENT VAR=value...] DEPS targets...):
+# every .cpp of tests/DIR (DIR defaults to NAME) forms the test executable test_NAME, whose
+# GoogleTest cases are registered with CTest (label "unit", plus "threaded" for suites that
+# start threads; the tsan preset builds and runs those through zorv_threaded_tests).
+add_custom_target(zorv_threaded_tests)
 function(zorv_test_suite name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp")
+  cmake_parse_arguments(ARG "THREADED" "DIR" "DEPS;ENVIRONMENT" ${ARGN})
+  if(NOT ARG_DIR)
+    set(ARG_DIR "${name}")
+  endif()
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/${ARG_DIR}/*.cpp")
   if(NOT sources)
     return()
   endif()
-  add_executable(test_${name} ${sources})
-  target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
-  zorv_warnings(test_${name})
-  gtest_discover_tests(test_${name} PROPERTIES LABELS unit DISCOVERY_TIMEOUT 60)
+  zorv_executable(test_${name} ${sources})
+  target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set(labels unit)
+  if(ARG_THREADED)
+    list(APPEND labels threaded)
+    add_dependencies(zorv_threaded_tests test_${name})
+  endif()
+  if(ARG_ENVIRONMENT)
+    # The cases and their discovery run through env(1): the discovered tests cannot carry a
+    # list-valued ENVIRONMENT property, and some libraries read their variables at load time.
+    set_target_properties(test_${name} PROPERTIES CROSSCOMPILING_EMULATOR "env;${ARG_ENVIRONMENT}")
+  endif()
+  string(REPLACE ";" "\\;" labels "${labels}")
+  gtest_discover_tests(test_${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${labels}")
 endfunction()
 
 # zorv_benchmark(NAME DEPS targets...): every .cpp of bench/NAME forms bench_NAME.
@@ -48,7 +118,6 @@ function(zorv_benchmark name)
   if(NOT sources)
     return()
   endif()
-  add_executable(bench_${name} ${sources})
+  zorv_executable(bench_${name} ${sources})
   target_link_libraries(bench_${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
-  zorv_warnings(bench_${name})
 endfunction()

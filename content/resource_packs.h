@@ -103,10 +103,10 @@ struct LayerImageSet {
   int layerSize = 16;
 };
 
-// Built-in asset images (the "textures" folder of `builtinTextures`, when it is a
-// folder), then mod tile images, then every pack of `packDirectory` in order.
+// Built-in asset images (the "textures" folder inside `assetsFolder`, when there is
+// one), then mod tile images, then every pack of `packDirectory` in order.
 LayerImageSet buildLayerImages(const std::filesystem::path& packDirectory,
-                               const std::filesystem::path& builtinTextures,
+                               const std::filesystem::path& assetsFolder,
                                const TileTable& tiles = blockRegistry().tiles());
 // Same, with the "assets" folder beside the executable.
 LayerImageSet buildLayerImages(const std::filesystem::path& packDirectory);

@@ -4,6 +4,9 @@
 #include <AL/alc.h>
 
 #include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstring>
 #include <unordered_map>
 
@@ -42,7 +45,7 @@ std::optional<WavePcm> pcmOf(const WaveFormat& format, const std::uint8_t* sampl
                  static_cast<int>(format.sampleRate)};
 }
 
-// The one device, context and source, opened on first use and closed at exit (before
+// The one device, context and source, opened once and closed at exit (before
 // the audio library's own clean-up, which runs after the program's static destructors).
 struct Player {
   bool opened = false;
@@ -71,6 +74,22 @@ Player& player() {
   return instance;
 }
 
+// Runs `open` with standard error pointed at /dev/null: the audio library and the sound
+// system under it report a missing device there, and a game without sound stays silent.
+template <typename Open>
+auto quietly(Open open) {
+  std::fflush(stderr);
+  const int saved = ::dup(STDERR_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+  auto result = open();
+  std::fflush(stderr);
+  if (saved >= 0 && null >= 0) ::dup2(saved, STDERR_FILENO);
+  if (null >= 0) ::close(null);
+  if (saved >= 0) ::close(saved);
+  return result;
+}
+
 bool openDevice(Player& p) {
   p.device = alcOpenDevice(nullptr);
   if (!p.device) return false;
@@ -88,14 +107,6 @@ bool openDevice(Player& p) {
   return false;
 }
 
-// Opens the device once; a failure is remembered and every later sound is silent.
-bool ready(Player& p) {
-  if (!p.opened) {
-    p.opened = true;
-    p.available = openDevice(p);
-  }
-  return p.available;
-}
 
 ALenum alFormat(const WavePcm& pcm) {
   if (pcm.channels == 1) return pcm.bitsPerSample == 8 ? AL_FORMAT_MONO8 : AL_FORMAT_MONO16;
@@ -150,9 +161,18 @@ std::optional<WavePcm> parseWaveImage(const std::uint8_t* data, std::size_t size
   return std::nullopt;
 }
 
+bool openAudioDevice() {
+  Player& p = player();
+  if (!p.opened) {
+    p.opened = true;
+    p.available = quietly([&p] { return openDevice(p); });
+  }
+  return p.available;
+}
+
 void playWaveImage(const std::uint8_t* data, std::size_t size) {
   Player& p = player();
-  if (!data || !ready(p)) return;
+  if (!data || !p.available) return;
   ALuint buffer = bufferFor(p, data, size);
   if (buffer == 0) return;
   alSourceStop(p.source);

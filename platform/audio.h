@@ -20,8 +20,12 @@ struct WavePcm {
 // read is bounds-checked; anything malformed or unsupported gives nothing.
 std::optional<WavePcm> parseWaveImage(const std::uint8_t* data, std::size_t size);
 
+// Opens the default audio device once, without printing anything when there is none;
+// later calls give the first answer. Until it has been opened every sound is silent.
+bool openAudioDevice();
+
 // Starts playing a WAVE image without waiting, cutting off the sound still playing.
-// The device opens on the first call; without one every call is silent. Each image is
+// Without an open device every call is silent. Each image is
 // uploaded once and remembered by its address, so the caller keeps it alive and
 // unchanged for the life of the process. Malformed images are ignored.
 void playWaveImage(const std::uint8_t* data, std::size_t size);

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -24,10 +25,10 @@ bool syncPath(const std::filesystem::path& path, int flags) {
   return ok;
 }
 
-void syncFolderOf(const std::filesystem::path& file) {
+bool syncFolderOf(const std::filesystem::path& file) {
   std::filesystem::path folder = file.parent_path();
   if (folder.empty()) folder = ".";
-  syncPath(folder, O_RDONLY | O_DIRECTORY);
+  return syncPath(folder, O_RDONLY | O_DIRECTORY);
 }
 
 std::string errnoText(const char* what, const std::filesystem::path& path) {
@@ -108,9 +109,15 @@ std::uint64_t monotonicNanos() {
 }
 
 bool replaceFile(const std::filesystem::path& from, const std::filesystem::path& to, std::string& error) {
-  syncPath(from, O_RDONLY);
+  if (!syncPath(from, O_RDONLY)) {
+    error = errnoText("cannot flush", from);
+    return false;
+  }
   if (::rename(from.c_str(), to.c_str()) == 0) {
-    syncFolderOf(to);
+    if (!syncFolderOf(to)) {
+      error = errnoText("cannot flush the folder of", to);
+      return false;
+    }
     return true;
   }
   if (errno != EXDEV) {
@@ -124,26 +131,36 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
     ::unlink(temporary.c_str());
     return false;
   }
-  syncFolderOf(to);
-  ::unlink(from.c_str());
+  if (!syncFolderOf(to)) {
+    error = errnoText("cannot flush the folder of", to);
+    return false;
+  }
+  // The target is complete, but a source left behind means the move did not happen.
+  if (::unlink(from.c_str()) != 0) {
+    error = errnoText("cannot remove", from);
+    return false;
+  }
   return true;
 }
 
 void openInShell(const std::filesystem::path& folder) {
+  // A short-lived shell starts xdg-open in the background and exits at once; waiting for
+  // the shell leaves no zombie behind, and the orphaned xdg-open is reaped by init.
   std::string target = folder.string();
-  char program[] = "xdg-open";
-  char* argv[] = {program, target.data(), nullptr};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  char shell[] = "/bin/sh";
+  char option[] = "-c";
+  char script[] = "xdg-open \"$1\" </dev/null >/dev/null 2>&1 &";
+  char name[] = "sh";
+  char* argv[] = {shell, option, script, name, target.data(), nullptr};
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
   pid_t child = 0;
-  posix_spawnp(&child, program, &actions, &attributes, argv, environ);
+  if (posix_spawn(&child, shell, nullptr, &attributes, argv, environ) == 0) {
+    while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
   posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
 }
 
 }  // namespace zorv::platform

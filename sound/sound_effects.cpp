@@ -115,6 +115,8 @@ std::vector<std::uint8_t> synthesise(int effect) {
 void buildSoundBank() {
   if (gBankBuilt) return;
   gBankBuilt = true;
+  // Opening the device here keeps its start-up cost out of the first frame that plays a sound.
+  platform::openAudioDevice();
   // Effect order matters: Break and Step continue one noise sequence.
   for (int effect = 0; effect < kSoundEffectCount; ++effect) {
     gBank[static_cast<std::size_t>(effect)] = synthesise(effect);

@@ -8,12 +8,13 @@ namespace zorv {
 namespace {
 
 int currentLanguage = LanguageEnglish;
+const std::vector<Translation>* activeTable = nullptr;  // null: the built-in table
 
 // The Chinese text of `text` while the language is Chinese and the table has the key;
 // null otherwise. Keys compare byte for byte; the first equal key wins.
 const char* activeTranslation(std::string_view text) {
   if (currentLanguage != LanguageChinese) return nullptr;
-  for (const Translation& row : translationTable()) {
+  for (const Translation& row : activeTable != nullptr ? *activeTable : translationTable()) {
     if (text == row.english) return row.chinese;
   }
   return nullptr;
@@ -71,6 +72,8 @@ int language() { return currentLanguage; }
 
 void setLanguage(int newLanguage) { currentLanguage = newLanguage; }
 
+void setTranslationTable(const std::vector<Translation>* table) { activeTable = table; }
+
 const char* tr(const char* text) {
   if (text == nullptr) return nullptr;
   const char* chinese = activeTranslation(text);
@@ -111,7 +114,7 @@ bool translationMatches(const char* english, const char* chinese) {
 
 std::vector<std::string> mismatchedTranslations() {
   std::vector<std::string> keys;
-  for (const Translation& row : translationTable()) {
+  for (const Translation& row : activeTable != nullptr ? *activeTable : translationTable()) {
     if (!translationMatches(row.english, row.chinese)) keys.emplace_back(row.english);
   }
   return keys;

@@ -21,6 +21,9 @@ void setLanguage(int language);
 
 // The built-in table, in its fixed order.
 const std::vector<Translation>& translationTable();
+// Makes lookups use `table` instead of the built-in one (null restores it); `table` must
+// outlive its use. Lets tests give the lookups translations the built-in table lacks.
+void setTranslationTable(const std::vector<Translation>* table);
 
 // The Chinese text of `text` while the language is Chinese and the table has it;
 // otherwise `text` itself (null stays null).

@@ -42,10 +42,19 @@ TEST(Startup, BaseFolderIsTheModulePathCutAtItsLastSeparator) {
   EXPECT_EQ(folderOfModulePath("/zorvander"), std::filesystem::path("/"));
   EXPECT_TRUE(folderOfModulePath("zorvander").empty());
 
-  // The test executable's own folder, whatever the working folder is.
+  // The test executable's own folder, not the working folder: run from another one.
+  const std::filesystem::path working = std::filesystem::current_path();
+  const std::filesystem::path elsewhere = std::filesystem::temp_directory_path() / "zorv_startup_elsewhere";
+  std::filesystem::create_directories(elsewhere);
+  std::filesystem::current_path(elsewhere);
   const std::filesystem::path base = baseFolder();
-  EXPECT_TRUE(std::filesystem::exists(base / "test_app"));
-  EXPECT_EQ(programFolder("saves"), base / "saves");
+  const std::filesystem::path saves = programFolder("saves");
+  std::filesystem::current_path(working);
+  std::filesystem::remove_all(elsewhere);
+  EXPECT_TRUE(std::filesystem::is_regular_file(base / "test_app"));
+  EXPECT_TRUE(base.is_absolute());
+  EXPECT_NE(std::filesystem::weakly_canonical(base), std::filesystem::weakly_canonical(elsewhere));
+  EXPECT_EQ(saves, base / "saves");
 }
 
 }  // namespace

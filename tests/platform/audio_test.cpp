@@ -170,14 +170,17 @@ ALint sourceValue(ALuint source, ALenum what) {
   return value;
 }
 
-// Opens the audio library's silent null device, so it must be the first case in its
-// process to play anything (CTest runs every case in a process of its own).
+// The audio device is process-wide and opened once, so each case that opens it must be
+// the first in its process to do so (CTest runs every case in a process of its own).
 TEST(WavePlayback, EachSoundCutsOffTheLastOnOneSource) {
   setenv("ALSOFT_DRIVERS", "null", 1);
   Bytes first = waveImage(Format{}, Bytes(44100, 0));
   Bytes second = waveImage(Format{}, Bytes(44100, 0));
   playWaveImage(first.data(), first.size());
-  if (!alcGetCurrentContext()) GTEST_SKIP() << "an earlier case found no audio device";
+  EXPECT_EQ(alcGetCurrentContext(), nullptr) << "nothing plays before the device is opened";
+  ASSERT_TRUE(openAudioDevice());
+  ASSERT_NE(alcGetCurrentContext(), nullptr);
+  playWaveImage(first.data(), first.size());
   ALuint source = onlySource();
   ASSERT_NE(source, 0u);
   ALint firstBuffer = sourceValue(source, AL_BUFFER);
@@ -200,7 +203,23 @@ TEST(WavePlayback, EachSoundCutsOffTheLastOnOneSource) {
   EXPECT_EQ(onlySource(), source);
 }
 
+TEST(WavePlayback, AMissingDevicePrintsNothingAndStaysSilent) {
+  // CTest makes the audio library log its warnings; a device-less open must still be quiet.
+  ASSERT_NE(std::getenv("ALSOFT_LOGLEVEL"), nullptr) << "run through CTest";
+  setenv("ALSOFT_DRIVERS", "no-such-backend", 1);
+  testing::internal::CaptureStderr();
+  const bool opened = openAudioDevice();
+  EXPECT_FALSE(openAudioDevice());
+  Bytes good = waveImage(Format{}, kSamples);
+  playWaveImage(good.data(), good.size());
+  const std::string printed = testing::internal::GetCapturedStderr();
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(printed, "");
+  EXPECT_EQ(alcGetCurrentContext(), nullptr);
+}
+
 TEST(WavePlayback, IgnoresBadImagesAndNeverWaits) {
+  openAudioDevice();
   Bytes good = waveImage(Format{}, kSamples);
   Bytes truncated(good.begin(), good.begin() + 30);
   Bytes garbage(64, 0xFF);

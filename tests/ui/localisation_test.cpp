@@ -383,6 +383,37 @@ TEST(Localisation, FormatTranslatedFormatsTheTranslatedText) {
   EXPECT_EQ(formatTranslated("%s", exact.c_str()), exact);
 }
 
+// Restores the built-in table when a test that injected its own ends.
+struct TableScope {
+  explicit TableScope(const std::vector<Translation>& table) { setTranslationTable(&table); }
+  ~TableScope() { setTranslationTable(nullptr); }
+  TableScope(const TableScope&) = delete;
+  TableScope& operator=(const TableScope&) = delete;
+};
+
+TEST(Localisation, MismatchedTranslationsFallBackToTheEnglishFormat) {
+  LanguageScope scope(LanguageChinese);
+  const std::vector<Translation> table = {
+      {"Gave %d %s", "给了 %s"},        // a placeholder short and of another class
+      {"Seed %u", "种子 %d"},           // same classes: used
+      {"Picked %s", "拾起 %s %s"},      // one placeholder too many
+      {"Ready", ""},                    // empty translation
+  };
+  TableScope tableScope(table);
+  EXPECT_STREQ(trFormat("Gave %d %s"), "Gave %d %s");
+  EXPECT_STREQ(trFormat("Seed %u"), "种子 %d");
+  EXPECT_STREQ(trFormat("Picked %s"), "Picked %s");
+  EXPECT_STREQ(trFormat("Ready"), "Ready");
+  EXPECT_EQ(formatTranslated("Gave %d %s", 3, "apple"), "Gave 3 apple");
+  EXPECT_EQ(formatTranslated("Picked %s", "torch"), "Picked torch");
+  EXPECT_EQ(formatTranslated("Seed %u", 42u), "种子 42");
+  // Plain lookups are not format checked.
+  EXPECT_STREQ(tr("Gave %d %s"), "给了 %s");
+
+  setTranslationTable(nullptr);
+  EXPECT_STREQ(trFormat("Seed %u"), "种子 %u");
+}
+
 std::string repeated(const char* piece, int count) {
   std::string text;
   for (int i = 0; i < count; ++i) text += piece;
