@@ -15,6 +15,8 @@ namespace zorv {
 namespace {
 constexpr std::uint32_t kPostBindings = 10;
 constexpr std::uint32_t kFrameBinding = 8;
+// Binding of each pass target in the post set (the swapchain image has none).
+constexpr std::array<std::uint32_t, 8> kTargetBinding{9, 2, 3, 4, 5, 6, 7, kPostBindings};
 }  // namespace
 
 void VulkanRenderer::createPostProcessing() {
@@ -24,6 +26,8 @@ void VulkanRenderer::createPostProcessing() {
   samplerInfo.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
   samplerInfo.addressModeU = samplerInfo.addressModeV = samplerInfo.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
   ZORV_VK_CHECK(vkCreateSampler(device_, &samplerInfo, nullptr, &postSampler_));
+  samplerInfo.magFilter = samplerInfo.minFilter = VK_FILTER_NEAREST;
+  ZORV_VK_CHECK(vkCreateSampler(device_, &samplerInfo, nullptr, &postDepthSampler_));
 
   std::vector<VkDescriptorSetLayoutBinding> bindings;
   for (std::uint32_t binding = 0; binding < kPostBindings; ++binding) {
@@ -35,9 +39,11 @@ void VulkanRenderer::createPostProcessing() {
   layoutInfo.bindingCount = kPostBindings;
   layoutInfo.pBindings = bindings.data();
   ZORV_VK_CHECK(vkCreateDescriptorSetLayout(device_, &layoutInfo, nullptr, &postSetLayout_));
-  const VkDescriptorPoolSize sizes[] = {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 9}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1}};
+  constexpr std::uint32_t kSets = 1 + std::tuple_size_v<decltype(postTargetSets_)>;
+  const VkDescriptorPoolSize sizes[] = {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 9 * kSets},
+                                        {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, kSets}};
   VkDescriptorPoolCreateInfo poolInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO};
-  poolInfo.maxSets = 1;
+  poolInfo.maxSets = kSets;
   poolInfo.poolSizeCount = 2;
   poolInfo.pPoolSizes = sizes;
   ZORV_VK_CHECK(vkCreateDescriptorPool(device_, &poolInfo, nullptr, &postPool_));
@@ -46,15 +52,20 @@ void VulkanRenderer::createPostProcessing() {
   allocateInfo.descriptorSetCount = 1;
   allocateInfo.pSetLayouts = &postSetLayout_;
   ZORV_VK_CHECK(vkAllocateDescriptorSets(device_, &allocateInfo, &postSet_));
+  for (VkDescriptorSet& set : postTargetSets_) ZORV_VK_CHECK(vkAllocateDescriptorSets(device_, &allocateInfo, &set));
   writePostDescriptors();
   const VkDescriptorBufferInfo frame{frameBuffer_, 0, sizeof(FrameUniforms)};
-  VkWriteDescriptorSet write{VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
-  write.dstSet = postSet_;
-  write.dstBinding = kFrameBinding;
-  write.descriptorCount = 1;
-  write.descriptorType = VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
-  write.pBufferInfo = &frame;
-  vkUpdateDescriptorSets(device_, 1, &write, 0, nullptr);
+  std::vector<VkWriteDescriptorSet> writes;
+  for (std::size_t i = 0; i <= postTargetSets_.size(); ++i) {
+    VkWriteDescriptorSet write{VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
+    write.dstSet = i == 0 ? postSet_ : postTargetSets_[i - 1];
+    write.dstBinding = kFrameBinding;
+    write.descriptorCount = 1;
+    write.descriptorType = VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
+    write.pBufferInfo = &frame;
+    writes.push_back(write);
+  }
+  vkUpdateDescriptorSets(device_, static_cast<std::uint32_t>(writes.size()), writes.data(), 0, nullptr);
 
   VkPushConstantRange range{VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, 0, 64};
   VkPipelineLayoutCreateInfo pipelineLayout{VK_STRUCTURE_TYPE_PIPELINE_LAYOUT_CREATE_INFO};
@@ -95,20 +106,30 @@ void VulkanRenderer::writePostDescriptors() {
   const std::array<const RenderTarget*, kPostBindings> images{&scene_, &depth_, &occlusionBlur_, &bloom_[0], &bloom_[1], &bloom_[2],
                                                              &exposure_, &composite_, nullptr, &occlusion_};
   std::vector<VkDescriptorImageInfo> infos;
-  infos.reserve(kPostBindings);
+  infos.reserve(kPostBindings * (postTargetSets_.size() + 1));
   std::vector<VkWriteDescriptorSet> writes;
-  for (std::uint32_t binding = 0; binding < kPostBindings; ++binding) {
-    if (!images[binding]) continue;
-    infos.push_back({postSampler_, images[binding]->view, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL});
-    VkWriteDescriptorSet write{VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
-    write.dstSet = postSet_;
-    write.dstBinding = binding;
-    write.descriptorCount = 1;
-    write.descriptorType = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
-    write.pImageInfo = &infos.back();
-    writes.push_back(write);
+  for (std::size_t variant = 0; variant <= postTargetSets_.size(); ++variant) {
+    const VkDescriptorSet set = variant == 0 ? postSet_ : postTargetSets_[variant - 1];
+    const std::uint32_t replaced = variant == 0 ? kPostBindings : kTargetBinding[variant - 1];
+    for (std::uint32_t binding = 0; binding < kPostBindings; ++binding) {
+      if (!images[binding]) continue;
+      const RenderTarget& image = binding == replaced ? scene_ : *images[binding];
+      const VkSampler sampler = &image == &depth_ ? postDepthSampler_ : postSampler_;
+      infos.push_back({sampler, image.view, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL});
+      VkWriteDescriptorSet write{VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
+      write.dstSet = set;
+      write.dstBinding = binding;
+      write.descriptorCount = 1;
+      write.descriptorType = VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
+      write.pImageInfo = &infos.back();
+      writes.push_back(write);
+    }
   }
   vkUpdateDescriptorSets(device_, static_cast<std::uint32_t>(writes.size()), writes.data(), 0, nullptr);
+}
+
+VkDescriptorSet VulkanRenderer::postSetFor(PostTarget target) const {
+  return target == PostTarget::Swapchain ? postSet_ : postTargetSets_[static_cast<std::size_t>(target)];
 }
 
 RenderTarget& VulkanRenderer::postTarget(PostTarget target) {
@@ -168,12 +189,14 @@ void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex) {
     vkCmdSetViewport(cmd, 0, 1, &viewport);
     vkCmdSetScissor(cmd, 0, 1, &scissor);
     vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, postPipelines_[static_cast<std::size_t>(pass.pipeline)]);
-    vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, postPipelineLayout_, 0, 1, &postSet_, 0, nullptr);
+    const VkDescriptorSet set = postSetFor(pass.target);
+    vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, postPipelineLayout_, 0, 1, &set, 0, nullptr);
     vkCmdPushConstants(cmd, postPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, 0, 64, pass.push.data());
     vkCmdDraw(cmd, 3, 1, 0, 0);
-    if (toSwapchain && imguiContext_) {
+    if (toSwapchain && imguiContext_ && uiFrameOpen_) {
       ImGui::Render();
       ImGui_ImplVulkan_RenderDrawData(ImGui::GetDrawData(), cmd);
+      uiFrameOpen_ = false;
     }
     endRendering_(cmd);
     if (!toSwapchain)

@@ -588,6 +588,7 @@ void VulkanRenderer::beginUiFrame() {
   ImGui_ImplVulkan_NewFrame();
   ImGui_ImplGlfw_NewFrame();
   ImGui::NewFrame();
+  uiFrameOpen_ = true;
 }
 
 std::uint64_t VulkanRenderer::layerTexture(std::uint32_t layer) const {
@@ -803,6 +804,7 @@ void VulkanRenderer::shutdown() {
     if (ImGui::GetIO().BackendPlatformUserData) ImGui_ImplGlfw_Shutdown();
     ImGui::DestroyContext();
     imguiContext_ = false;
+    uiFrameOpen_ = false;
   }
   if (allocator_) {
     for (MeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
@@ -838,11 +840,12 @@ void VulkanRenderer::shutdown() {
     *pool = VK_NULL_HANDLE;
   }
   descriptorSet_ = postSet_ = VK_NULL_HANDLE;
+  postTargetSets_.fill(VK_NULL_HANDLE);
   for (VkDescriptorSetLayout* layout : {&descriptorSetLayout_, &postSetLayout_}) {
     if (*layout) vkDestroyDescriptorSetLayout(device_, *layout, nullptr);
     *layout = VK_NULL_HANDLE;
   }
-  for (VkSampler* sampler : {&postSampler_, &sampler_, &shadowSampler_}) {
+  for (VkSampler* sampler : {&postSampler_, &postDepthSampler_, &sampler_, &shadowSampler_}) {
     if (*sampler) vkDestroySampler(device_, *sampler, nullptr);
     *sampler = VK_NULL_HANDLE;
   }

@@ -124,6 +124,7 @@ class VulkanRenderer final : public Renderer {
   // Post-processing chain.
   void createPostProcessing();
   void writePostDescriptors();
+  VkDescriptorSet postSetFor(PostTarget target) const;
   void recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex);
   RenderTarget& postTarget(PostTarget target);
 
@@ -186,9 +187,13 @@ class VulkanRenderer final : public Renderer {
   VkDescriptorPool descriptorPool_ = VK_NULL_HANDLE;
   VkDescriptorSet descriptorSet_ = VK_NULL_HANDLE;
   VkSampler postSampler_ = VK_NULL_HANDLE;
+  VkSampler postDepthSampler_ = VK_NULL_HANDLE;  // nearest: depth formats need not filter
   VkDescriptorSetLayout postSetLayout_ = VK_NULL_HANDLE;
   VkDescriptorPool postPool_ = VK_NULL_HANDLE;
   VkDescriptorSet postSet_ = VK_NULL_HANDLE;
+  // One set per pass target, with that target's own binding pointed at the scene image,
+  // so that no pass has the image it renders into bound for reading.
+  std::array<VkDescriptorSet, 8> postTargetSets_{};
   VkPipelineLayout postPipelineLayout_ = VK_NULL_HANDLE;
   VkDescriptorPool imguiPool_ = VK_NULL_HANDLE;
 
@@ -215,6 +220,7 @@ class VulkanRenderer final : public Renderer {
   ShaderOverrides overrides_;
   std::vector<std::uint64_t> layerTextures_;
   bool imguiContext_ = false;
+  bool uiFrameOpen_ = false;  // beginUiFrame ran and no frame has rendered its draw data yet
   std::string uiFontPath_;
   std::uint32_t drawnChunks_ = 0;
 

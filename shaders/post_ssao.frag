@@ -7,14 +7,20 @@ layout(set = 0, binding = 1) uniform sampler2D depthImage;
 layout(location = 0) out float outOcclusion;
 
 // push: 1/W, 1/H, radius, strength; p1.x = bias.
+// Depth formats need not support filtering: read single texels.
+float depthAt(vec2 coord) {
+  ivec2 size = textureSize(depthImage, 0);
+  return texelFetch(depthImage, clamp(ivec2(coord * vec2(size)), ivec2(0), size - 1), 0).r;
+}
+
 vec3 worldAt(vec2 coord) {
-  float depth = textureLod(depthImage, coord, 0.0).r;
+  float depth = depthAt(coord);
   vec4 world = frame.inverseViewProjection * vec4(coord * 2.0 - 1.0, depth, 1.0);
   return world.xyz / world.w;
 }
 
 void main() {
-  float depth = textureLod(depthImage, uv, 0.0).r;
+  float depth = depthAt(uv);
   if (depth >= 1.0) { outOcclusion = 1.0; return; }
   vec3 centre = worldAt(uv);
   vec2 pixel = push.p0.xy;
