@@ -782,6 +782,36 @@ void VulkanRenderer::drawFrame(const std::array<float, 16>& viewProjection, Vec3
   if (readbackBuffer_) ZORV_VK_CHECK(vkDeviceWaitIdle(device_));
 }
 
+void VulkanRenderer::recordFrameUnsubmitted(const std::array<float, 16>& viewProjection, Vec3 cameraPosition,
+                                            const std::vector<EntityInstance>& entities,
+                                            const std::vector<ParticleInstance>& particles) {
+  if (!initialised_ || !swapchain_) return;
+  FrameResources& frame = frames_[currentFrame_];
+  ZORV_VK_CHECK(vkWaitForFences(device_, 1, &frame.fence, VK_TRUE, UINT64_MAX));
+  // Nothing recorded here executes, so the tracked layouts are put back afterwards.
+  std::vector<VkImageLayout> layouts = swapchainLayouts_;
+  RenderTarget* targets[] = {&depth_, &scene_, &composite_, &occlusion_, &occlusionBlur_, &bloom_[0], &bloom_[1], &bloom_[2], &exposure_};
+  std::vector<VkImageLayout> targetLayouts;
+  for (RenderTarget* target : targets) targetLayouts.push_back(target->layout);
+  const VkImageLayout shadowLayout = shadowLayout_;
+  const bool uiFrameOpen = uiFrameOpen_;
+  uiFrameOpen_ = false;
+
+  ZORV_VK_CHECK(vkResetCommandBuffer(frame.commandBuffer, 0));
+  VkCommandBufferBeginInfo beginInfo{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
+  beginInfo.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
+  ZORV_VK_CHECK(vkBeginCommandBuffer(frame.commandBuffer, &beginInfo));
+  recordWorld(frame.commandBuffer, viewProjection, cameraPosition, entities, particles);
+  recordPost(frame.commandBuffer, 0);
+  ZORV_VK_CHECK(vkEndCommandBuffer(frame.commandBuffer));
+  ZORV_VK_CHECK(vkResetCommandBuffer(frame.commandBuffer, 0));
+
+  swapchainLayouts_ = layouts;
+  for (std::size_t i = 0; i < targetLayouts.size(); ++i) targets[i]->layout = targetLayouts[i];
+  shadowLayout_ = shadowLayout;
+  uiFrameOpen_ = uiFrameOpen;
+}
+
 // ---- Teardown -------------------------------------------------------------------------
 
 void VulkanRenderer::shutdown() {

@@ -75,6 +75,11 @@ class VulkanRenderer final : public Renderer {
                     const std::vector<ParticleInstance>& particles, const std::filesystem::path& path,
                     const ScreenshotMetadata& metadata);
 
+  // Records a whole frame (culling, sorting, constants, every pass) into the current
+  // frame's command buffer and throws it away unsubmitted: the CPU cost of recording.
+  void recordFrameUnsubmitted(const std::array<float, 16>& viewProjection, Vec3 cameraPosition,
+                              const std::vector<EntityInstance>& entities, const std::vector<ParticleInstance>& particles);
+
   std::uint32_t drawnChunkCount() const { return drawnChunks_; }
   std::size_t chunkMeshCount() const { return opaqueMeshes_.size(); }
   std::size_t triangleCount() const;
