@@ -4,6 +4,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -24,6 +25,9 @@ namespace fs = std::filesystem;
 // No tile image or shader comes near this; it keeps a hostile archive entry from
 // exhausting memory.
 constexpr zip_uint64_t kMaxEntryBytes = 64ull << 20;
+
+// Far beyond any 256 × 256 layer or animation strip.
+constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;
 
 constexpr std::string_view kPackSuffix = ".rp.zorvk";
 constexpr std::string_view kZipSuffix = ".zip";
@@ -231,6 +235,11 @@ std::optional<DecodedImage> tryCandidates(const PackSource& source, const std::v
 std::optional<DecodedImage> decodeImage(const std::vector<std::uint8_t>& bytes) {
   if (bytes.empty() || bytes.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
   int width = 0, height = 0, channels = 0;
+  // A header can claim any size; refuse to allocate for absurd ones.
+  if (stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels) == 0 ||
+      std::int64_t{width} * height > kMaxImagePixels) {
+    return std::nullopt;
+  }
   stbi_uc* pixels =
       stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &width, &height, &channels, 4);
   if (pixels == nullptr) return std::nullopt;
@@ -300,6 +309,13 @@ std::vector<std::uint8_t> layerTexels(const LayerImages& images, int layer, int 
   const auto size = static_cast<std::size_t>(layerSize);
   std::vector<std::uint8_t> texels(size * size * 4);
   const auto found = images.find(layer);
+  // Without an image, each design texel is painted once and then repeated.
+  std::array<Texel, kDesignGridSize * kDesignGridSize> design{};
+  if (found == images.end()) {
+    for (int y = 0; y < kDesignGridSize; ++y)
+      for (int x = 0; x < kDesignGridSize; ++x)
+        design[static_cast<std::size_t>(y * kDesignGridSize + x)] = proceduralTexel(static_cast<std::uint32_t>(layer), x, y);
+  }
   for (int y = 0; y < layerSize; ++y) {
     for (int x = 0; x < layerSize; ++x) {
       std::uint8_t* out = &texels[(static_cast<std::size_t>(y) * size + static_cast<std::size_t>(x)) * 4];
@@ -310,8 +326,8 @@ std::vector<std::uint8_t> layerTexels(const LayerImages& images, int layer, int 
         const std::uint8_t* in = &image.pixels[static_cast<std::size_t>((sy * image.width + sx) * 4)];
         std::copy(in, in + 4, out);
       } else {
-        const Texel t = proceduralTexel(static_cast<std::uint32_t>(layer), x * kDesignGridSize / layerSize,
-                                        y * kDesignGridSize / layerSize);
+        const Texel t = design[static_cast<std::size_t>((y * kDesignGridSize / layerSize) * kDesignGridSize +
+                                                        x * kDesignGridSize / layerSize)];
         out[0] = t.r;
         out[1] = t.g;
         out[2] = t.b;

@@ -177,6 +177,12 @@ TEST(ResourcePacks, DecodingKeepsTheFirstFrameOfAnimationStrips) {
   EXPECT_EQ(wide->height, 16);
 
   EXPECT_FALSE(decodeImage({}).has_value());
+  Bytes huge = pngImage(1, 1, kRed);  // header claims 40000 × 40000: refused before decoding
+  huge[16] = huge[20] = 0;
+  huge[17] = huge[21] = 0;
+  huge[18] = huge[22] = 0x9C;
+  huge[19] = huge[23] = 0x40;
+  EXPECT_FALSE(decodeImage(huge).has_value());
   EXPECT_FALSE(decodeImage(textBytes("\x89PNG\r\n\x1a\n truncated")).has_value());
 }
 

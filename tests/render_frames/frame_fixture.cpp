@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "world/light.h"
@@ -61,18 +63,28 @@ std::filesystem::path makeProgramFolder(const std::string& name, bool withShader
   return folder;
 }
 
+namespace {
+// GLFW is initialised once for the whole program; windows come and go per test.
+void initialiseGlfw() {
+  static const bool initialised = [] {
+    glfwSetErrorCallback([](int code, const char* text) { std::fprintf(stderr, "glfw: %s (%d)\n", text, code); });
+    const bool ok = glfwInit() == GLFW_TRUE;
+    if (ok) std::atexit(glfwTerminate);
+    return ok;
+  }();
+  if (!initialised) throw std::runtime_error("glfwInit failed");
+}
+}  // namespace
+
 Window::Window(int width, int height) {
-  if (!glfwInit()) throw std::runtime_error("glfwInit failed");
+  initialiseGlfw();
   glfwWindowHint(GLFW_CLIENT_API, GLFW_NO_API);
   glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
   window_ = glfwCreateWindow(width, height, "Zorvander frames", nullptr, nullptr);
   if (!window_) throw std::runtime_error("glfwCreateWindow failed");
 }
 
-Window::~Window() {
-  glfwDestroyWindow(window_);
-  glfwTerminate();
-}
+Window::~Window() { glfwDestroyWindow(window_); }
 
 Mat4 viewProjection(const Camera& camera, float aspect) {
   constexpr float kNear = 0.05f, kFar = 600.0f;
