@@ -585,6 +585,7 @@ void VulkanRenderer::createImGui() {
 
 void VulkanRenderer::beginUiFrame() {
   if (!imguiContext_) return;
+  if (uiFrameOpen_) ImGui::EndFrame();  // the last frame was never drawn (swapchain recreated)
   ImGui_ImplVulkan_NewFrame();
   ImGui_ImplGlfw_NewFrame();
   ImGui::NewFrame();
