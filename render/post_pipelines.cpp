@@ -40,13 +40,8 @@ void VulkanRenderer::createPostProcessing() {
   layoutInfo.pBindings = bindings.data();
   ZORV_VK_CHECK(vkCreateDescriptorSetLayout(device_, &layoutInfo, nullptr, &postSetLayout_));
   constexpr std::uint32_t kSets = 1 + std::tuple_size_v<decltype(postTargetSets_)>;
-  const VkDescriptorPoolSize sizes[] = {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 9 * kSets},
-                                        {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, kSets}};
-  VkDescriptorPoolCreateInfo poolInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO};
-  poolInfo.maxSets = kSets;
-  poolInfo.poolSizeCount = 2;
-  poolInfo.pPoolSizes = sizes;
-  ZORV_VK_CHECK(vkCreateDescriptorPool(device_, &poolInfo, nullptr, &postPool_));
+  ZORV_VK_CHECK(createDescriptorPool(
+      device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 9 * kSets}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, kSets}}, kSets, 0, &postPool_));
   VkDescriptorSetAllocateInfo allocateInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO};
   allocateInfo.descriptorPool = postPool_;
   allocateInfo.descriptorSetCount = 1;

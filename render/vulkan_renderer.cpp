@@ -350,16 +350,7 @@ RenderTarget VulkanRenderer::createTarget(VkFormat format, std::uint32_t width, 
   RenderTarget target;
   target.width = width;
   target.height = height;
-  VkImageCreateInfo imageInfo{VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO};
-  imageInfo.imageType = VK_IMAGE_TYPE_2D;
-  imageInfo.format = format;
-  imageInfo.extent = {width, height, 1};
-  imageInfo.mipLevels = 1;
-  imageInfo.arrayLayers = 1;
-  imageInfo.samples = VK_SAMPLE_COUNT_1_BIT;
-  imageInfo.tiling = VK_IMAGE_TILING_OPTIMAL;
-  imageInfo.usage = usage;
-  imageInfo.initialLayout = VK_IMAGE_LAYOUT_UNDEFINED;
+  const VkImageCreateInfo imageInfo = imageCreateInfo(format, width, height, 1, 1, usage);
   VmaAllocationCreateInfo allocationInfo{};
   allocationInfo.usage = VMA_MEMORY_USAGE_AUTO_PREFER_DEVICE;
   ZORV_VK_CHECK(vmaCreateImage(allocator_, &imageInfo, &allocationInfo, &target.image, &target.allocation, nullptr));
@@ -517,13 +508,8 @@ void VulkanRenderer::createFrames() {
 
 void VulkanRenderer::createImGui() {
   const std::uint32_t sets = layerCount_ + 1;
-  VkDescriptorPoolSize poolSize{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, sets};
-  VkDescriptorPoolCreateInfo poolInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO};
-  poolInfo.flags = VK_DESCRIPTOR_POOL_CREATE_FREE_DESCRIPTOR_SET_BIT;
-  poolInfo.maxSets = sets;
-  poolInfo.poolSizeCount = 1;
-  poolInfo.pPoolSizes = &poolSize;
-  ZORV_VK_CHECK(vkCreateDescriptorPool(device_, &poolInfo, nullptr, &imguiPool_));
+  ZORV_VK_CHECK(createDescriptorPool(device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, sets}}, sets,
+                                     VK_DESCRIPTOR_POOL_CREATE_FREE_DESCRIPTOR_SET_BIT, &imguiPool_));
 
   IMGUI_CHECKVERSION();
   ImGui::CreateContext();

@@ -124,6 +124,31 @@ std::optional<std::vector<std::uint32_t>> readShaderFile(const std::filesystem::
   return words;
 }
 
+VkImageCreateInfo imageCreateInfo(VkFormat format, std::uint32_t width, std::uint32_t height, std::uint32_t levels,
+                                  std::uint32_t layers, VkImageUsageFlags usage) {
+  VkImageCreateInfo imageInfo{VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO};
+  imageInfo.imageType = VK_IMAGE_TYPE_2D;
+  imageInfo.format = format;
+  imageInfo.extent = {width, height, 1};
+  imageInfo.mipLevels = levels;
+  imageInfo.arrayLayers = layers;
+  imageInfo.samples = VK_SAMPLE_COUNT_1_BIT;
+  imageInfo.tiling = VK_IMAGE_TILING_OPTIMAL;
+  imageInfo.usage = usage;
+  imageInfo.initialLayout = VK_IMAGE_LAYOUT_UNDEFINED;
+  return imageInfo;
+}
+
+VkResult createDescriptorPool(VkDevice device, const std::vector<VkDescriptorPoolSize>& sizes, std::uint32_t maxSets,
+                              VkDescriptorPoolCreateFlags flags, VkDescriptorPool* pool) {
+  VkDescriptorPoolCreateInfo poolInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO};
+  poolInfo.flags = flags;
+  poolInfo.maxSets = maxSets;
+  poolInfo.poolSizeCount = static_cast<std::uint32_t>(sizes.size());
+  poolInfo.pPoolSizes = sizes.data();
+  return vkCreateDescriptorPool(device, &poolInfo, nullptr, pool);
+}
+
 std::vector<std::uint32_t> spirvWords(const std::vector<std::uint8_t>& bytes) {
   std::vector<std::uint32_t> words(bytes.size() / 4);
   std::memcpy(words.data(), bytes.data(), words.size() * 4);

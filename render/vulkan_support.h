@@ -73,6 +73,14 @@ VkCompositeAlphaFlagBitsKHR chooseCompositeAlpha(VkCompositeAlphaFlagsKHR suppor
 // "shader is not SPIR-V" with the path and returns nothing when it cannot be used.
 std::optional<std::vector<std::uint32_t>> readShaderFile(const std::filesystem::path& path);
 
+// A 2D image (or array of layers) with optimal tiling and one sample.
+VkImageCreateInfo imageCreateInfo(VkFormat format, std::uint32_t width, std::uint32_t height, std::uint32_t levels,
+                                  std::uint32_t layers, VkImageUsageFlags usage);
+
+// A pool for `maxSets` sets holding `sizes` descriptors in all.
+VkResult createDescriptorPool(VkDevice device, const std::vector<VkDescriptorPoolSize>& sizes, std::uint32_t maxSets,
+                              VkDescriptorPoolCreateFlags flags, VkDescriptorPool* pool);
+
 // Bytes to 32-bit words (the caller has checked the size).
 std::vector<std::uint32_t> spirvWords(const std::vector<std::uint8_t>& bytes);
 

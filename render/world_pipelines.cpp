@@ -99,15 +99,8 @@ void VulkanRenderer::createTextureArray() {
   const std::uint32_t levels = mipLevelCount(images.layerSize);
   const std::vector<std::uint8_t> texels = buildTextureLevels(images, static_cast<int>(layerCount_));
 
-  VkImageCreateInfo imageInfo{VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO};
-  imageInfo.imageType = VK_IMAGE_TYPE_2D;
-  imageInfo.format = VK_FORMAT_R8G8B8A8_SRGB;
-  imageInfo.extent = {layerSize_, layerSize_, 1};
-  imageInfo.mipLevels = levels;
-  imageInfo.arrayLayers = layerCount_;
-  imageInfo.samples = VK_SAMPLE_COUNT_1_BIT;
-  imageInfo.tiling = VK_IMAGE_TILING_OPTIMAL;
-  imageInfo.usage = VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_SAMPLED_BIT;
+  const VkImageCreateInfo imageInfo = imageCreateInfo(VK_FORMAT_R8G8B8A8_SRGB, layerSize_, layerSize_, levels, layerCount_,
+                                                      VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_SAMPLED_BIT);
   VmaAllocationCreateInfo allocationInfo{};
   allocationInfo.usage = VMA_MEMORY_USAGE_AUTO_PREFER_DEVICE;
   ZORV_VK_CHECK(vmaCreateImage(allocator_, &imageInfo, &allocationInfo, &textureImage_, &textureAllocation_, nullptr));
@@ -179,15 +172,9 @@ void VulkanRenderer::createTextureArray() {
 }
 
 void VulkanRenderer::createShadowMap() {
-  VkImageCreateInfo imageInfo{VK_STRUCTURE_TYPE_IMAGE_CREATE_INFO};
-  imageInfo.imageType = VK_IMAGE_TYPE_2D;
-  imageInfo.format = VK_FORMAT_D32_SFLOAT;
-  imageInfo.extent = {kShadowMapSize, kShadowMapSize, 1};
-  imageInfo.mipLevels = 1;
-  imageInfo.arrayLayers = kCascadeCount;
-  imageInfo.samples = VK_SAMPLE_COUNT_1_BIT;
-  imageInfo.tiling = VK_IMAGE_TILING_OPTIMAL;
-  imageInfo.usage = VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT;
+  const VkImageCreateInfo imageInfo =
+      imageCreateInfo(VK_FORMAT_D32_SFLOAT, kShadowMapSize, kShadowMapSize, 1, kCascadeCount,
+                      VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT);
   VmaAllocationCreateInfo allocationInfo{};
   allocationInfo.usage = VMA_MEMORY_USAGE_AUTO_PREFER_DEVICE;
   ZORV_VK_CHECK(vmaCreateImage(allocator_, &imageInfo, &allocationInfo, &shadowImage_, &shadowAllocation_, nullptr));
@@ -224,12 +211,8 @@ void VulkanRenderer::createWorldDescriptors() {
   layoutInfo.bindingCount = 4;
   layoutInfo.pBindings = bindings;
   ZORV_VK_CHECK(vkCreateDescriptorSetLayout(device_, &layoutInfo, nullptr, &descriptorSetLayout_));
-  const VkDescriptorPoolSize sizes[] = {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 2}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 2}};
-  VkDescriptorPoolCreateInfo poolInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_POOL_CREATE_INFO};
-  poolInfo.maxSets = 1;
-  poolInfo.poolSizeCount = 2;
-  poolInfo.pPoolSizes = sizes;
-  ZORV_VK_CHECK(vkCreateDescriptorPool(device_, &poolInfo, nullptr, &descriptorPool_));
+  ZORV_VK_CHECK(createDescriptorPool(
+      device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 2}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 2}}, 1, 0, &descriptorPool_));
   VkDescriptorSetAllocateInfo allocateInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO};
   allocateInfo.descriptorPool = descriptorPool_;
   allocateInfo.descriptorSetCount = 1;
