@@ -32,15 +32,16 @@ bool VulkanRenderer::captureFrame(const std::array<float, 16>& viewProjection, V
     readbackAllocation_ = nullptr;
     readbackMemory_ = nullptr;
   };
+  readbackCopied_ = false;
   try {
     drawFrame(viewProjection, cameraPosition, entities, particles);
   } catch (...) {
     release();
     throw;
   }
-  // A frame skipped for a recreated swapchain copied nothing: its size no longer matches.
+  // A frame skipped for a recreated swapchain copied nothing: no picture rather than a black one.
   bool written = false;
-  if (extent_.width == extent.width && extent_.height == extent.height) {
+  if (readbackCopied_) {
     vmaInvalidateAllocation(allocator_, readbackAllocation_, 0, VK_WHOLE_SIZE);
     const bool swap = swapchainFormat_ == VK_FORMAT_B8G8R8A8_SRGB || swapchainFormat_ == VK_FORMAT_B8G8R8A8_UNORM;
     std::error_code error;

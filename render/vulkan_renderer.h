@@ -233,6 +233,7 @@ class VulkanRenderer final : public Renderer {
   VkBuffer readbackBuffer_ = VK_NULL_HANDLE;
   VmaAllocation readbackAllocation_ = nullptr;
   void* readbackMemory_ = nullptr;
+  bool readbackCopied_ = false;  // the last drawFrame recorded the copy into the buffer
 };
 
 }  // namespace zorv
