@@ -87,10 +87,8 @@ class VulkanRenderer final : public Renderer {
   std::uint64_t layerTexture(std::uint32_t layer) const;
   const std::string& deviceName() const { return deviceName_; }
   std::uint32_t apiVersion() const { return apiVersion_; }
-  VkFormat swapchainFormat() const { return swapchainFormat_; }
   VkExtent2D swapchainExtent() const { return extent_; }
   std::size_t pendingDeletionCount() const { return pendingDeletions_.size(); }
-  std::uint32_t textureLayerSize() const { return layerSize_; }
   // Path of the font Dear ImGui uses for Chinese text; empty when the default font is used.
   const std::string& uiFontPath() const { return uiFontPath_; }
 
@@ -121,7 +119,6 @@ class VulkanRenderer final : public Renderer {
   void createBlockPipelines();
   void createShadowPipeline();
   VkShaderModule loadShader(const char* file, const char* overrideName, bool tryWorkingFolder);
-  VkPipeline createPipeline(const VkGraphicsPipelineCreateInfo& base, VkPipeline* target);
   void recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera, const std::vector<EntityInstance>& entities,
                    const std::vector<ParticleInstance>& particles);
   void drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh);
