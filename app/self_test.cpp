@@ -4,7 +4,10 @@
 #include <cmath>
 #include <string>
 
+#include "app/simulation_checks.h"
 #include "app/startup.h"
+#include "persist/level_save.h"
+#include "persist/region_file.h"
 #include "ui/localisation.h"
 #include "world/light.h"
 #include "world/mesher.h"
@@ -17,6 +20,8 @@ namespace zorv {
 namespace {
 
 constexpr int kAreaRadius = 2;  // chunk columns −2..2 around the origin
+constexpr const char* kLevelCheckWorld = "__selftest__";
+constexpr const char* kRegionCheckWorld = "__selftest_rgn__";
 
 void checkTranslations(CheckReport& report) {
   const std::vector<std::string> mismatched = mismatchedTranslations();
@@ -241,12 +246,130 @@ void checkEditRecords(CheckReport& report, World& world) {
                "network capture reports changed blocks");
   auto edit = world.edits.find(packBlockKey(35, 48, 35));
   report.check(edit != world.edits.end() && edit->second == blocks::Bricks, "block edit is recorded for saving");
+
+  // The edit list goes through a level save and is applied to a fresh world.
+  setBlock(world, -200, 50, -200, blocks::Wood);
+  LevelSave save;
+  save.seed = static_cast<std::uint32_t>(world.seed);
+  save.edits = savedEdits(world);
+  report.check(writeLevel(kLevelCheckWorld, save), "edit level save written");
+  LevelSave loaded;
+  report.check(readLevel(kLevelCheckWorld, loaded) && loaded.edits.size() == save.edits.size(), "edit level save read");
+  World reloaded(static_cast<std::int32_t>(loaded.seed));
+  for (const SavedEdit& saved : loaded.edits) {
+    applySavedEdit(reloaded, saved.x, saved.y, saved.z, saved.block,
+                   saved.fluidLevel == kNoFluidLevel ? -1 : saved.fluidLevel);
+  }
+  ensureColumn(reloaded, chunkCoord(-200), chunkCoord(-200));
+  report.check(getBlock(reloaded, -200, 50, -200) == blocks::Wood, "block edit survives save and load");
+  deleteWorld(kLevelCheckWorld);
 }
 
-// Columns far from the origin: generation at negative coordinates, unloading and the
-// replay of edits when a dropped column is generated again.
-void checkDistantColumns(CheckReport& report, std::int32_t seed) {
+LevelSave levelCheckSave() {
+  LevelSave save;
+  save.seed = 0x00C0FFEE;
+  save.timeOfDay = 0.375f;
+  save.weather = 1;
+  save.hasPlayer = true;
+  save.player = {12.5f, 41.0f, -7.25f, 135.0f, -20.0f, true, 17, 1, 3, {{blocks::Torch, 12, 0}, {-3, 1, 40}}};
+  save.mobs = {{1.5f, 30, 2.5f, 1, 30, 2, 0.5f, 3, 2, 4}, {-8, 31, 9, -8, 31, 9, 2.0f, 0, 4, 20}};
+  save.drops = {{4.5f, 32, 4.5f, blocks::Cobblestone, 0, 9, 1.5f}};
+  save.edits = {{-200, 50, -200, blocks::Wood, kNoFluidLevel}, {3, 20, 3, blocks::Water, 4}};
+  return save;
+}
+
+void checkLevelSaves(CheckReport& report) {
+  deleteWorld(kLevelCheckWorld);
+  const LevelSave save = levelCheckSave();
+  report.check(writeLevel(kLevelCheckWorld, save), "level save written");
+  LevelSave loaded;
+  const bool read = readLevel(kLevelCheckWorld, loaded);
+  report.check(read, "level save read");
+  report.check(read && loaded.seed == save.seed && loaded.timeOfDay == save.timeOfDay &&
+                   loaded.weather == save.weather && loaded.mobs == save.mobs && loaded.drops == save.drops &&
+                   loaded.edits == save.edits,
+               "level save contents roundtrip");
+  report.check(read && loaded.hasPlayer && loaded.player == save.player, "player state roundtrips inside the level save");
+  std::error_code error;
+  report.check(std::filesystem::is_regular_file(worldFolder(kLevelCheckWorld) / "level.dat", error) &&
+                   worldExists(kLevelCheckWorld),
+               "level data is stored in the world folder");
+
+  // A world saved only in the legacy format: the level reader refuses it, the legacy one reads it.
+  deleteWorld(kLevelCheckWorld);
+  LevelSave legacy = save;
+  legacy.seed = 31337;
+  report.check(writeLegacyWorld(kLevelCheckWorld, legacy), "legacy world save written for migration");
+  LevelSave ignored;
+  report.check(!readLevel(kLevelCheckWorld, ignored), "level reader skips legacy saves");
+  LevelSave migrated;
+  report.check(readLegacyWorld(kLevelCheckWorld, migrated) && migrated.seed == 31337 && migrated.drops == legacy.drops,
+               "legacy world saves still load");
+  deleteWorld(kLevelCheckWorld);
+}
+
+std::size_t blockIndexInColumn(int x, int y, int z) {
+  return static_cast<std::size_t>((y - kMinY) * 256 + localCoord(z) * kChunkSize + localCoord(x));
+}
+
+bool columnMatchesLive(const World& world, const ColumnSnapshot& stored) {
+  const ColumnSnapshot live = snapshotColumn(world, stored.cx, stored.cz);
+  return stored.blocks == live.blocks;
+}
+
+// Region files on a real world folder: writing, negative coordinates, pending data and
+// reading back in a fresh world, which knows no edits and can only use the files.
+void checkRegionFiles(CheckReport& report, std::int32_t seed) {
+  deleteWorld(kRegionCheckWorld);
+  const std::filesystem::path folder = worldFolder(kRegionCheckWorld);
   World world(seed);
+  setSaveFolder(world, folder);
+  ensureColumn(world, 0, 0);
+  setBlock(world, 5, 20, 7, blocks::Bricks);
+  setBlock(world, 19, 10, -524, blocks::Bookshelf);  // column (1, −33), region (0, −2)
+  flush(world);
+  const std::filesystem::path origin = regionPath(kRegionCheckWorld, 0, 0);
+  std::error_code error;
+  report.check(std::filesystem::is_regular_file(origin, error), "region file written for chunk columns");
+  report.check(std::filesystem::is_regular_file(regionPath(kRegionCheckWorld, 0, -2), error) &&
+                   regionPath(kRegionCheckWorld, regionCoord(1), regionCoord(-33)).filename() == "r.0.-2.rgn.zorvk",
+               "negative region coordinates are filed correctly");
+  std::fprintf(stdout, "selftest: region %s = %zu bytes\n", origin.string().c_str(),
+               static_cast<std::size_t>(std::filesystem::file_size(origin, error)));
+
+  ColumnSnapshot stored;
+  const bool loaded = loadColumn(kRegionCheckWorld, 0, 0, stored);
+  report.check(loaded && stored.blocks[blockIndexInColumn(5, 20, 7)] == blocks::Bricks,
+               "block modification survives the region save roundtrip");
+  report.check(loaded && columnMatchesLive(world, stored), "persisted column loads back identical to the live one");
+
+  setBlock(world, 50, 30, 50, blocks::Planks);  // column (3, 3)
+  unloadFar(world, 10000, 10000, 0);
+  const bool pending = world.pendingColumns.count({3, 3}) != 0;
+  ensureColumn(world, 3, 3);
+  report.check(pending && getBlock(world, 50, 30, 50) == blocks::Planks,
+               "unloaded column restores from pending region data before a flush");
+  unloadFar(world, 10000, 10000, 0);
+  flush(world);
+  World fresh(seed);
+  setSaveFolder(fresh, folder);
+  ensureColumn(fresh, 3, 3);
+  report.check(world.pendingColumns.empty() && getBlock(fresh, 50, 30, 50) == blocks::Planks,
+               "pending column reaches disk on flush");
+
+  report.check(deleteWorld(kRegionCheckWorld), "world folder deleted");
+  const std::vector<std::string> worlds = listWorlds();
+  report.check(!std::filesystem::exists(folder, error) &&
+                   std::find(worlds.begin(), worlds.end(), kRegionCheckWorld) == worlds.end(),
+               "deleted world is gone");
+}
+
+// Columns far from the origin: generation at negative coordinates, unloading, and an edit
+// that comes back through the region files after its column was dropped.
+void checkDistantColumns(CheckReport& report, std::int32_t seed) {
+  const std::filesystem::path folder = worldFolder(kRegionCheckWorld);
+  World world(seed);
+  setSaveFolder(world, folder);
   ensureColumn(world, -40, 25);
   report.check(isColumnLoaded(world, -40, 25), "chunks generate at negative coordinates");
   const int x = -635, z = 405;
@@ -256,8 +379,12 @@ void checkDistantColumns(CheckReport& report, std::int32_t seed) {
   setBlock(world, x, y, z, blocks::Bookshelf);
   unloadFar(world, 0, 0, 2);
   report.check(!isColumnLoaded(world, -40, 25), "distant chunks unload");
-  ensureColumn(world, -40, 25);
-  report.check(getBlock(world, x, y, z) == blocks::Bookshelf, "edits survive chunk unload");
+  flush(world);
+  World reopened(seed);
+  setSaveFolder(reopened, folder);
+  ensureColumn(reopened, -40, 25);
+  report.check(reopened.edits.empty() && getBlock(reopened, x, y, z) == blocks::Bookshelf, "edits survive chunk unload");
+  deleteWorld(kRegionCheckWorld);
 }
 
 }  // namespace
@@ -280,12 +407,20 @@ int runSelfTest(World& world) {
   checkTranslations(report);
   const AreaMeshing meshing = meshArea(world);
   checkTerrain(report, world, meshing);
+  checkMovementAndMobBehaviour(report);
   checkBlockEditsAndMeshes(report, world);
+  checkPlayerPhysics(report);
+  checkMobSpawning(report, world);
+  checkVillages(report, world);
+  checkVillagersAndZombies(report, world);
+  checkInventoryAndCrafting(report);
   checkRegistryRules(report);
   checkLighting(report, world);
   checkOres(report, world);
-  checkVillages(report, world);
+  checkDrops(report);
+  checkLevelSaves(report);
   checkEditRecords(report, world);
+  checkRegionFiles(report, world.seed);
   checkDistantColumns(report, world.seed);
   return finishSelfTest(report, meshing.totals);
 }

@@ -519,4 +519,12 @@ Mesh buildItemSprite(int tile) {
   return mesh;
 }
 
+void appendModelBox(Mesh& mesh, const Vec3& lower, const Vec3& upper, int tile, int frontTile, float shade) {
+  reserveQuads(mesh, kFaces.size());
+  const Box box{{lower.x, lower.y, lower.z}, {upper.x, upper.y, upper.z}};
+  for (int face = 0; face < 6; ++face) {
+    emitQuad(mesh, face, box, face == PosX ? frontTile : tile, uniformShading(kFaces[face].shade * shade, 1.0f, 0.0f));
+  }
+}
+
 }  // namespace zorv

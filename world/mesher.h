@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "world/vec.h"
 #include "world/world.h"
 
 namespace zorv {
@@ -56,5 +57,9 @@ ChunkMesh meshChunk(World& world, const ChunkKey& key);
 Mesh buildBlockPreview(BlockId id);
 // Two crossed vertical quads of one tile, for items held or dropped.
 Mesh buildItemSprite(int tile);
+// Appends the six faces of a box in face-table order, each shaded by its face shade times
+// `shade`, with full sky light and no block light; the +X face shows `frontTile`, the
+// others `tile`. Creature, player and particle models are built from such boxes.
+void appendModelBox(Mesh& mesh, const Vec3& lower, const Vec3& upper, int tile, int frontTile, float shade);
 
 }  // namespace zorv

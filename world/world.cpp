@@ -1,6 +1,8 @@
 #include "world/world.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <map>
 
 #include "world/fluids.h"
 #include "world/registry.h"
@@ -38,9 +40,53 @@ void queueRemeshAround(World& world, int x, int y, int z) {
   if (lz == kChunkSize - 1) world.remeshSet.insert({cx, cy, cz + 1});
 }
 
-bool loadStoredColumn(World&, int, int) {
-  // Worlds are not bound to a save folder yet, so there is never stored column data.
-  return false;
+using ColumnFluids = std::unordered_map<ColumnKey, std::vector<FluidEntry>, ColumnKeyHash>;
+
+// The stored fluid levels of the given columns, grouped by column in one pass.
+ColumnFluids fluidsOfColumns(const World& world, const std::unordered_set<ColumnKey, ColumnKeyHash>& columns) {
+  ColumnFluids grouped;
+  for (const auto& [key, level] : world.fluidLevels) {
+    const int x = blockKeyX(key), y = blockKeyY(key), z = blockKeyZ(key);
+    const ColumnKey column = columnOf(x, z);
+    if (columns.count(column) != 0) grouped[column].push_back({x, y, z, level});
+  }
+  return grouped;
+}
+
+ColumnSnapshot copyColumn(const World& world, int cx, int cz, std::vector<FluidEntry> fluids) {
+  ColumnSnapshot snapshot{cx, cz, std::vector<std::uint16_t>(kColumnCells, kAir), std::move(fluids)};
+  for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) {
+    const Chunk* chunk = findChunk(world, {cx, cy, cz});
+    if (chunk == nullptr) continue;
+    std::copy(chunk->blocks.begin(), chunk->blocks.end(), snapshot.blocks.begin() + (cy - kMinChunkY) * kChunkCells);
+  }
+  return snapshot;
+}
+
+bool isClean(const World& world, const ColumnKey& column) {
+  return world.knownColumns.count(column) != 0 && world.dirtyColumns.count(column) == 0;
+}
+
+// Copies the loaded columns that are not clean into the pending map. A pending snapshot of
+// a loaded column can only be left over from a failed flush, so the live copy replaces it.
+void stageColumns(World& world, const std::vector<ColumnKey>& columns) {
+  std::unordered_set<ColumnKey, ColumnKeyHash> staged;
+  for (const ColumnKey& column : columns) {
+    if (!isClean(world, column)) staged.insert(column);
+  }
+  if (staged.empty()) return;
+  ColumnFluids fluids = fluidsOfColumns(world, staged);
+  for (const ColumnKey& column : staged) {
+    world.pendingColumns[column] = copyColumn(world, column.cx, column.cz, std::move(fluids[column]));
+  }
+}
+
+std::vector<ColumnKey> loadedColumns(const World& world) {
+  std::vector<ColumnKey> columns;
+  for (const auto& [key, chunk] : world.chunks) {
+    if (key.cy == 0) columns.push_back({key.cx, key.cz});
+  }
+  return columns;
 }
 
 }  // namespace
@@ -149,6 +195,7 @@ void unloadFar(World& world, int cx0, int cz0, int radius) {
       dropped.push_back({key.cx, key.cz});
     }
   }
+  if (!world.saveFolder.empty()) stageColumns(world, dropped);
   for (const ColumnKey& column : dropped) {
     for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) world.chunks.erase({column.cx, cy, column.cz});
   }
@@ -174,6 +221,85 @@ void replayColumnEdits(World& world, int cx, int cz) {
   for (BlockKey key : found->second) {
     storeBlock(world, blockKeyX(key), blockKeyY(key), blockKeyZ(key), world.edits[key]);
   }
+}
+
+void setSaveFolder(World& world, const std::filesystem::path& folder) { world.saveFolder = folder; }
+
+bool loadStoredColumn(World& world, int cx, int cz) {
+  if (world.saveFolder.empty()) return false;
+  ColumnSnapshot snapshot;
+  const auto pending = world.pendingColumns.find({cx, cz});
+  const bool fromPending = pending != world.pendingColumns.end();
+  if (fromPending) {
+    snapshot = std::move(pending->second);
+    world.pendingColumns.erase(pending);
+  } else if (!loadColumnFrom(world.saveFolder, cx, cz, snapshot)) {
+    return false;
+  }
+  createEmptyColumn(world, cx, cz);
+  const std::size_t blockCount = blockRegistry().count();
+  const std::size_t stored = std::min<std::size_t>(snapshot.blocks.size(), kColumnCells);
+  for (std::size_t i = 0; i < stored; ++i) {
+    const int cy = static_cast<int>(i / kChunkCells) + kMinChunkY;
+    const BlockId id = snapshot.blocks[i] < blockCount ? snapshot.blocks[i] : kAir;
+    world.chunks[{cx, cy, cz}]->blocks[i % kChunkCells] = id;
+  }
+  for (const FluidEntry& fluid : snapshot.fluidLevels) {
+    // Entries outside the column or the world can only come from a damaged file.
+    if (!inWorldBounds(fluid.x, fluid.y, fluid.z) || !(columnOf(fluid.x, fluid.z) == ColumnKey{cx, cz})) continue;
+    world.fluidLevels[packBlockKey(fluid.x, fluid.y, fluid.z)] = fluid.level;
+  }
+  world.knownColumns.insert({cx, cz});
+  if (fromPending) {
+    world.dirtyColumns.insert({cx, cz});
+  } else {
+    world.dirtyColumns.erase({cx, cz});
+  }
+  queueRelightAround(world, cx, cz);
+  return true;
+}
+
+ColumnSnapshot snapshotColumn(const World& world, int cx, int cz) {
+  ColumnFluids fluids = fluidsOfColumns(world, {{cx, cz}});
+  return copyColumn(world, cx, cz, std::move(fluids[{cx, cz}]));
+}
+
+bool flush(World& world) {
+  if (world.saveFolder.empty()) {
+    world.pendingColumns.clear();
+    world.dirtyColumns.clear();
+    return true;
+  }
+  stageColumns(world, loadedColumns(world));
+  std::map<std::pair<int, int>, std::vector<ColumnSnapshot>> regions;
+  for (const auto& [column, snapshot] : world.pendingColumns) {
+    regions[{regionCoord(column.cx), regionCoord(column.cz)}].push_back(snapshot);
+  }
+  bool allWritten = true;
+  for (const auto& [region, snapshots] : regions) {
+    if (!flushColumnsTo(world.saveFolder, snapshots)) {
+      allWritten = false;
+      continue;
+    }
+    for (const ColumnSnapshot& snapshot : snapshots) {
+      const ColumnKey column{snapshot.cx, snapshot.cz};
+      world.knownColumns.insert(column);
+      world.dirtyColumns.erase(column);
+      world.pendingColumns.erase(column);
+    }
+  }
+  return allWritten;
+}
+
+std::vector<SavedEdit> savedEdits(const World& world) {
+  std::vector<SavedEdit> saved;
+  saved.reserve(world.edits.size());
+  for (const auto& [key, id] : world.edits) {
+    const auto level = world.fluidLevels.find(key);
+    saved.push_back({blockKeyX(key), blockKeyY(key), blockKeyZ(key), id,
+                     level == world.fluidLevels.end() ? kNoFluidLevel : level->second});
+  }
+  return saved;
 }
 
 void setFluidsEnabled(World& world, bool enabled) {

@@ -6,11 +6,14 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <filesystem>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
+#include "persist/level_save.h"
+#include "persist/region_file.h"
 #include "world/types.h"
 
 namespace zorv {
@@ -98,6 +101,11 @@ struct World {
 
   bool generating = false;
   int generatingCx = 0, generatingCz = 0;
+
+  // Saving. Without a folder nothing is read from or written to region files.
+  std::filesystem::path saveFolder;
+  std::unordered_map<ColumnKey, ColumnSnapshot, ColumnKeyHash> pendingColumns;  // unloaded, not yet written
+  std::unordered_set<ColumnKey, ColumnKeyHash> knownColumns;  // content matches disk or pending data
 };
 
 // Chunk lookup; null when not loaded.
@@ -132,6 +140,18 @@ void queueRelightAround(World& world, int cx, int cz);
 void queueRelight(World& world, int cx, int cz);
 // Writes the recorded edits of a column back after it was generated.
 void replayColumnEdits(World& world, int cx, int cz);
+
+// Binds the world to its folder: columns are then loaded from and flushed to its region files.
+void setSaveFolder(World& world, const std::filesystem::path& folder);
+// Makes the column present from pending data or its region file; false when neither holds it.
+bool loadStoredColumn(World& world, int cx, int cz);
+// A loaded column's blocks and fluid levels in the persisted order.
+ColumnSnapshot snapshotColumn(const World& world, int cx, int cz);
+// Writes every unsaved column to the region files. A region that cannot be written keeps
+// its columns pending for the next flush; false when any region failed.
+bool flush(World& world);
+// Every recorded edit with the fluid level stored at its position (255 when none), for the level save.
+std::vector<SavedEdit> savedEdits(const World& world);
 
 void setFluidsEnabled(World& world, bool enabled);
 void setCaptureEnabled(World& world, bool enabled);

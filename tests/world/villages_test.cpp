@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "terrain_reference.h"
 #include "world/terrain.h"
 
 namespace zorv {
@@ -30,7 +31,7 @@ void expectFlatGround(std::int32_t seed, const VillageSite& site, int reach, int
 }
 
 TEST(VillageSites, SpawnVillageSitsOnTheFirstFlatRingPosition) {
-  for (std::int32_t seed : {kSeed, 1, 4242, -77}) {
+  for (std::int32_t seed : {kSeed, 1, 4242, -77, -3000}) {  // −3000: a spread-7 position precedes its spread-6 site
     World world(seed);
     ASSERT_EQ(world.villageSites.size(), 1u);
     const VillageSite spawn = world.villageSites.front();
@@ -38,7 +39,13 @@ TEST(VillageSites, SpawnVillageSitsOnTheFirstFlatRingPosition) {
     EXPECT_EQ(spawn.z % 16, 0);
     const int ring = std::max(std::abs(spawn.x), std::abs(spawn.z));
     ASSERT_LE(ring, 560);
-    if (spawn.x == 0 && spawn.z == 0 && spawn.y == std::max(terrainHeight(seed, 0, 0), 34)) continue;  // fallback
+    // The reference tells a ring-0 site from the fallback, which both sit at the origin.
+    const reference::SpawnVillage expected = reference::spawnVillage(seed);
+    EXPECT_EQ(spawn.x, expected.site.x);
+    EXPECT_EQ(spawn.z, expected.site.z);
+    EXPECT_EQ(spawn.y, expected.site.level);
+    EXPECT_FALSE(seed == kSeed && expected.fallback) << "the origin itself is flat for this seed";
+    if (expected.fallback) continue;
     expectFlatGround(seed, spawn, 16, 6);
     EXPECT_FALSE(sitesWithin(world, 0, 0, 600).empty());
   }
@@ -115,6 +122,11 @@ TEST(VillageGround, FlattenedLevelBlendsBackToTheNaturalHeight) {
   EXPECT_GT(rising, 40);
   EXPECT_LT(rising, later);
   EXPECT_EQ(flattenedLevel({0, 0, 3, 20}, 31.9f, 0), 2);  // clamped to 2..60
+  // Rounded to nearest: smooth(0.25) = 0.15625 and smooth(0.75) = 0.84375.
+  EXPECT_EQ(flattenedLevel(site, 23.0f, 44), 41);  // 40 + 0.15625 · 4 = 40.625
+  EXPECT_EQ(flattenedLevel(site, 23.0f, 36), 39);  // 40 − 0.625 = 39.375
+  EXPECT_EQ(flattenedLevel(site, 29.0f, 36), 37);  // 40 − 0.84375 · 4 = 36.625
+  EXPECT_EQ(flattenedLevel(site, 29.0f, 48), 47);  // 40 + 6.75 = 46.75
 }
 
 TEST(VillageBuildings, WellHousesPathsAndLampsStandAroundTheSite) {

@@ -1,0 +1,74 @@
+#pragma once
+// Little-endian encoding of the save formats' fields, and a bounded reader that never
+// reads or allocates past the bytes it was given.
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace zorv {
+
+// Appends fields to a byte buffer in the save formats' encoding.
+struct ByteWriter {
+  std::vector<std::uint8_t>& out;
+
+  void u8(std::uint8_t value) { out.push_back(value); }
+  void u16(std::uint16_t value) {
+    out.push_back(static_cast<std::uint8_t>(value));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+  }
+  void u32(std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+  }
+  void i16(std::int16_t value) { u16(static_cast<std::uint16_t>(value)); }
+  void i32(std::int32_t value) { u32(static_cast<std::uint32_t>(value)); }
+  void f32(float value) { u32(std::bit_cast<std::uint32_t>(value)); }
+  void text(std::string_view bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+};
+
+// Reads fields from a byte range. A read past the end yields 0 and clears `ok`, so a
+// parser can read a whole record and check once.
+struct ByteReader {
+  std::span<const std::uint8_t> data;
+  std::size_t position = 0;
+  bool ok = true;
+
+  std::size_t remaining() const { return data.size() - position; }
+  // True when `count` records of `recordSize` bytes can still follow; checked before
+  // anything is allocated for them.
+  bool canHold(std::uint64_t count, std::size_t recordSize) const { return count <= remaining() / recordSize; }
+
+  bool take(std::size_t size) {
+    if (!ok || size > remaining()) {
+      ok = false;
+      return false;
+    }
+    position += size;
+    return true;
+  }
+  std::uint8_t u8() { return take(1) ? data[position - 1] : 0; }
+  std::uint16_t u16() {
+    if (!take(2)) return 0;
+    return static_cast<std::uint16_t>(data[position - 2] | (data[position - 1] << 8));
+  }
+  std::uint32_t u32() {
+    if (!take(4)) return 0;
+    const std::uint8_t* bytes = &data[position - 4];
+    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+  }
+  std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
+  std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
+  float f32() { return std::bit_cast<float>(u32()); }
+  // True when the next bytes equal `expected` (which are consumed either way when present).
+  bool matches(std::string_view expected) {
+    if (!take(expected.size())) return false;
+    return std::string_view(reinterpret_cast<const char*>(&data[position - expected.size()]), expected.size()) ==
+           expected;
+  }
+};
+
+}  // namespace zorv

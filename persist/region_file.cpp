@@ -1,0 +1,289 @@
+#include "persist/region_file.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+#include <zlib.h>
+
+#include "persist/binary_io.h"
+#include "persist/level_save.h"
+#include "persist/save_file.h"
+
+namespace zorv {
+namespace {
+
+constexpr std::string_view kRegionMagic = "ZORVRGN ";
+constexpr std::uint32_t kRegionVersion = 1;
+constexpr std::size_t kRegionHeaderBytes = 24;
+constexpr std::size_t kIndexEntryBytes = 16;
+// The longest prefix of a column's data that decoding can use: block ids, the count and
+// one fluid entry per cell. Bytes beyond it are inflated (to check the length) but not kept.
+constexpr std::size_t kMaxMeaningfulColumnBytes = kColumnHeaderBytes + kFluidEntryBytes * kMaxColumnFluids;
+
+struct IndexEntry {
+  int lx = 0, lz = 0;
+  std::uint32_t offset = 0, compressedLength = 0, length = 0;
+};
+
+struct RegionHeader {
+  std::int32_t rx = 0, rz = 0;
+  std::vector<IndexEntry> entries;
+};
+
+// Reads the header and the index and checks every entry before anything is inflated:
+// slots inside the region and each used once, blobs inside the file, lengths within
+// what a column can take.
+bool readRegionHeader(std::span<const std::uint8_t> bytes, RegionHeader& header) {
+  ByteReader reader{bytes};
+  if (!reader.matches(kRegionMagic) || reader.u32() != kRegionVersion) return false;
+  header.rx = reader.i32();
+  header.rz = reader.i32();
+  const std::uint32_t count = reader.u32();
+  if (!reader.ok || count > kMaxRegionEntries || !reader.canHold(count, kIndexEntryBytes)) return false;
+  std::array<bool, kRegionColumns * kRegionColumns> used{};
+  header.entries.resize(count);
+  for (IndexEntry& entry : header.entries) {
+    entry.lx = reader.u16();
+    entry.lz = reader.u16();
+    entry.offset = reader.u32();
+    entry.compressedLength = reader.u32();
+    entry.length = reader.u32();
+    if (entry.lx >= kRegionColumns || entry.lz >= kRegionColumns) return false;
+    bool& slot = used[static_cast<std::size_t>(entry.lx * kRegionColumns + entry.lz)];
+    if (slot) return false;
+    slot = true;
+    const std::uint64_t end = std::uint64_t{entry.offset} + entry.compressedLength;
+    if (end > bytes.size() || entry.length > kMaxColumnBytes) return false;
+  }
+  return reader.ok;
+}
+
+// Inflates one zlib stream that must yield exactly `length` bytes, keeping at most the
+// first `keep` of them: memory stays bounded whatever length the entry claims.
+bool inflateExactly(std::span<const std::uint8_t> compressed, std::uint64_t length, std::size_t keep,
+                    std::vector<std::uint8_t>& kept) {
+  kept.assign(keep, 0);
+  z_stream stream{};
+  if (inflateInit(&stream) != Z_OK) return false;
+  stream.next_in = const_cast<Bytef*>(compressed.data());
+  stream.avail_in = static_cast<uInt>(compressed.size());
+  std::array<std::uint8_t, 16384> discard{};
+  std::uint64_t produced = 0;
+  bool ok = false;
+  for (;;) {
+    Bytef* target = discard.data();
+    std::uint64_t room = std::min<std::uint64_t>(discard.size(), length + 1 - produced);
+    if (produced < keep) {
+      target = kept.data() + produced;
+      room = keep - produced;
+    }
+    stream.next_out = target;
+    stream.avail_out = static_cast<uInt>(room);
+    const int result = inflate(&stream, Z_NO_FLUSH);
+    produced += room - stream.avail_out;
+    if (produced > length) break;
+    if (result == Z_STREAM_END) {
+      ok = produced == length;
+      break;
+    }
+    if (result != Z_OK) break;
+  }
+  inflateEnd(&stream);
+  return ok;
+}
+
+// 32·r + local with the wrap-around of 32-bit arithmetic: the header's coordinates come
+// from the file and may be anything.
+std::int32_t columnOfRegion(std::int32_t region, int local) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(region) * kRegionColumns + static_cast<std::uint32_t>(local));
+}
+
+// Decodes every entry of a region file in index order and hands each snapshot to
+// `visit`; false at the first entry that fails.
+template <class Visit>
+bool decodeRegion(std::span<const std::uint8_t> bytes, Visit visit) {
+  RegionHeader header;
+  if (!readRegionHeader(bytes, header)) return false;
+  std::vector<std::uint8_t> data;
+  for (const IndexEntry& entry : header.entries) {
+    const std::size_t keep = static_cast<std::size_t>(std::min<std::uint64_t>(entry.length, kMaxMeaningfulColumnBytes));
+    if (!inflateExactly(bytes.subspan(entry.offset, entry.compressedLength), entry.length, keep, data)) return false;
+    ColumnSnapshot snapshot;
+    if (!decodeColumn(data, snapshot)) return false;
+    snapshot.cx = columnOfRegion(header.rx, entry.lx);
+    snapshot.cz = columnOfRegion(header.rz, entry.lz);
+    visit(entry.lx, entry.lz, std::move(snapshot));
+  }
+  return true;
+}
+
+std::optional<std::vector<std::uint8_t>> compressColumn(const ColumnSnapshot& snapshot) {
+  const std::vector<std::uint8_t> data = serializeColumn(snapshot);
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  std::vector<std::uint8_t> compressed(size);
+  if (compress2(compressed.data(), &size, data.data(), static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION) !=
+      Z_OK) {
+    return std::nullopt;
+  }
+  compressed.resize(size);
+  return compressed;
+}
+
+// The existing content of a region file: empty when there is none, nothing when a file
+// is there but cannot be read completely.
+std::optional<RegionMap> existingRegion(const std::filesystem::path& path) {
+  std::error_code error;
+  const auto status = std::filesystem::symlink_status(path, error);
+  if (status.type() == std::filesystem::file_type::not_found) return RegionMap{};
+  RegionMap region;
+  if (error || !readRegion(path, region)) return std::nullopt;
+  return region;
+}
+
+}  // namespace
+
+int regionCoord(int columnCoord) {
+  return columnCoord >= 0 ? columnCoord / kRegionColumns : -((-(columnCoord + 1)) / kRegionColumns) - 1;
+}
+
+std::filesystem::path regionPathIn(const std::filesystem::path& worldFolder, int rx, int rz) {
+  return worldFolder / "region" / ("r." + std::to_string(rx) + "." + std::to_string(rz) + ".rgn.zorvk");
+}
+
+std::filesystem::path regionPath(std::string_view worldName, int rx, int rz) {
+  if (!isValidWorldName(worldName)) return {};
+  return regionPathIn(worldFolder(worldName), rx, rz);
+}
+
+std::vector<std::uint8_t> serializeColumn(const ColumnSnapshot& snapshot) {
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(kColumnHeaderBytes + kFluidEntryBytes * snapshot.fluidLevels.size());
+  ByteWriter writer{bytes};
+  for (std::size_t i = 0; i < kSnapshotBlocks; ++i) writer.u16(i < snapshot.blocks.size() ? snapshot.blocks[i] : 0);
+  writer.u32(static_cast<std::uint32_t>(snapshot.fluidLevels.size()));
+  for (const FluidEntry& fluid : snapshot.fluidLevels) {
+    writer.i32(fluid.x);
+    writer.i32(fluid.y);
+    writer.i32(fluid.z);
+    writer.u8(fluid.level);
+  }
+  return bytes;
+}
+
+bool decodeColumn(std::span<const std::uint8_t> bytes, ColumnSnapshot& snapshot) {
+  if (bytes.size() < kColumnHeaderBytes) return false;
+  ByteReader reader{bytes};
+  ColumnSnapshot decoded;
+  decoded.blocks.resize(kSnapshotBlocks);
+  for (std::uint16_t& block : decoded.blocks) block = reader.u16();
+  const std::uint32_t count = reader.u32();
+  if (count > kMaxColumnFluids || !reader.canHold(count, kFluidEntryBytes)) return false;
+  decoded.fluidLevels.resize(count);
+  for (FluidEntry& fluid : decoded.fluidLevels) {
+    fluid.x = reader.i32();
+    fluid.y = reader.i32();
+    fluid.z = reader.i32();
+    fluid.level = reader.u8();
+  }
+  decoded.cx = snapshot.cx;
+  decoded.cz = snapshot.cz;
+  snapshot = std::move(decoded);
+  return true;
+}
+
+bool parseRegion(std::span<const std::uint8_t> bytes, RegionMap& region) {
+  RegionMap parsed;
+  if (!decodeRegion(bytes, [&](int lx, int lz, ColumnSnapshot&& snapshot) {
+        parsed[{lx, lz}] = std::move(snapshot);
+      })) {
+    return false;
+  }
+  region = std::move(parsed);
+  return true;
+}
+
+bool readRegion(const std::filesystem::path& path, RegionMap& region) {
+  const auto bytes = readFileBytes(path);
+  return bytes && parseRegion(*bytes, region);
+}
+
+std::optional<std::vector<std::uint8_t>> encodeRegion(int rx, int rz, const RegionMap& region) {
+  std::vector<std::vector<std::uint8_t>> blobs;
+  blobs.reserve(region.size());
+  for (const auto& [slot, snapshot] : region) {
+    const bool storable = slot.first >= 0 && slot.first < kRegionColumns && slot.second >= 0 &&
+                          slot.second < kRegionColumns && snapshot.fluidLevels.size() <= kMaxColumnFluids;
+    std::optional<std::vector<std::uint8_t>> blob = storable ? compressColumn(snapshot) : std::nullopt;
+    if (!blob) return std::nullopt;
+    blobs.push_back(std::move(*blob));
+  }
+  std::vector<std::uint8_t> bytes;
+  ByteWriter writer{bytes};
+  writer.text(kRegionMagic);
+  writer.u32(kRegionVersion);
+  writer.i32(rx);
+  writer.i32(rz);
+  writer.u32(static_cast<std::uint32_t>(region.size()));
+  std::size_t offset = kRegionHeaderBytes + kIndexEntryBytes * region.size();
+  std::size_t index = 0;
+  for (const auto& [slot, snapshot] : region) {
+    writer.u16(static_cast<std::uint16_t>(slot.first));
+    writer.u16(static_cast<std::uint16_t>(slot.second));
+    writer.u32(static_cast<std::uint32_t>(offset));
+    writer.u32(static_cast<std::uint32_t>(blobs[index].size()));
+    writer.u32(static_cast<std::uint32_t>(kColumnHeaderBytes + kFluidEntryBytes * snapshot.fluidLevels.size()));
+    offset += blobs[index++].size();
+  }
+  for (const auto& blob : blobs) bytes.insert(bytes.end(), blob.begin(), blob.end());
+  return bytes;
+}
+
+bool writeRegion(const std::filesystem::path& path, int rx, int rz, const RegionMap& region) {
+  const auto bytes = encodeRegion(rx, rz, region);
+  return bytes && writeBytesAtomically(path, *bytes);
+}
+
+bool loadColumnFrom(const std::filesystem::path& worldFolder, int cx, int cz, ColumnSnapshot& snapshot) {
+  const int rx = regionCoord(cx), rz = regionCoord(cz);
+  const auto bytes = readFileBytes(regionPathIn(worldFolder, rx, rz));
+  if (!bytes) return false;
+  const int lx = cx - rx * kRegionColumns, lz = cz - rz * kRegionColumns;
+  bool found = false;
+  ColumnSnapshot wanted;
+  const bool complete = decodeRegion(*bytes, [&](int entryX, int entryZ, ColumnSnapshot&& decoded) {
+    if (entryX != lx || entryZ != lz) return;
+    wanted = std::move(decoded);
+    found = true;
+  });
+  if (!complete || !found) return false;
+  snapshot = std::move(wanted);
+  return true;
+}
+
+bool loadColumn(std::string_view worldName, int cx, int cz, ColumnSnapshot& snapshot) {
+  return isValidWorldName(worldName) && loadColumnFrom(worldFolder(worldName), cx, cz, snapshot);
+}
+
+bool flushColumnsTo(const std::filesystem::path& worldFolder, const std::vector<ColumnSnapshot>& snapshots) {
+  std::map<std::pair<int, int>, std::vector<const ColumnSnapshot*>> groups;
+  for (const ColumnSnapshot& snapshot : snapshots) {
+    groups[{regionCoord(snapshot.cx), regionCoord(snapshot.cz)}].push_back(&snapshot);
+  }
+  for (const auto& [regionKey, group] : groups) {
+    const auto [rx, rz] = regionKey;
+    const std::filesystem::path path = regionPathIn(worldFolder, rx, rz);
+    std::optional<RegionMap> region = existingRegion(path);
+    if (!region) return false;
+    for (const ColumnSnapshot* snapshot : group) {
+      (*region)[{snapshot->cx - rx * kRegionColumns, snapshot->cz - rz * kRegionColumns}] = *snapshot;
+    }
+    if (!writeRegion(path, rx, rz, *region)) return false;
+  }
+  return true;
+}
+
+bool flushColumns(std::string_view worldName, const std::vector<ColumnSnapshot>& snapshots) {
+  return isValidWorldName(worldName) && flushColumnsTo(worldFolder(worldName), snapshots);
+}
+
+}  // namespace zorv

@@ -1,0 +1,32 @@
+#pragma once
+// Whole-file reading and the write protocol every save file goes through: the data goes
+// to the target name plus ".tmp", is flushed to stable storage, and is then moved over
+// the target, whose folder is flushed afterwards. A crash, a full disk or a folder that
+// cannot be written therefore leaves either the old file or the complete new one.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "persist/binary_io.h"
+
+namespace zorv {
+
+// Writes `bytes` to `destination` through the temporary-file protocol. Creates missing
+// parent folders. False on any failure; the destination is then untouched and the
+// temporary file removed.
+bool writeBytesAtomically(const std::filesystem::path& destination, std::span<const std::uint8_t> bytes);
+
+// The same with the common save header: an 8-byte magic and a uint32 version, then the
+// body that `writeBody` appends.
+bool writeFileAtomically(const std::filesystem::path& destination, std::string_view magic, std::uint32_t version,
+                         const std::function<void(ByteWriter&)>& writeBody);
+
+// The complete content of a regular file; nothing when it is missing or unreadable.
+std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path);
+
+}  // namespace zorv
