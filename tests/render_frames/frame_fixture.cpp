@@ -11,6 +11,7 @@
 
 #include "world/light.h"
 #include "world/mesher.h"
+#include "world/mobs.h"
 #include "world/registry.h"
 #include "world/world.h"
 
@@ -117,9 +118,11 @@ void uploadTerrain(VulkanRenderer& renderer, int x, int z, int radius) {
 }
 
 void registerModels(VulkanRenderer& renderer) {
-  // Creature slots: stand-in cubes until the creature meshes are part of the world library.
-  const BlockId creatureStandIns[5] = {blocks::Leaves, blocks::Bricks, blocks::Bookshelf, blocks::Planks, blocks::Cobblestone};
-  for (std::uint32_t slot = 0; slot < 5; ++slot) renderer.setModelMesh(slot, buildBlockPreview(creatureStandIns[slot]));
+  renderer.setModelMesh(0, mobMesh(MobSlime));
+  renderer.setModelMesh(1, mobMesh(MobPig));
+  renderer.setModelMesh(2, mobMesh(MobVillager));
+  renderer.setModelMesh(3, playerMesh());
+  renderer.setModelMesh(4, mobMesh(MobZombie));
   const std::size_t blockCount = blockRegistry().count();
   for (std::size_t b = 1; b < blockCount; ++b)
     renderer.setModelMesh(static_cast<std::uint32_t>(4 + b), buildBlockPreview(static_cast<BlockId>(b)));
@@ -129,7 +132,7 @@ void registerModels(VulkanRenderer& renderer) {
     if (!items.isItem(id)) continue;
     renderer.setModelMesh(static_cast<std::uint32_t>(blockCount + 4 + i), buildItemSprite(items.getItem(id).tex));
   }
-  renderer.setParticleMesh(buildBlockPreview(blocks::Stone));
+  renderer.setParticleMesh(particleMesh());
 }
 
 }  // namespace zorv::frames

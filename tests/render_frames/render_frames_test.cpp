@@ -43,11 +43,11 @@ Scene spawnScene() {
   const int ground = terrainHeight(kSeed, 96, 96);
   scene.camera = {{96.5f, static_cast<float>(ground) + 9.0f, 96.5f}, 45.0f, -14.0f};
   for (int i = 0; i < 5; ++i) {
-    const float x = 104.5f + static_cast<float>(i) * 1.6f, z = 103.5f - static_cast<float>(i) * 0.8f;
+    const float x = 102.5f + static_cast<float>(i) * 1.2f, z = 105.5f - static_cast<float>(i) * 1.2f;
     const int floor = terrainHeight(kSeed, static_cast<int>(x), static_cast<int>(z));
     EntityInstance entity;
     entity.x = x;
-    entity.y = static_cast<float>(floor) + 1.5f;
+    entity.y = static_cast<float>(floor) + 1.0f;
     entity.z = z;
     entity.yaw = 0.4f * static_cast<float>(i);
     entity.modelSlot = i;
