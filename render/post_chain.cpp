@@ -1,0 +1,72 @@
+#include "render/post_chain.h"
+
+namespace zorv {
+
+const std::array<PostPipelineInfo, kPostPipelineCount>& postPipelineTable() {
+  static const std::array<PostPipelineInfo, kPostPipelineCount> table{{
+      {"post_ssao_fs.spv", "FSSsao", PostFormat::Occlusion, false, nullptr},
+      {"post_blur_fs.spv", "FSBlur", PostFormat::Occlusion, false, nullptr},
+      {"post_bloom_down_fs.spv", "FSBloomDown", PostFormat::Bloom, false, nullptr},
+      {"post_bloom_up_fs.spv", "FSBloomUp", PostFormat::Bloom, true, nullptr},
+      {"post_exposure_fs.spv", "FSExposure", PostFormat::Exposure, false, nullptr},
+      {"post_composite_fs.spv", "FSComposite", PostFormat::Swapchain, false, "composite_fs"},
+      {"post_fxaa_fs.spv", "FSFxaa", PostFormat::Swapchain, false, "final_fs"},
+  }};
+  return table;
+}
+
+std::uint32_t halfSize(std::uint32_t v) { return v > 3 ? v / 2 : 1; }
+
+PostSizes postSizes(std::uint32_t width, std::uint32_t height) {
+  PostSizes sizes;
+  sizes.full = {width, height};
+  sizes.occlusion = {halfSize(width), halfSize(height)};
+  sizes.bloom[0] = sizes.occlusion;
+  for (int level = 1; level < 3; ++level)
+    sizes.bloom[level] = {halfSize(sizes.bloom[level - 1].width), halfSize(sizes.bloom[level - 1].height)};
+  return sizes;
+}
+
+namespace {
+
+float inverseOf(std::uint32_t v) { return 1.0f / static_cast<float>(v); }
+
+PostPass pass(PostPipeline pipeline, PostTarget target, std::initializer_list<float> push, bool blend = false) {
+  PostPass p{pipeline, target, {}, blend};
+  std::copy(push.begin(), push.end(), p.push.begin());
+  return p;
+}
+
+}  // namespace
+
+std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessing, const PostSizes& sizes) {
+  const bool occlusion = postProcessing && s.ssao > 0.001f;
+  const bool bloom = postProcessing && s.bloom > 0.001f;
+  const bool exposure = postProcessing && s.autoExposure > 0.5f;
+  const PostExtent& full = sizes.full;
+  const std::array<PostExtent, 3>& b = sizes.bloom;
+  std::vector<PostPass> passes;
+  if (occlusion) {
+    passes.push_back(pass(PostPipeline::Occlusion, PostTarget::Occlusion,
+                          {inverseOf(full.width), inverseOf(full.height), 1.25f, s.ssao, 0.02f}));
+    passes.push_back(pass(PostPipeline::Blur, PostTarget::OcclusionBlur,
+                          {inverseOf(sizes.occlusion.width), inverseOf(sizes.occlusion.height), 0.0f, 0.0f}));
+  }
+  if (bloom) {
+    passes.push_back(pass(PostPipeline::BloomDown, PostTarget::Bloom0,
+                          {inverseOf(full.width), inverseOf(full.height), s.bloomThreshold, 0.0f, 1.0f}));
+    passes.push_back(pass(PostPipeline::BloomDown, PostTarget::Bloom1, {inverseOf(b[0].width), inverseOf(b[0].height), 0.0f, 1.0f}));
+    passes.push_back(pass(PostPipeline::BloomDown, PostTarget::Bloom2, {inverseOf(b[1].width), inverseOf(b[1].height), 0.0f, 2.0f}));
+    passes.push_back(pass(PostPipeline::BloomUp, PostTarget::Bloom1, {inverseOf(b[2].width), inverseOf(b[2].height), 1.0f, 2.0f}, true));
+    passes.push_back(pass(PostPipeline::BloomUp, PostTarget::Bloom0, {inverseOf(b[1].width), inverseOf(b[1].height), 1.0f, 1.0f}, true));
+  }
+  if (exposure) passes.push_back(pass(PostPipeline::Exposure, PostTarget::Exposure, {}));
+  passes.push_back(pass(PostPipeline::Composite, PostTarget::Composite,
+                        {s.exposureBias * s.exposure, s.bloom, s.ssao, s.saturation, exposure ? 1.0f : 0.0f,
+                         bloom ? 1.0f : 0.0f, occlusion ? 1.0f : 0.0f}));
+  passes.push_back(pass(PostPipeline::Final, PostTarget::Swapchain,
+                        {inverseOf(full.width), inverseOf(full.height), postProcessing ? s.fxaa : 0.0f, 0.0f}));
+  return passes;
+}
+
+}  // namespace zorv

@@ -1,0 +1,55 @@
+#pragma once
+// The post-processing chain as data: target sizes, the pipelines and their shader
+// files, and which passes run in which order with which push constants.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "content/visual_settings.h"
+
+namespace zorv {
+
+enum class PostPipeline { Occlusion, Blur, BloomDown, BloomUp, Exposure, Composite, Final };
+constexpr int kPostPipelineCount = 7;
+
+enum class PostTarget { Occlusion, OcclusionBlur, Bloom0, Bloom1, Bloom2, Exposure, Composite, Swapchain };
+
+enum class PostFormat { Occlusion, Bloom, Exposure, Swapchain };
+
+struct PostPipelineInfo {
+  const char* file;
+  const char* entryPoint;
+  PostFormat format;
+  bool additive;
+  const char* overrideName;  // nullptr: cannot be overridden
+};
+const std::array<PostPipelineInfo, kPostPipelineCount>& postPipelineTable();
+inline constexpr const char* kPostVertexFile = "post_vs.spv";
+inline constexpr const char* kPostVertexEntry = "FSQuadVS";
+
+struct PostExtent {
+  std::uint32_t width = 1, height = 1;
+  friend bool operator==(const PostExtent&, const PostExtent&) = default;
+};
+
+// Half of v: v / 2 when v > 3, else 1.
+std::uint32_t halfSize(std::uint32_t v);
+
+struct PostSizes {
+  PostExtent full, occlusion;
+  std::array<PostExtent, 3> bloom;
+};
+PostSizes postSizes(std::uint32_t width, std::uint32_t height);
+
+struct PostPass {
+  PostPipeline pipeline;
+  PostTarget target;
+  std::array<float, 16> push{};
+  bool blend = false;
+};
+
+// The passes of one frame, in order; the composite and final passes always run.
+std::vector<PostPass> planPostPasses(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes);
+
+}  // namespace zorv

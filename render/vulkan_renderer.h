@@ -1,0 +1,236 @@
+#pragma once
+// The Vulkan implementation of Renderer: bring-up, two frames in flight, mesh storage,
+// the world and shadow passes, the post-processing chain, Dear ImGui and frame capture.
+
+#include <volk.h>
+#include <vk_mem_alloc.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "content/visual_settings.h"
+#include "render/post_chain.h"
+#include "render/renderer.h"
+#include "render/png_writer.h"
+#include "render/world_pass.h"
+
+namespace zorv {
+
+struct RenderTarget {
+  VkImage image = VK_NULL_HANDLE;
+  VmaAllocation allocation = nullptr;
+  VkImageView view = VK_NULL_HANDLE;
+  VkImageLayout layout = VK_IMAGE_LAYOUT_UNDEFINED;
+  std::uint32_t width = 0, height = 0;
+};
+
+struct GpuMesh {
+  VkBuffer buffer = VK_NULL_HANDLE;
+  VmaAllocation allocation = nullptr;
+  std::uint32_t indexCount = 0;
+  VkDeviceSize indexOffset = 0;
+  std::array<float, 3> boundsMin{}, boundsMax{};
+};
+
+struct FrameResources {
+  VkCommandPool commandPool = VK_NULL_HANDLE;
+  VkCommandBuffer commandBuffer = VK_NULL_HANDLE;
+  VkSemaphore imageAvailable = VK_NULL_HANDLE;
+  VkSemaphore renderFinished = VK_NULL_HANDLE;
+  VkFence fence = VK_NULL_HANDLE;
+};
+
+class VulkanRenderer final : public Renderer {
+ public:
+  // `baseFolder` holds "shaders" and "resourcepacks"; by default the executable's folder.
+  VulkanRenderer();
+  explicit VulkanRenderer(std::filesystem::path baseFolder);
+  ~VulkanRenderer() override;
+  VulkanRenderer(const VulkanRenderer&) = delete;
+  VulkanRenderer& operator=(const VulkanRenderer&) = delete;
+
+  bool init(GLFWwindow* window, bool vsync) override;
+  void shutdown() override;
+  void uploadChunkMesh(const ChunkKey& key, const Mesh& mesh) override;
+  void uploadTranslucentMesh(const ChunkKey& key, const Mesh& mesh) override;
+  void removeChunkMeshes(const ChunkKey& key) override;
+  void clearChunkMeshes() override;
+  void setModelMesh(std::uint32_t index, const Mesh& mesh) override;
+  void setParticleMesh(const Mesh& mesh) override;
+  void setEnvironment(float daylight, float fogDistance, Vec3 sunDirection) override;
+  void setEffects(bool shadows, bool postProcessing) override;
+  void setVsync(bool on) override;
+  void onResize() override;
+  void beginUiFrame() override;
+  void drawFrame(const std::array<float, 16>& viewProjection, Vec3 cameraPosition, const std::vector<EntityInstance>& entities,
+                 const std::vector<ParticleInstance>& particles) override;
+
+  // Draws one frame and writes the presented image as a PNG file with metadata.
+  bool captureFrame(const std::array<float, 16>& viewProjection, Vec3 cameraPosition, const std::vector<EntityInstance>& entities,
+                    const std::vector<ParticleInstance>& particles, const std::filesystem::path& path,
+                    const ScreenshotMetadata& metadata);
+
+  // Records a whole frame (culling, sorting, constants, every pass) into the current
+  // frame's command buffer and throws it away unsubmitted: the CPU cost of recording.
+  void recordFrameUnsubmitted(const std::array<float, 16>& viewProjection, Vec3 cameraPosition,
+                              const std::vector<EntityInstance>& entities, const std::vector<ParticleInstance>& particles);
+
+  std::uint32_t drawnChunkCount() const { return drawnChunks_; }
+  std::size_t chunkMeshCount() const { return opaqueMeshes_.size(); }
+  std::size_t triangleCount() const;
+  // Dear ImGui texture of one texture-array layer; 0 beyond the layer count.
+  std::uint64_t layerTexture(std::uint32_t layer) const;
+  const std::string& deviceName() const { return deviceName_; }
+  std::uint32_t apiVersion() const { return apiVersion_; }
+  VkExtent2D swapchainExtent() const { return extent_; }
+  std::size_t pendingDeletionCount() const { return pendingDeletions_.size(); }
+  // Path of the font Dear ImGui uses for Chinese text; empty when the default font is used.
+  const std::string& uiFontPath() const { return uiFontPath_; }
+
+ private:
+  using MeshMap = std::unordered_map<ChunkKey, GpuMesh, ChunkKeyHash>;
+
+  void createInstance();
+  void chooseDevice();
+  void createDevice();
+  void createAllocator();
+  void createUniformBuffers();
+  void createSwapchain();
+  void destroySwapchain();
+  void recreateSwapchain();
+  RenderTarget createTarget(VkFormat format, std::uint32_t width, std::uint32_t height, VkImageUsageFlags usage,
+                            VkImageAspectFlags aspect);
+  void destroyTarget(RenderTarget& target);
+  void prepareTargetLayouts();
+  void createFrames();
+  void createImGui();
+  // Records with `record` into a one-time command buffer, submits it and waits.
+  void oneShot(const std::function<void(VkCommandBuffer)>& record);
+
+  // World and shadow passes.
+  void createTextureArray();
+  void createShadowMap();
+  void createWorldDescriptors();
+  void createBlockPipelines();
+  void createShadowPipeline();
+  VkShaderModule loadShader(const char* file, const char* overrideName, bool tryWorkingFolder);
+  void recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera, const std::vector<EntityInstance>& entities,
+                   const std::vector<ParticleInstance>& particles);
+  void drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh);
+
+  // Post-processing chain.
+  void createPostProcessing();
+  void writePostDescriptors();
+  VkDescriptorSet postSetFor(PostTarget target) const;
+  void recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex);
+  RenderTarget& postTarget(PostTarget target);
+
+  void uploadMesh(GpuMesh& mesh, const Mesh& source);
+  void replaceChunkMesh(MeshMap& map, const ChunkKey& key, const Mesh& mesh);
+  void destroyMesh(GpuMesh& mesh);
+  void destroyPendingDeletions();
+
+  std::filesystem::path baseFolder_;
+  GLFWwindow* window_ = nullptr;
+  bool vsync_ = true;
+  bool initialised_ = false;
+  bool loaderReady_ = false;
+
+  VkInstance instance_ = VK_NULL_HANDLE;
+  VkDebugUtilsMessengerEXT debugMessenger_ = VK_NULL_HANDLE;
+  VkSurfaceKHR surface_ = VK_NULL_HANDLE;
+  VkPhysicalDevice physicalDevice_ = VK_NULL_HANDLE;
+  std::uint32_t apiVersion_ = 0;
+  std::uint32_t graphicsFamily_ = 0, presentFamily_ = 0;
+  bool core13_ = false;
+  bool hasDynamicRenderingExtension_ = false;
+  std::string deviceName_;
+  VkDevice device_ = VK_NULL_HANDLE;
+  VkQueue graphicsQueue_ = VK_NULL_HANDLE, presentQueue_ = VK_NULL_HANDLE;
+  PFN_vkCmdBeginRendering beginRendering_ = nullptr;
+  PFN_vkCmdEndRendering endRendering_ = nullptr;
+  VmaAllocator allocator_ = nullptr;
+
+  VkSwapchainKHR swapchain_ = VK_NULL_HANDLE;
+  VkFormat swapchainFormat_ = VK_FORMAT_UNDEFINED;
+  VkFormat sceneFormat_ = VK_FORMAT_UNDEFINED;
+  VkExtent2D extent_{};
+  std::vector<VkImage> swapchainImages_;
+  std::vector<VkImageView> swapchainViews_;
+  std::vector<VkImageLayout> swapchainLayouts_;
+
+  RenderTarget depth_, scene_, composite_, occlusion_, occlusionBlur_, exposure_;
+  std::array<RenderTarget, 3> bloom_;
+
+  VkImage shadowImage_ = VK_NULL_HANDLE;
+  VmaAllocation shadowAllocation_ = nullptr;
+  VkImageView shadowView_ = VK_NULL_HANDLE;
+  std::array<VkImageView, kCascadeCount> shadowLayerViews_{};
+  VkSampler shadowSampler_ = VK_NULL_HANDLE;
+  VkImageLayout shadowLayout_ = VK_IMAGE_LAYOUT_UNDEFINED;
+
+  VkImage textureImage_ = VK_NULL_HANDLE;
+  VmaAllocation textureAllocation_ = nullptr;
+  std::uint32_t layerCount_ = 0;
+  std::uint32_t layerSize_ = 16;
+  VkImageView textureView_ = VK_NULL_HANDLE;
+  std::vector<VkImageView> textureLayerViews_;
+  VkSampler sampler_ = VK_NULL_HANDLE;
+
+  VkBuffer visualBuffer_ = VK_NULL_HANDLE, frameBuffer_ = VK_NULL_HANDLE;
+  VmaAllocation visualAllocation_ = nullptr, frameAllocation_ = nullptr;
+
+  VkDescriptorSetLayout descriptorSetLayout_ = VK_NULL_HANDLE;
+  VkDescriptorPool descriptorPool_ = VK_NULL_HANDLE;
+  VkDescriptorSet descriptorSet_ = VK_NULL_HANDLE;
+  VkSampler postSampler_ = VK_NULL_HANDLE;
+  VkSampler postDepthSampler_ = VK_NULL_HANDLE;  // nearest: depth formats need not filter
+  VkDescriptorSetLayout postSetLayout_ = VK_NULL_HANDLE;
+  VkDescriptorPool postPool_ = VK_NULL_HANDLE;
+  VkDescriptorSet postSet_ = VK_NULL_HANDLE;
+  // One set per pass target, with that target's own binding pointed at the scene image,
+  // so that no pass has the image it renders into bound for reading.
+  std::array<VkDescriptorSet, 8> postTargetSets_{};
+  VkPipelineLayout postPipelineLayout_ = VK_NULL_HANDLE;
+  VkDescriptorPool imguiPool_ = VK_NULL_HANDLE;
+
+  VkPipelineLayout pipelineLayout_ = VK_NULL_HANDLE;
+  VkPipeline pipelineOpaque_ = VK_NULL_HANDLE, pipelineTranslucent_ = VK_NULL_HANDLE;
+  VkPipelineLayout shadowPipelineLayout_ = VK_NULL_HANDLE;
+  VkPipeline pipelineShadow_ = VK_NULL_HANDLE;
+  std::array<VkPipeline, kPostPipelineCount> postPipelines_{};
+
+  std::array<FrameResources, 2> frames_{};
+  std::uint32_t currentFrame_ = 0;
+
+  MeshMap opaqueMeshes_, translucentMeshes_;
+  std::vector<GpuMesh> modelTable_;
+  GpuMesh particleMesh_;
+  std::vector<GpuMesh> pendingDeletions_;
+
+  float daylight_ = 1.0f;
+  float fogDistance_ = 128.0f;
+  Vec3 sunDirection_{0.0f, 1.0f, 0.0f};
+  bool shadowsEnabled_ = true;
+  bool postEnabled_ = true;
+  VisualSettings visual_;
+  ShaderOverrides overrides_;
+  std::vector<std::uint64_t> layerTextures_;
+  bool imguiContext_ = false;
+  bool uiFrameOpen_ = false;  // beginUiFrame ran and no frame has rendered its draw data yet
+  std::string uiFontPath_;
+  std::uint32_t drawnChunks_ = 0;
+
+  // Present only during captureFrame: the swapchain image is copied into it.
+  VkBuffer readbackBuffer_ = VK_NULL_HANDLE;
+  VmaAllocation readbackAllocation_ = nullptr;
+  void* readbackMemory_ = nullptr;
+  bool readbackCopied_ = false;  // the last drawFrame recorded the copy into the buffer
+};
+
+}  // namespace zorv

@@ -1,0 +1,18 @@
+#version 450
+#extension GL_GOOGLE_include_directive : require
+#include "post_common.glsl"
+layout(set = 0, binding = 0) uniform sampler2D scene;
+layout(location = 0) out float outExposure;
+
+// Log-average luminance over a 16 × 16 grid of the scene, turned into an exposure factor.
+void main() {
+  float sum = 0.0;
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      vec3 c = textureLod(scene, (vec2(x, y) + 0.5) / 16.0, 0.0).rgb;
+      sum += log(max(dot(c, vec3(0.2126, 0.7152, 0.0722)), 0.0001));
+    }
+  }
+  float average = exp(sum / 256.0);
+  outExposure = clamp(0.22 / max(average, 0.0001), 0.35, 2.5);
+}

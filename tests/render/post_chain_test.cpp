@@ -1,0 +1,96 @@
+#include "render/post_chain.h"
+
+#include <gtest/gtest.h>
+
+namespace zorv {
+namespace {
+
+std::vector<PostPipeline> pipelinesOf(const std::vector<PostPass>& passes) {
+  std::vector<PostPipeline> result;
+  for (const PostPass& pass : passes) result.push_back(pass.pipeline);
+  return result;
+}
+
+TEST(PostChain, TargetSizesHalveDownToOne) {
+  const PostSizes sizes = postSizes(1280, 720);
+  EXPECT_EQ(sizes.occlusion, (PostExtent{640, 360}));
+  EXPECT_EQ(sizes.bloom[0], (PostExtent{640, 360}));
+  EXPECT_EQ(sizes.bloom[1], (PostExtent{320, 180}));
+  EXPECT_EQ(sizes.bloom[2], (PostExtent{160, 90}));
+  const PostSizes tiny = postSizes(3, 3);
+  EXPECT_EQ(tiny.occlusion, (PostExtent{1, 1}));
+  EXPECT_EQ(tiny.bloom[2], (PostExtent{1, 1}));
+  EXPECT_EQ(halfSize(4), 2u);
+  EXPECT_EQ(halfSize(0), 1u);
+}
+
+TEST(PostChain, AllPassesRunInOrderWithTheirPushData) {
+  const VisualSettings s;
+  const std::vector<PostPass> passes = planPostPasses(s, true, postSizes(1280, 720));
+  using P = PostPipeline;
+  ASSERT_EQ(pipelinesOf(passes), (std::vector<P>{P::Occlusion, P::Blur, P::BloomDown, P::BloomDown, P::BloomDown, P::BloomUp,
+                                                 P::BloomUp, P::Exposure, P::Composite, P::Final}));
+  EXPECT_FLOAT_EQ(passes[0].push[0], 1.0f / 1280.0f);
+  EXPECT_FLOAT_EQ(passes[0].push[2], 1.25f);
+  EXPECT_FLOAT_EQ(passes[0].push[3], 0.6f);
+  EXPECT_FLOAT_EQ(passes[0].push[4], 0.02f);
+  EXPECT_FLOAT_EQ(passes[1].push[0], 1.0f / 640.0f);
+  EXPECT_EQ(passes[2].target, PostTarget::Bloom0);
+  EXPECT_FLOAT_EQ(passes[2].push[2], 1.0f);  // threshold
+  EXPECT_FLOAT_EQ(passes[2].push[4], 1.0f);
+  EXPECT_FLOAT_EQ(passes[3].push[0], 1.0f / 640.0f);
+  EXPECT_FLOAT_EQ(passes[3].push[3], 1.0f);
+  EXPECT_FLOAT_EQ(passes[4].push[1], 1.0f / 180.0f);
+  EXPECT_FLOAT_EQ(passes[4].push[3], 2.0f);
+  EXPECT_EQ(passes[5].target, PostTarget::Bloom1);
+  EXPECT_TRUE(passes[5].blend);
+  EXPECT_FLOAT_EQ(passes[5].push[0], 1.0f / 160.0f);
+  EXPECT_FLOAT_EQ(passes[5].push[3], 2.0f);
+  EXPECT_EQ(passes[6].target, PostTarget::Bloom0);
+  EXPECT_FLOAT_EQ(passes[6].push[1], 1.0f / 180.0f);
+  EXPECT_FLOAT_EQ(passes[6].push[3], 1.0f);
+  for (float value : passes[7].push) EXPECT_FLOAT_EQ(value, 0.0f);
+  const std::array<float, 7> composite{1.0f, 0.35f, 0.6f, 1.0f, 1.0f, 1.0f, 1.0f};
+  for (std::size_t i = 0; i < composite.size(); ++i) EXPECT_FLOAT_EQ(passes[8].push[i], composite[i]);
+  EXPECT_EQ(passes[9].target, PostTarget::Swapchain);
+  EXPECT_FLOAT_EQ(passes[9].push[2], 1.0f);
+}
+
+TEST(PostChain, SwitchesAndSettingsSkipPasses) {
+  VisualSettings s;
+  const std::vector<PostPass> off = planPostPasses(s, false, postSizes(640, 360));
+  ASSERT_EQ(pipelinesOf(off), (std::vector<PostPipeline>{PostPipeline::Composite, PostPipeline::Final}));
+  EXPECT_FLOAT_EQ(off[0].push[4] + off[0].push[5] + off[0].push[6], 0.0f);
+  EXPECT_FLOAT_EQ(off[1].push[2], 0.0f);
+
+  s.ssao = 0.0f;
+  s.autoExposure = 0.5f;
+  s.exposure = 2.0f;
+  s.exposureBias = 0.5f;
+  const std::vector<PostPass> noOcclusion = planPostPasses(s, true, postSizes(640, 360));
+  EXPECT_EQ(noOcclusion.front().pipeline, PostPipeline::BloomDown);
+  const PostPass& composite = noOcclusion[noOcclusion.size() - 2];
+  EXPECT_FLOAT_EQ(composite.push[0], 1.0f);
+  EXPECT_FLOAT_EQ(composite.push[4], 0.0f);  // exposure did not run at 0.5
+  EXPECT_FLOAT_EQ(composite.push[6], 0.0f);
+  s.autoExposure = 0.51f;
+  s.bloom = 0.0f;
+  const std::vector<PostPass> exposureOnly = planPostPasses(s, true, postSizes(640, 360));
+  ASSERT_EQ(pipelinesOf(exposureOnly),
+            (std::vector<PostPipeline>{PostPipeline::Exposure, PostPipeline::Composite, PostPipeline::Final}));
+}
+
+TEST(PostChain, OnlyTheCompositeAndFinalShadersCanBeOverridden) {
+  const auto& table = postPipelineTable();
+  EXPECT_STREQ(table[static_cast<int>(PostPipeline::Composite)].overrideName, "composite_fs");
+  EXPECT_STREQ(table[static_cast<int>(PostPipeline::Final)].overrideName, "final_fs");
+  EXPECT_STREQ(table[static_cast<int>(PostPipeline::Final)].file, "post_fxaa_fs.spv");
+  EXPECT_STREQ(table[static_cast<int>(PostPipeline::BloomUp)].entryPoint, "FSBloomUp");
+  EXPECT_TRUE(table[static_cast<int>(PostPipeline::BloomUp)].additive);
+  int overridable = 0;
+  for (const auto& info : table) overridable += info.overrideName != nullptr;
+  EXPECT_EQ(overridable, 2);
+}
+
+}  // namespace
+}  // namespace zorv
