@@ -1,4 +1,5 @@
 #include "render/post_chain.h"
+#include <algorithm>
 
 namespace zorv {
 

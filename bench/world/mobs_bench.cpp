@@ -4,6 +4,7 @@
 
 #include "world/mobs.h"
 #include "world/terrain.h"
+#include <algorithm>
 
 namespace zorv {
 namespace {

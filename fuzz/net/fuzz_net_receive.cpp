@@ -5,6 +5,7 @@
 // length followed by that many datagram bytes. The control byte picks the sending peer
 // (low two bits) and how far the clock moves before the datagram (high bits, 10 ms steps).
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>

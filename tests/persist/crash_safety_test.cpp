@@ -1,5 +1,6 @@
 // A child process saves a world over and over and is killed with SIGKILL at random
 // moments; after every kill the world must load and hold one complete save.
+#include <algorithm>
 #include <csignal>
 #include <random>
 #include <sys/wait.h>
