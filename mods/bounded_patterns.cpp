@@ -3,7 +3,10 @@
 
 #include "mods/bounded_patterns.h"
 
-#include <lua.hpp>
+// The C++ build of Lua: its functions have C++ linkage, so no extern "C" wrapper.
+#include <lauxlib.h>
+#include <lua.h>
+#include <lualib.h>
 
 #include <cctype>
 #include <cstddef>

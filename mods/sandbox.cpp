@@ -1,6 +1,9 @@
 #include "mods/sandbox.h"
 
-#include <lua.hpp>
+// The C++ build of Lua: its functions have C++ linkage, so no extern "C" wrapper.
+#include <lauxlib.h>
+#include <lua.h>
+#include <lualib.h>
 
 #include <algorithm>
 #include <cctype>

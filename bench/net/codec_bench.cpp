@@ -18,7 +18,7 @@ void BM_BlockEditsRoundTrip(benchmark::State& state) {
   std::vector<zorv::BlockEdit> decoded;
   for (auto _ : state) {
     const zorv::Bytes payload = zorv::encodeBlockEdits(edits);
-    const bool ok = zorv::decodeBlockEdits(payload, zorv::kClientMaxEditsPerMessage, decoded);
+    bool ok = zorv::decodeBlockEdits(payload, zorv::kClientMaxEditsPerMessage, decoded);
     benchmark::DoNotOptimize(ok);
     benchmark::DoNotOptimize(decoded.data());
   }
