@@ -15,7 +15,7 @@
 int main(int argc, char** argv) {
   zorv::setLanguage(zorv::platform::userInterfaceIsChinese() ? zorv::LanguageChinese : zorv::LanguageEnglish);
   zorv::setNetTranslator(zorv::trFormat);
-  const zorv::CommandLine commandLine = zorv::classifyCommandLine(argc, argv, zorv::baseFolder());
+  const zorv::CommandLine commandLine = zorv::classifyCommandLine(argc, argv, zorv::platform::baseFolder());
   switch (commandLine.mode) {
     case zorv::RunMode::SelfTest: {
       zorv::World world(zorv::kCheckSeed);
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     case zorv::RunMode::NetTest:
       return zorv::runNetTest();
     case zorv::RunMode::ModTest:
-      return zorv::runModTest(zorv::baseFolder());
+      return zorv::runModTest(zorv::platform::baseFolder());
     default:
       std::fprintf(stderr, "zorvander: the interactive game is not part of this build yet\n");
       return 1;

@@ -8,8 +8,6 @@
 namespace zorv {
 namespace {
 
-bool isSeparator(char c) { return c == '/' || c == '\\'; }
-
 RunMode windowlessOrHiddenMode(const char* argument) {
   struct Entry {
     const char* flag;
@@ -41,31 +39,8 @@ CommandLine classifyCommandLine(int argc, const char* const* argv, const std::fi
   return result;
 }
 
-std::filesystem::path folderOfModulePath(std::string_view modulePath) {
-  std::size_t cut = modulePath.size();
-  while (cut > 0 && !isSeparator(modulePath[cut - 1])) --cut;
-  if (cut == 0) return {};
-  std::size_t end = cut - 1;
-  while (end > 0 && isSeparator(modulePath[end - 1])) --end;
-  // A module at the root keeps the root itself.
-  if (end == 0) return std::filesystem::path(std::string(1, modulePath[0]));
-  return std::filesystem::path(std::string(modulePath.substr(0, end)));
-}
-
-std::filesystem::path baseFolder() {
-  if (auto module = platform::modulePath()) {
-    std::filesystem::path folder = folderOfModulePath(*module);
-    if (!folder.empty()) return folder;
-  }
-  std::error_code error;
-  std::filesystem::path current = std::filesystem::current_path(error);
-  return error ? std::filesystem::path(".") : current;
-}
-
-std::filesystem::path programFolder(std::string_view name) { return baseFolder() / std::string(name); }
-
 void openFolder(std::string_view name) {
-  const std::filesystem::path folder = programFolder(name);
+  const std::filesystem::path folder = platform::programFolder(name);
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   platform::openInShell(folder);

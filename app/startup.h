@@ -25,14 +25,7 @@ struct CommandLine {
 // file name is placed inside <base>/screenshots.
 CommandLine classifyCommandLine(int argc, const char* const* argv, const std::filesystem::path& base);
 
-// The module path cut before its last separator ('/' or '\\'), with the run of separators
-// at the cut removed. Empty when the path holds no separator.
-std::filesystem::path folderOfModulePath(std::string_view modulePath);
-// The executable's folder, or the working folder when the system cannot tell.
-std::filesystem::path baseFolder();
-// <base>/name.
-std::filesystem::path programFolder(std::string_view name);
-// Creates <base>/name (with missing parents) and asks the desktop to show it.
+// Creates <base>/name (the platform's program folder) (with missing parents) and asks the desktop to show it.
 void openFolder(std::string_view name);
 
 // The help lines printed on the console when the game starts.

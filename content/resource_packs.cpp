@@ -14,7 +14,6 @@
 #include <utility>
 
 #include "content/procedural_textures.h"
-#include "platform/platform.h"
 
 namespace zorv {
 
@@ -290,20 +289,6 @@ LayerImageSet buildLayerImages(const std::filesystem::path& packDirectory, const
   result.layerSize = layerSizeFor(result.images);
   return result;
 }
-
-LayerImageSet buildLayerImages(const std::filesystem::path& packDirectory) {
-  return buildLayerImages(packDirectory, programFolder() / "assets");
-}
-
-std::filesystem::path programFolder() {
-  if (std::optional<std::string> executable = platform::modulePath()) {
-    return fs::path(*executable).parent_path();
-  }
-  std::error_code error;
-  return fs::current_path(error);
-}
-
-std::filesystem::path resourcePackDirectory() { return programFolder() / "resourcepacks"; }
 
 std::vector<std::uint8_t> layerTexels(const LayerImages& images, int layer, int layerSize) {
   const auto size = static_cast<std::size_t>(layerSize);

@@ -108,14 +108,6 @@ struct LayerImageSet {
 LayerImageSet buildLayerImages(const std::filesystem::path& packDirectory,
                                const std::filesystem::path& assetsFolder,
                                const TileTable& tiles = blockRegistry().tiles());
-// Same, with the "assets" folder beside the executable.
-LayerImageSet buildLayerImages(const std::filesystem::path& packDirectory);
-
-// The folder the game's own folders live in: the executable's folder, or the
-// working folder when the executable's path cannot be read.
-std::filesystem::path programFolder();
-// "resourcepacks" in the program folder.
-std::filesystem::path resourcePackDirectory();
 
 // Level-0 RGBA texels (layerSize × layerSize) of one texture-array layer: the
 // layer's image scaled by nearest sampling, or the built-in painting of the tile.

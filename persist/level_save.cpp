@@ -234,14 +234,7 @@ bool isReservedDeviceName(const std::string& upper) {
 
 std::filesystem::path savesRoot() {
   if (!savesRootOverride().empty()) return savesRootOverride();
-  std::filesystem::path base;
-  if (auto module = platform::modulePath()) base = std::filesystem::path(*module).parent_path();
-  if (base.empty()) {
-    std::error_code error;
-    base = std::filesystem::current_path(error);
-    if (error) base = ".";
-  }
-  return base / "saves";
+  return platform::programFolder("saves");
 }
 
 void setSavesRoot(const std::filesystem::path& root) { savesRootOverride() = root; }

@@ -94,6 +94,30 @@ std::optional<std::string> modulePath() {
   return std::string(buffer.data(), static_cast<size_t>(length));
 }
 
+std::filesystem::path folderOfModulePath(std::string_view modulePath) {
+  const auto isSeparator = [](char c) { return c == '/' || c == '\\'; };
+  std::size_t cut = modulePath.size();
+  while (cut > 0 && !isSeparator(modulePath[cut - 1])) --cut;
+  if (cut == 0) return {};
+  std::size_t end = cut - 1;
+  while (end > 0 && isSeparator(modulePath[end - 1])) --end;
+  // A module at the root keeps the root itself.
+  if (end == 0) return std::filesystem::path(std::string(1, modulePath[0]));
+  return std::filesystem::path(std::string(modulePath.substr(0, end)));
+}
+
+std::filesystem::path baseFolder() {
+  if (auto module = modulePath()) {
+    std::filesystem::path folder = folderOfModulePath(*module);
+    if (!folder.empty()) return folder;
+  }
+  std::error_code error;
+  std::filesystem::path current = std::filesystem::current_path(error);
+  return error ? std::filesystem::path(".") : current;
+}
+
+std::filesystem::path programFolder(std::string_view name) { return baseFolder() / std::string(name); }
+
 bool userInterfaceIsChinese() {
   for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
     const char* value = std::getenv(name);

@@ -6,11 +6,21 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zorv::platform {
 
 // Full path of the running executable, or nothing when the system cannot tell.
 std::optional<std::string> modulePath();
+
+// The module path cut before its last separator ('/' or '\\'), with the run of separators
+// at the cut removed. Empty when the path holds no separator.
+std::filesystem::path folderOfModulePath(std::string_view modulePath);
+// The executable's folder, or the working folder when the system cannot tell. Every
+// program folder (saves, mods, resourcepacks, shaders, ...) lives in it.
+std::filesystem::path baseFolder();
+// <base>/name.
+std::filesystem::path programFolder(std::string_view name);
 
 // True when the user's interface language is Chinese (LC_ALL, LC_MESSAGES, LANG:
 // the first non-empty one decides; Chinese when it starts with "zh").

@@ -14,6 +14,7 @@
 #include <stdexcept>
 
 #include "content/resource_packs.h"
+#include "platform/platform.h"
 #include "render/vulkan_support.h"
 #include "world/registry.h"
 
@@ -91,16 +92,9 @@ std::vector<std::string> chineseFontCandidates() {
   return candidates;
 }
 
-std::filesystem::path executableFolder() {
-  std::error_code error;
-  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-  if (error || !exe.has_parent_path()) return std::filesystem::current_path(error);
-  return exe.parent_path();
-}
-
 }  // namespace
 
-VulkanRenderer::VulkanRenderer() : VulkanRenderer(executableFolder()) {}
+VulkanRenderer::VulkanRenderer() : VulkanRenderer(platform::baseFolder()) {}
 VulkanRenderer::VulkanRenderer(std::filesystem::path baseFolder) : baseFolder_(std::move(baseFolder)) {}
 
 VulkanRenderer::~VulkanRenderer() { shutdown(); }

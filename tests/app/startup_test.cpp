@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/platform.h"
+
 namespace zorv {
 namespace {
 
@@ -36,19 +38,19 @@ TEST(Startup, ScreenshotNeedsAnOutputAndPlacesBareNamesInTheScreenshotsFolder) {
 }
 
 TEST(Startup, BaseFolderIsTheModulePathCutAtItsLastSeparator) {
-  EXPECT_EQ(folderOfModulePath("/opt/zorvander/zorvander"), std::filesystem::path("/opt/zorvander"));
-  EXPECT_EQ(folderOfModulePath("/opt/zorvander///zorvander"), std::filesystem::path("/opt/zorvander"));
-  EXPECT_EQ(folderOfModulePath("C:\\Games\\Zorvander\\zorvander.exe"), std::filesystem::path("C:\\Games\\Zorvander"));
-  EXPECT_EQ(folderOfModulePath("/zorvander"), std::filesystem::path("/"));
-  EXPECT_TRUE(folderOfModulePath("zorvander").empty());
+  EXPECT_EQ(platform::folderOfModulePath("/opt/zorvander/zorvander"), std::filesystem::path("/opt/zorvander"));
+  EXPECT_EQ(platform::folderOfModulePath("/opt/zorvander///zorvander"), std::filesystem::path("/opt/zorvander"));
+  EXPECT_EQ(platform::folderOfModulePath("C:\\Games\\Zorvander\\zorvander.exe"), std::filesystem::path("C:\\Games\\Zorvander"));
+  EXPECT_EQ(platform::folderOfModulePath("/zorvander"), std::filesystem::path("/"));
+  EXPECT_TRUE(platform::folderOfModulePath("zorvander").empty());
 
   // The test executable's own folder, not the working folder: run from another one.
   const std::filesystem::path working = std::filesystem::current_path();
   const std::filesystem::path elsewhere = std::filesystem::temp_directory_path() / "zorv_startup_elsewhere";
   std::filesystem::create_directories(elsewhere);
   std::filesystem::current_path(elsewhere);
-  const std::filesystem::path base = baseFolder();
-  const std::filesystem::path saves = programFolder("saves");
+  const std::filesystem::path base = platform::baseFolder();
+  const std::filesystem::path saves = platform::programFolder("saves");
   std::filesystem::current_path(working);
   std::filesystem::remove_all(elsewhere);
   EXPECT_TRUE(std::filesystem::is_regular_file(base / "test_app"));
