@@ -153,7 +153,7 @@ bool decodeFields(ByteView payload, Message& out) {
   FieldReader io{reader};
   Message message;
   Fields<Message>::visit(io, message);
-  if (!reader.valid) return false;
+  if (!reader.ok) return false;
   out = std::move(message);
   return true;
 }
@@ -171,7 +171,7 @@ bool decodeValue(ByteView payload, Value& out) {
   PayloadReader reader(payload);
   Value value{};
   FieldReader{reader}(value);
-  if (!reader.valid) return false;
+  if (!reader.ok) return false;
   out = std::move(value);
   return true;
 }
@@ -192,11 +192,11 @@ template <class Entry>
 bool decodeSnapshot(ByteView payload, std::vector<Entry>& out) {
   PayloadReader reader(payload);
   const std::size_t count = reader.u8();
-  if (!reader.valid || count > kMaxSnapshotEntries) return false;
+  if (!reader.ok || count > kMaxSnapshotEntries) return false;
   std::vector<Entry> entries(count);
   FieldReader io{reader};
   for (Entry& entry : entries) Fields<Entry>::visit(io, entry);
-  if (!reader.valid) return false;
+  if (!reader.ok) return false;
   out = std::move(entries);
   return true;
 }
@@ -250,65 +250,23 @@ std::optional<DatagramHeader> parseHeader(ByteView datagram) {
   return header;
 }
 
-void PayloadWriter::u16(std::uint16_t value) {
-  bytes.push_back(static_cast<std::uint8_t>(value));
-  bytes.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void PayloadWriter::u32(std::uint32_t value) {
-  std::uint8_t raw[4];
-  storeU32(raw, value);
-  bytes.insert(bytes.end(), raw, raw + 4);
-}
-
-void PayloadWriter::f32(float value) { u32(std::bit_cast<std::uint32_t>(value)); }
-
 void PayloadWriter::str(std::string_view text) {
   const std::size_t length = std::min(text.size(), kMaxStringBytes);
   u16(static_cast<std::uint16_t>(length));
   bytes.insert(bytes.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
-bool PayloadReader::take(std::size_t count) {
-  if (!valid || data.size() - offset < count) {
-    valid = false;
-    return false;
-  }
-  return true;
-}
-
-std::uint8_t PayloadReader::u8() {
-  if (!take(1)) return 0;
-  return data[offset++];
-}
-
-std::uint16_t PayloadReader::u16() {
-  if (!take(2)) return 0;
-  const auto value = static_cast<std::uint16_t>(data[offset] | data[offset + 1] << 8);
-  offset += 2;
-  return value;
-}
-
-std::uint32_t PayloadReader::u32() {
-  if (!take(4)) return 0;
-  const std::uint32_t value = loadU32(&data[offset]);
-  offset += 4;
-  return value;
-}
-
 float PayloadReader::f32() {
-  const float value = std::bit_cast<float>(u32());
+  const float value = ByteReader::f32();
   if (std::isfinite(value)) return value;
-  valid = false;
+  ok = false;
   return 0.0f;
 }
 
 std::string PayloadReader::str() {
   const std::size_t length = u16();
   if (!take(length)) return {};
-  std::string text(reinterpret_cast<const char*>(data.data() + offset), length);
-  offset += length;
-  return text;
+  return std::string(reinterpret_cast<const char*>(data.data() + position - length), length);
 }
 
 Bytes encodeHello(const HelloMessage& message) { return encodeFields(message); }

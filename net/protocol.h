@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/byte_io.h"
+
 namespace zorv {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -73,35 +75,28 @@ Bytes buildDatagram(const DatagramHeader& header, ByteView payload);
 // Nothing for a datagram of 18 bytes or fewer, another magic or another version.
 std::optional<DatagramHeader> parseHeader(ByteView datagram);
 
-// Little-endian field writer; strings are cut to their first 200 bytes.
+// Payload fields in the little-endian encoding the save files share; strings are cut to
+// their first 200 bytes.
 struct PayloadWriter {
   Bytes bytes;
 
-  void u8(std::uint8_t value) { bytes.push_back(value); }
-  void u16(std::uint16_t value);
-  void u32(std::uint32_t value);
-  void i32(std::int32_t value) { u32(static_cast<std::uint32_t>(value)); }
-  void f32(float value);
+  void u8(std::uint8_t value) { fields().u8(value); }
+  void u16(std::uint16_t value) { fields().u16(value); }
+  void u32(std::uint32_t value) { fields().u32(value); }
+  void i32(std::int32_t value) { fields().i32(value); }
+  void f32(float value) { fields().f32(value); }
   void str(std::string_view text);
-};
-
-// Little-endian field reader: reading past the end yields zeros and marks the message
-// invalid; so does a float that is not finite.
-struct PayloadReader {
-  ByteView data;
-  std::size_t offset = 0;
-  bool valid = true;
-
-  explicit PayloadReader(ByteView payload) : data(payload) {}
-  std::uint8_t u8();
-  std::uint16_t u16();
-  std::uint32_t u32();
-  std::int32_t i32() { return static_cast<std::int32_t>(u32()); }
-  float f32();
-  std::string str();
 
  private:
-  bool take(std::size_t count);
+  ByteWriter fields() { return ByteWriter{bytes}; }
+};
+
+// Reading past the end yields zeros and marks the message invalid (`ok` false); so does a
+// float that is not finite.
+struct PayloadReader : ByteReader {
+  explicit PayloadReader(ByteView payload) : ByteReader{payload} {}
+  float f32();
+  std::string str();
 };
 
 // Message payloads. Readers return false for an invalid message (truncated, a string

@@ -4,7 +4,7 @@
 #include <array>
 #include <optional>
 
-#include "persist/binary_io.h"
+#include "platform/byte_io.h"
 #include "persist/save_file.h"
 #include "platform/platform.h"
 

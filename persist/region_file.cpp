@@ -5,7 +5,7 @@
 #include <string>
 #include <zlib.h>
 
-#include "persist/binary_io.h"
+#include "platform/byte_io.h"
 #include "persist/level_save.h"
 #include "persist/save_file.h"
 

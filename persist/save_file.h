@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "persist/binary_io.h"
+#include "platform/byte_io.h"
 
 namespace zorv {
 

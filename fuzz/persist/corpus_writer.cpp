@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "persist/binary_io.h"
+#include "platform/byte_io.h"
 #include "persist/level_save.h"
 #include "persist/region_file.h"
 

@@ -1,6 +1,6 @@
 #pragma once
-// Little-endian encoding of the save formats' fields, and a bounded reader that never
-// reads or allocates past the bytes it was given.
+// Little-endian encoding of the fields of save files and datagrams, and a bounded reader
+// that never reads or allocates past the bytes it was given.
 
 #include <bit>
 #include <cstddef>
@@ -11,7 +11,7 @@
 
 namespace zorv {
 
-// Appends fields to a byte buffer in the save formats' encoding.
+// Appends fields to a byte buffer.
 struct ByteWriter {
   std::vector<std::uint8_t>& out;
 
