@@ -4,6 +4,7 @@
 
 #include "render/world_pass.h"
 #include "world/physics.h"
+#include "world/registry.h"
 
 namespace zorv {
 
@@ -21,6 +22,26 @@ std::int32_t mobModelSlot(std::uint8_t kind) {
     case MobZombie: return kZombieSlot;
     default: return kSlimeSlot;
   }
+}
+
+void registerModels(Renderer& renderer) {
+  renderer.setModelMesh(kSlimeSlot, mobMesh(MobSlime));
+  renderer.setModelMesh(kPigSlot, mobMesh(MobPig));
+  renderer.setModelMesh(kVillagerSlot, mobMesh(MobVillager));
+  renderer.setModelMesh(kPlayerSlot, playerMesh());
+  renderer.setModelMesh(kZombieSlot, mobMesh(MobZombie));
+  const std::size_t blockCount = blockRegistry().count();
+  for (std::size_t block = 1; block < blockCount; ++block) {
+    const auto id = static_cast<BlockId>(block);
+    renderer.setModelMesh(static_cast<std::uint32_t>(modelSlotFor(id, blockCount)), buildBlockPreview(id));
+  }
+  const ItemRegistry& items = itemRegistry();
+  for (std::size_t index = 0; index < items.count(); ++index) {
+    const auto id = static_cast<ItemId>(kFirstItem + index);
+    renderer.setModelMesh(static_cast<std::uint32_t>(modelSlotFor(id, blockCount)),
+                          buildItemSprite(items.getItem(id).tex));
+  }
+  renderer.setParticleMesh(particleMesh());
 }
 
 ViewProjection perspectiveProjection(float fovYRadians, float aspect) {

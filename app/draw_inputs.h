@@ -29,6 +29,9 @@ inline constexpr std::int32_t kSlimeSlot = 0, kPigSlot = 1, kVillagerSlot = 2, k
 std::int32_t modelSlotFor(std::uint16_t blockOrItem, std::size_t blockCount);
 // Slot of a creature kind's model; unknown kinds draw as slimes.
 std::int32_t mobModelSlot(std::uint8_t kind);
+// Hands the renderer the creature and player models, one dropped model per block and
+// item in slot order, and last the particle cube.
+void registerModels(Renderer& renderer);
 
 // Column-major 4 × 4 matrix, as the renderer takes it.
 using ViewProjection = std::array<float, 16>;

@@ -167,3 +167,51 @@ TEST(Screenshot, FileNameFromLocalTime) {
 
 }  // namespace
 }  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// Remembers the model hand-overs in order.
+class ModelRecorder final : public Renderer {
+ public:
+  std::vector<std::pair<std::uint32_t, std::size_t>> models;  // slot, index count
+  std::size_t particleIndices = 0;
+  int callsAfterParticle = 0;
+
+  bool init(GLFWwindow*, bool) override { return true; }
+  void shutdown() override {}
+  void uploadChunkMesh(const ChunkKey&, const Mesh&) override {}
+  void uploadTranslucentMesh(const ChunkKey&, const Mesh&) override {}
+  void removeChunkMeshes(const ChunkKey&) override {}
+  void clearChunkMeshes() override {}
+  void setModelMesh(std::uint32_t index, const Mesh& mesh) override {
+    if (particleIndices != 0) ++callsAfterParticle;
+    models.emplace_back(index, mesh.indices.size());
+  }
+  void setParticleMesh(const Mesh& mesh) override { particleIndices = mesh.indices.size(); }
+  void setEnvironment(float, float, Vec3) override {}
+  void setEffects(bool, bool) override {}
+  void setVsync(bool) override {}
+  void onResize() override {}
+  void beginUiFrame() override {}
+  void drawFrame(const std::array<float, 16>&, Vec3, const std::vector<EntityInstance>&,
+                 const std::vector<ParticleInstance>&) override {}
+};
+
+TEST(ModelSlots, RegisteredInSlotOrderWithTheParticleCubeLast) {
+  ModelRecorder recorder;
+  registerModels(recorder);
+  // 5 creature and player models, blocks 1..20, 20 items.
+  ASSERT_EQ(recorder.models.size(), 5u + 20u + 20u);
+  for (std::size_t i = 0; i < recorder.models.size(); ++i) {
+    EXPECT_EQ(recorder.models[i].first, i) << "model " << i;
+    EXPECT_GT(recorder.models[i].second, 0u) << "slot " << i << " has an empty mesh";
+  }
+  EXPECT_EQ(recorder.models[5].second, 36u);   // grass: a cube of 6 quads
+  EXPECT_EQ(recorder.models[25].second, 12u);  // the first item: two crossed quads
+  EXPECT_EQ(recorder.particleIndices, 36u);
+  EXPECT_EQ(recorder.callsAfterParticle, 0);
+}
+
+}  // namespace
+}  // namespace zorv

@@ -1,0 +1,19 @@
+#pragma once
+// The windowed modes: the interactive game, the host smoke test, the benchmark and the
+// scene captures. Each brings up GLFW, the window, the session, the renderer, the mods,
+// the models and the sounds in a fixed order and tears them down in reverse.
+
+#include "app/startup.h"
+
+namespace zorv {
+
+inline constexpr int kWindowWidth = 1280, kWindowHeight = 720;
+inline constexpr int kCaptureWidth = 1600, kCaptureHeight = 900;
+inline constexpr const char* kHostTestWorld = "__hosttest__";
+inline constexpr const char* kHostTestPlayer = "HostTest";
+inline constexpr unsigned kHostTestPort = 27892;
+
+// Runs a mode that needs a window and returns the process exit status.
+int runWindowedMode(const CommandLine& commandLine);
+
+}  // namespace zorv
