@@ -1,0 +1,151 @@
+#include "app/game_shell.h"
+
+#include <GLFW/glfw3.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/benchmark.h"
+#include "app/draw_inputs.h"
+#include "app/game_mod_context.h"
+#include "app/game_session.h"
+#include "app/input_rules.h"
+#include "app/main_loop.h"
+#include "app/scenes.h"
+#include "mods/loader.h"
+#include "persist/level_save.h"
+#include "platform/platform.h"
+#include "render/vulkan_renderer.h"
+#include "sound/sound_effects.h"
+#include "ui/localisation.h"
+
+namespace zorv {
+namespace {
+
+GameSession& sessionOf(GLFWwindow* window) { return *static_cast<GameSession*>(glfwGetWindowUserPointer(window)); }
+
+void cursorMoved(GLFWwindow* window, double x, double y) { onCursorMoved(sessionOf(window), x, y); }
+void scrolled(GLFWwindow* window, double, double yoffset) { onScrolled(sessionOf(window), yoffset); }
+void characterTyped(GLFWwindow* window, unsigned codepoint) { onCharacter(sessionOf(window), codepoint); }
+
+bool isHidden(RunMode mode) {
+  return mode == RunMode::HostTest || mode == RunMode::Benchmark || mode == RunMode::Screenshot;
+}
+
+GLFWwindow* openWindow(RunMode mode) {
+  glfwWindowHint(GLFW_CLIENT_API, GLFW_NO_API);
+  glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+  glfwWindowHint(GLFW_VISIBLE, isHidden(mode) ? GLFW_FALSE : GLFW_TRUE);
+  const bool capture = mode == RunMode::Screenshot;
+  const std::string title = std::string("Zorvander ") + kVersion;
+  return glfwCreateWindow(capture ? kCaptureWidth : kWindowWidth, capture ? kCaptureHeight : kWindowHeight,
+                          title.c_str(), nullptr, nullptr);
+}
+
+void readMonitorRefreshRate(GameSession& session) {
+  GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+  const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
+  session.monitorRefreshRate = mode ? mode->refreshRate : 0;
+}
+
+void installCallbacks(GLFWwindow* window, GameSession& session) {
+  glfwSetWindowUserPointer(window, &session);
+  glfwSetCursorPosCallback(window, cursorMoved);
+  glfwSetScrollCallback(window, scrolled);
+  glfwSetCharCallback(window, characterTyped);
+  glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
+  if (glfwRawMouseMotionSupported()) glfwSetInputMode(window, GLFW_RAW_MOUSE_MOTION, GLFW_TRUE);
+}
+
+void closeWindow(GLFWwindow* window) {
+  glfwDestroyWindow(window);
+  glfwTerminate();
+}
+
+// Hosts a fresh world with the translation on and reports the translated log line.
+int runHostTest(GameSession& session) {
+  setLanguage(LanguageChinese);
+  session.networkRole = RoleHost;
+  session.localPlayerId = 1;
+  session.networkPlayerName = kHostTestPlayer;
+  createWorld(session, static_cast<std::uint32_t>(kCheckSeed), kHostTestWorld);
+  saveWorld(session);
+  std::string error;
+  const bool hosting = startHost(session.net, static_cast<std::uint16_t>(kHostTestPort), error);
+  if (hosting) {
+    session.sendTimers = NetSendTimers{};
+    setAppState(session, AppPlaying);
+    addMessage(session, formatTranslated("Hosting \"%s\" on UDP %u", kHostTestWorld, kHostTestPort));
+    std::printf("hosttest: %s\n", session.messages.back().text.c_str());
+    stopNetworking(session);
+  } else {
+    std::printf("hosttest: startHost failed: %s\n", error.c_str());
+  }
+  std::fflush(stdout);
+  deleteWorld(kHostTestWorld);
+  return hosting ? 0 : 1;
+}
+
+// Saves what the player leaves behind and stops networking before the window goes.
+void finishGame(GameSession& session) {
+  if (session.networkRole != RoleClient && session.world && !session.worldName.empty()) saveWorld(session);
+  stopNetworking(session);
+}
+
+}  // namespace
+
+int runWindowedMode(const CommandLine& commandLine) {
+  if (!glfwInit()) {
+    std::fprintf(stderr, "failed to initialize GLFW\n");
+    return 1;
+  }
+  GLFWwindow* window = openWindow(commandLine.mode);
+  if (!window) {
+    std::fprintf(stderr, "failed to create window\n");
+    glfwTerminate();
+    return 1;
+  }
+
+  GameSession session;
+  session.clock = [] { return glfwGetTime(); };
+  readMonitorRefreshRate(session);
+  refreshWorldList(session);
+  installCallbacks(window, session);
+
+  VulkanRenderer renderer;
+  session.renderer = &renderer;
+  loadMods(session.mods, platform::programFolder("mods"), session.modContext.get());
+  const bool vsync = session.settings.verticalSync && commandLine.mode != RunMode::Benchmark;
+  if (!renderer.init(window, vsync)) {
+    session.renderer = nullptr;
+    closeWindow(window);
+    return 1;
+  }
+  registerModels(renderer);
+  buildSoundBank();
+  printBanner(stdout, savesRoot());
+  std::fflush(stdout);
+
+  int status = 0;
+  switch (commandLine.mode) {
+    case RunMode::HostTest:
+      status = runHostTest(session);
+      break;
+    case RunMode::Benchmark:
+      status = runBenchmark(session, renderer, window);
+      break;
+    case RunMode::Screenshot:
+      status = runSceneCapture(session, renderer, window, commandLine.screenshotPath, commandLine.sceneName);
+      break;
+    default:
+      runMainLoop(window, renderer, session);
+      finishGame(session);
+      break;
+  }
+  renderer.shutdown();
+  session.renderer = nullptr;
+  closeWindow(window);
+  return status;
+}
+
+}  // namespace zorv
