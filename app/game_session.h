@@ -203,6 +203,9 @@ struct GameSession {
   Renderer* renderer = nullptr;
   ChunkStreamer streamer;
   std::function<double()> clock;  // seconds; the window's clock in the game
+
+  // The cursor position of the last motion, meaningful while `mouseTracking` is set.
+  double cursorX = 0.0, cursorY = 0.0;
 };
 
 GameMode gameMode(const GameSession& session);
