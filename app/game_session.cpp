@@ -151,6 +151,7 @@ void replaceWorld(GameSession& session, std::uint32_t seed, const std::string& n
   if (session.renderer) session.renderer->clearChunkMeshes();
   session.streamer.reset();
   session.world.reset();  // the old world's region data is released before the new one opens
+  session.minimapColourCache.clear();
   session.world = std::make_unique<World>(static_cast<std::int32_t>(seed));
   const std::filesystem::path folder = worldFolder(name);
   if (!folder.empty()) setSaveFolder(*session.world, folder);
@@ -572,6 +573,7 @@ void leaveWorld(GameSession& session) {
   if (session.renderer) session.renderer->clearChunkMeshes();
   session.streamer.reset();
   session.world.reset();
+  session.minimapColourCache.clear();
 
   session.mobs.clear();
   session.drops.clear();
@@ -641,6 +643,8 @@ std::uint32_t minimapColour(World& world, int x, int z) {
   return packColour(r * shade, g * shade, b * shade);
 }
 
+constexpr std::size_t kMinimapCacheLimit = 1 << 16;
+
 }  // namespace
 
 void updateMinimap(GameSession& session) {
@@ -648,10 +652,14 @@ void updateMinimap(GameSession& session) {
   MinimapGrid& grid = session.minimap;
   grid.originX = floorInt(session.player.x) - 64;
   grid.originZ = floorInt(session.player.z) - 64;
+  auto& cache = session.minimapColourCache;
+  if (cache.size() > kMinimapCacheLimit) cache.clear();
   for (int i = 0; i < kMinimapSize; ++i) {
     for (int j = 0; j < kMinimapSize; ++j) {
-      grid.colours[static_cast<std::size_t>(i * kMinimapSize + j)] =
-          minimapColour(*session.world, grid.originX + 2 * j, grid.originZ + 2 * i);
+      const int x = grid.originX + 2 * j, z = grid.originZ + 2 * i;
+      const auto [entry, added] = cache.try_emplace(packColumn(x, z), 0u);
+      if (added) entry->second = minimapColour(*session.world, x, z);
+      grid.colours[static_cast<std::size_t>(i * kMinimapSize + j)] = entry->second;
     }
   }
   grid.filled = true;
