@@ -1119,10 +1119,10 @@ void mine(GameSession& session, float dt, const PickResult& target) {
   session.miningProgress += dt / seconds;
   if (session.miningProgress < 1.0f) return;
   if (allowBlockChange(session, target.x, target.y, target.z, block, false)) {
+    // A client's request for the cell goes out before the one for a torch it carried.
+    sendEdit(session, target.x, target.y, target.z, kAir, held);
     breakBlock(session, target.x, target.y, target.z);
-    if (isClient(session)) {
-      sendEdit(session, target.x, target.y, target.z, kAir, held);
-    } else if (canHarvest(def, held) && def.drop != 0) {
+    if (!isClient(session) && canHarvest(def, held) && def.drop != 0) {
       const Vec3 centre{static_cast<float>(target.x) + 0.5f, static_cast<float>(target.y) + 0.5f,
                         static_cast<float>(target.z) + 0.5f};
       spawnDrop(session.drops, centre, def.drop, 1, 0);
@@ -1196,8 +1196,8 @@ void mouseActions(GameSession& session, float dt, const PickResult& target, cons
   } else if (gameMode(session) == ModeCreative && buttons.leftPressed && target.hit && mob < 0) {
     const BlockId block = getBlock(*session.world, target.x, target.y, target.z);
     if (allowBlockChange(session, target.x, target.y, target.z, block, false)) {
-      breakBlock(session, target.x, target.y, target.z);
       sendEdit(session, target.x, target.y, target.z, kAir, heldItem(session));
+      breakBlock(session, target.x, target.y, target.z);
       playSound(SoundBreak);
     }
   }

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 #include "app/game_mod_context.h"
 #include "mods/loader.h"
+#include "net/protocol.h"
 #include "session_test_support.h"
 #include "world/light.h"
 #include "world/registry.h"
@@ -27,7 +29,6 @@ constexpr int kFloorY = 0;                   // stone floor; players stand at y 
 class FlatWorld : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::testing::internal::CaptureStdout();
     session.clock = [] { return 0.0; };
     session.world = std::make_unique<World>(kSeed);
     session.seed = static_cast<std::uint32_t>(kSeed);
@@ -49,7 +50,6 @@ class FlatWorld : public ::testing::Test {
     session.appState = AppPlaying;
     session.spawnTimer = 1e6f;  // no night spawns unless a test wants them
   }
-  void TearDown() override { ::testing::internal::GetCapturedStdout(); }
 
   static Vec3 standingAt(int x, int z) {
     return {static_cast<float>(x) + 0.5f, static_cast<float>(kFloorY + 1) + kEyeHeight, static_cast<float>(z) + 0.5f};
@@ -171,6 +171,22 @@ TEST_F(FlatWorld, DeathStopsPlayingWithAMessage) {
   EXPECT_FALSE(session.cursorCaptured);
   EXPECT_TRUE(session.particles.empty());
   EXPECT_EQ(messageTexts(session), std::vector<std::string>{"You died"});
+}
+
+TEST_F(FlatWorld, FallDamageReachesTheSurvivalPlayer) {
+  session.player.mode = ModeSurvival;
+  const auto dropFrom = [&](float height) {
+    placePlayer(kBaseX, kBaseZ);
+    session.player.y += height;
+    session.player.onGround = false;
+    session.player.health = 20;
+    for (int i = 0; i < 100 && !(session.player.onGround && session.player.vy == 0.0f); ++i) steps(1, 0.02f);
+    return session.player.health;
+  };
+  EXPECT_EQ(dropFrom(3.5f), 20);
+  EXPECT_EQ(dropFrom(4.6f), 19);
+  session.player.mode = ModeCreative;
+  EXPECT_EQ(dropFrom(8.2f), 20);
 }
 
 TEST_F(FlatWorld, FallingIntoTheVoidReturnsToTheSpawnWithoutDamage) {
@@ -456,6 +472,102 @@ TEST_F(FlatWorld, AModThatCancelsBreakingLeavesEverythingAsItWas) {
   session.networkRole = RoleClient;  // the host decides for clients
   EXPECT_TRUE(allowBlockChange(session, x, y, z, blocks::Dirt, false));
   std::filesystem::remove_all(mods);
+}
+
+
+// A client applies its actions locally and asks the host; the requests are read back from
+// the datagrams it sends.
+class ClientWorld : public FlatWorld {
+ protected:
+  void SetUp() override {
+    FlatWorld::SetUp();
+    session.networkRole = RoleClient;
+    session.net.active = true;
+    session.net.isHost = false;
+    session.net.clock = [] { return 1.0; };
+    session.net.transmitHook = [this](const Endpoint&, ByteView datagram) {
+      const auto header = parseHeader(datagram);
+      ASSERT_TRUE(header.has_value());
+      sent.push_back({header->type, Bytes(datagram.begin() + kHeaderSize, datagram.end())});
+    };
+  }
+  std::vector<EditRequestMessage> editRequests() const {
+    std::vector<EditRequestMessage> requests;
+    for (const auto& [type, payload] : sent) {
+      EditRequestMessage request;
+      if (type == MessageType::EditRequest && decodeEditRequest(payload, request)) requests.push_back(request);
+    }
+    return requests;
+  }
+  std::vector<std::pair<MessageType, Bytes>> sent;
+};
+
+TEST_F(ClientWorld, MiningAppliesLocallyAndRequestsTheCellThenTheTorch) {
+  session.player.mode = ModeSurvival;
+  const ItemId shovel = itemRegistry().findItem("wooden_shovel");
+  session.inventory.slots[0] = {shovel, 1, 0};
+  const int x = px() + 2, y = kFloorY + 1, z = pz();
+  setBlockRaw(world(), x, y, z, blocks::Dirt);
+  setBlockRaw(world(), x, y + 1, z, blocks::Torch);
+  for (int frame = 0; frame < 5 && getBlock(world(), x, y, z) != kAir; ++frame) {
+    mouseActions(session, 0.1f, targetCell(x, y, z, x - 1, y, z), held());
+  }
+  EXPECT_EQ(getBlock(world(), x, y, z), kAir);
+  EXPECT_EQ(getBlock(world(), x, y + 1, z), kAir);
+  EXPECT_TRUE(session.drops.empty());  // the host spawns drops
+  const std::vector<EditRequestMessage> requests = editRequests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].x, x);
+  EXPECT_EQ(requests[0].y, y);
+  EXPECT_EQ(requests[0].block, kAir);
+  EXPECT_EQ(requests[0].gameMode, ModeSurvival);
+  EXPECT_EQ(requests[0].heldItem, shovel);
+  EXPECT_EQ(requests[1].y, y + 1);
+  EXPECT_EQ(requests[1].block, kAir);
+  EXPECT_EQ(requests[1].gameMode, ModeSurvival);
+  EXPECT_EQ(requests[1].heldItem, 0);
+}
+
+TEST_F(ClientWorld, PlacingAndAttackingAreSentToTheHost) {
+  const int x = px() + 2, y = kFloorY + 1, z = pz();
+  session.inventory.select(4);  // Creative palette: sand
+  mouseActions(session, 0.016f, targetCell(x, y - 1, z, x, y, z), rightClick());
+  EXPECT_EQ(getBlock(world(), x, y, z), blocks::Sand);
+  const Vec3 eye = standingAt(kBaseX, kBaseZ);
+  session.mobs = {mobAt(MobPig, eye.x + 1.5f, eye.y, eye.z)};
+  session.mobs[0].id = 77;
+  mouseActions(session, 0.016f, PickResult{}, leftClick());
+  EXPECT_EQ(session.mobs[0].health, 2);  // the host applies the damage
+  EXPECT_FLOAT_EQ(session.mobs[0].hurtTimer, 0.25f);
+  ASSERT_EQ(editRequests().size(), 1u);
+  EXPECT_EQ(editRequests()[0].block, blocks::Sand);
+  EXPECT_EQ(editRequests()[0].heldItem, 0);
+  ASSERT_EQ(sent.size(), 2u);
+  AttackMobMessage attack;
+  ASSERT_EQ(sent[1].first, MessageType::AttackMob);
+  ASSERT_TRUE(decodeAttackMob(sent[1].second, attack));
+  EXPECT_EQ(attack.mobId, 77);
+  EXPECT_EQ(attack.damage, 1);
+}
+
+TEST_F(ClientWorld, ClientsFollowTheHostsClockMobsAndDrops) {
+  const float start = session.timeOfDay;
+  Mob mob = mobAt(MobPig, session.player.x + 5.0f, session.player.y, session.player.z);
+  mob.targetYaw = 3.0f;
+  mob.displayedYaw = -3.0f;  // the short way round crosses ±π
+  session.mobs = {mob};
+  Drop drop;
+  drop.x = session.player.x + 0.2f, drop.y = session.player.y - 1.5f, drop.z = session.player.z;
+  drop.item = blocks::Dirt, drop.count = 1, drop.age = 10.0f;
+  session.drops = {drop};
+  stepWorld(session, 0.05f, MovementKeys{});
+  EXPECT_EQ(session.timeOfDay, start);
+  ASSERT_EQ(session.drops.size(), 1u);  // no pick-up on a client: the host grants it
+  EXPECT_FLOAT_EQ(session.drops[0].age, 10.05f);
+  EXPECT_FLOAT_EQ(session.drops[0].bobPhase, 0.11f);
+  const float difference = 6.0f - 2.0f * std::numbers::pi_v<float>;  // 3 − (−3) wrapped
+  EXPECT_NEAR(session.mobs[0].displayedYaw, -3.0f + difference * 0.6f, 1e-4f);
+  EXPECT_FLOAT_EQ(session.mobs[0].x, mob.x);  // the host moves mobs
 }
 
 }  // namespace

@@ -26,9 +26,7 @@ class SessionWorld : public ::testing::Test {
  protected:
   void SetUp() override {
     session.clock = [] { return 0.0; };
-    ::testing::internal::CaptureStdout();
   }
-  void TearDown() override { ::testing::internal::GetCapturedStdout(); }
 
   TemporarySaves saves;
   GameSession session;
