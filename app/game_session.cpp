@@ -7,11 +7,11 @@
 #include <numbers>
 
 #include "app/game_mod_context.h"
+#include "mods/events.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
 #include "sound/sound_effects.h"
 #include "ui/localisation.h"
-#include "mods/events.h"
 #include "world/fluids.h"
 #include "world/light.h"
 #include "world/registry.h"
@@ -158,13 +158,11 @@ void replaceWorld(GameSession& session, std::uint32_t seed, const std::string& n
 }
 
 // Capture and fluids by role; then the chunks around the player are lit, meshed and
-// handed to the renderer in one go.
+// handed to the renderer (cleared by replaceWorld) in one go.
 void prepareWorldArea(GameSession& session, Vec3 centre) {
   World& world = *session.world;
   setCaptureEnabled(world, session.networkRole == RoleHost);
   setFluidsEnabled(world, session.networkRole != RoleClient);
-  if (session.renderer) session.renderer->clearChunkMeshes();
-  session.streamer.reset();
   session.streamer.setRenderDistance(session.settings.renderDistance);
   // One ring further than the meshed area, so every meshed chunk sees lit neighbours.
   ensureColumnsAround(world, floorInt(centre.x), floorInt(centre.z), kCreateRadius + 1);

@@ -252,6 +252,73 @@ TEST_F(FlatWorld, WalkingIntoAVillageGreetsOnceAndLeavingSaysGoodbye) {
   EXPECT_EQ(session.currentVillage, -1);
 }
 
+TEST_F(FlatWorld, WeatherChangesWhenItsTimerRunsOut) {
+  for (int round = 0; round < 20; ++round) {
+    const Weather before = session.weather;
+    const std::size_t messages = session.messages.size();
+    session.weatherTimer = 0.01f;
+    steps(1, 0.02f);
+    EXPECT_GE(session.weatherTimer, 70.0f);
+    EXPECT_LT(session.weatherTimer, 190.0f);
+    EXPECT_LE(session.weather, WeatherSnow);
+    if (session.weather == before) {
+      EXPECT_EQ(session.messages.size(), messages);
+    } else {
+      static const char* const kTexts[] = {"The sky clears", "It starts to rain", "It starts to snow"};
+      EXPECT_EQ(session.messages.back().text, kTexts[session.weather]);
+    }
+  }
+  const float timer = session.weatherTimer;
+  steps(1, 0.05f);
+  EXPECT_FLOAT_EQ(session.weatherTimer, timer - 0.05f);
+}
+
+TEST_F(FlatWorld, ZombiesBurnInDaylightOncePerSecond) {
+  session.timeOfDay = 0.25f;
+  session.mobs = {mobAt(MobZombie, session.player.x + 8.0f, 1.4f, session.player.z),
+                  mobAt(MobPig, session.player.x - 8.0f, 1.4f, session.player.z)};
+  session.mobs[0].health = 2;
+  steps(1, 0.05f);
+  ASSERT_EQ(session.mobs.size(), 2u);
+  EXPECT_EQ(session.mobs[0].health, 1);
+  EXPECT_FLOAT_EQ(session.burnTimer, 1.0f);
+  steps(19, 0.05f);  // 0.95 s later: still waiting
+  EXPECT_EQ(session.mobs[0].health, 1);
+  steps(2, 0.05f);
+  ASSERT_EQ(session.mobs.size(), 1u);
+  EXPECT_EQ(session.mobs[0].kind, MobPig);
+  EXPECT_EQ(session.mobs[0].health, 2);
+}
+
+TEST_F(FlatWorld, NightSpawnsAtMostTwoZombiesEverySevenSeconds) {
+  session.timeOfDay = 0.75f;
+  session.spawnTimer = 0.0f;
+  steps(1, 0.05f);
+  EXPECT_FLOAT_EQ(session.spawnTimer, 7.0f);
+  EXPECT_LE(session.mobs.size(), 2u);
+  for (const Mob& mob : session.mobs) {
+    EXPECT_EQ(mob.kind, MobZombie);
+    EXPECT_NE(mob.id, 0);
+  }
+  // More than five zombies: the timer restarts but nothing is added.
+  session.mobs.clear();
+  for (int i = 0; i < 6; ++i) session.mobs.push_back(mobAt(MobZombie, session.player.x + 30.0f, 1.4f, session.player.z + static_cast<float>(i)));
+  session.spawnTimer = 0.0f;
+  steps(1, 0.05f);
+  EXPECT_EQ(session.mobs.size(), 6u);
+  EXPECT_FLOAT_EQ(session.spawnTimer, 7.0f);
+}
+
+TEST_F(FlatWorld, AutosaveWritesTheNamedWorldEveryFiveSeconds) {
+  testing::TemporarySaves saves;
+  session.worldName = "autosaved";
+  steps(49, 0.1f);
+  EXPECT_FALSE(worldExists("autosaved"));
+  steps(2, 0.1f);
+  EXPECT_TRUE(worldExists("autosaved"));
+  EXPECT_LT(session.autosaveTimer, 0.25);
+}
+
 TEST_F(FlatWorld, ParticlesFallAndExpire) {
   Particle particle;
   particle.vy = 1.0f;
