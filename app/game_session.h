@@ -204,6 +204,9 @@ struct GameSession {
   ChunkStreamer streamer;
   std::function<double()> clock;  // seconds; the window's clock in the game
 
+  // Whether the player flew when Spectator was entered: Creative flight resumes on return.
+  bool flyingBeforeSpectator = false;
+
   // The cursor position of the last motion, meaningful while `mouseTracking` is set.
   double cursorX = 0.0, cursorY = 0.0;
 };
