@@ -3,9 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "app/game_session.h"
 #include "session_test_support.h"
@@ -15,6 +22,27 @@
 namespace zorv::testing {
 
 inline constexpr std::uint32_t kTestSeed = 20261018;
+
+// Fills a fixed-capacity menu buffer with `text` (cut to leave the terminating zero).
+template <std::size_t N>
+void setText(std::array<char, N>& buffer, const std::string& text) {
+  buffer.fill('\0');
+  std::memcpy(buffer.data(), text.data(), std::min(text.size(), N - 1));
+}
+
+// A loopback UDP port nobody uses right now.
+inline std::uint16_t freeUdpPort() {
+  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
 
 class CommandSessionTest : public ::testing::Test {
  protected:

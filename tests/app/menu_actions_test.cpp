@@ -9,10 +9,6 @@
 #include <string>
 #include <utility>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include "app/commands.h"
 #include "app/game_session.h"
 #include "commands_fixture.h"
@@ -21,25 +17,6 @@
 
 namespace zorv::testing {
 namespace {
-
-template <std::size_t N>
-void setText(std::array<char, N>& buffer, const std::string& text) {
-  buffer.fill('\0');
-  std::memcpy(buffer.data(), text.data(), std::min(text.size(), N - 1));
-}
-
-// A UDP port nobody uses right now.
-std::uint16_t freeUdpPort() {
-  const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
-}
 
 using MenuTest = CommandSessionTest;
 
