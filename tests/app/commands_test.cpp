@@ -134,6 +134,8 @@ TEST_F(CommandTest, TimeWordsClampAndUsage) {
   EXPECT_FLOAT_EQ(session.timeOfDay, 0.5f);
   runCommand(session, "/time set abc");
   EXPECT_EQ(lastMessage(), "Usage: /time set <0-1>");
+  runCommand(session, "/time DAY");  // only the command word is lower-cased
+  EXPECT_EQ(lastMessage(), "Usage: /time day|night|set <0-1>");
   runCommand(session, "/time noon");
   EXPECT_EQ(lastMessage(), "Usage: /time day|night|set <0-1>");
   runCommand(session, "/time");
@@ -414,7 +416,7 @@ TEST_F(CommandTest, VillageReportsAndTeleportsToTheNearestOne) {
   const std::string name = villageName(site, static_cast<std::int32_t>(kTestSeed), false);
   EXPECT_EQ(lastMessage(), name + "  " + std::to_string(site.x) + " / " + std::to_string(site.z) + "  (30 blocks away)");
 
-  runCommand(session, "/village TP");
+  runCommand(session, "/village tp");
   EXPECT_EQ(lastMessage(), "Teleported to " + name);
   EXPECT_FLOAT_EQ(session.player.x, static_cast<float>(site.x) + 0.5f);
   EXPECT_FLOAT_EQ(session.player.z, static_cast<float>(site.z) + 0.5f);
