@@ -134,7 +134,9 @@ TEST_F(MenuTest, HostNewWorldThenSelectedWorld) {
   setText(session.profile.worldName, "Hosted");
   setText(session.profile.playerName, "  Ada  ");
   session.menuStatus = "old";
+  session.mods.fingerprint = 0x12345678u;
   handleMenuAction(session, MenuHostNew);
+  EXPECT_EQ(session.net.modFingerprint, 0x12345678u);  // what joining clients are compared with
   EXPECT_EQ(session.networkRole, RoleHost);
   EXPECT_TRUE(session.net.active);
   EXPECT_EQ(session.localPlayerId, 1);
@@ -186,7 +188,9 @@ TEST_F(MenuTest, JoinAndCancel) {
   session.remotePlayers.push_back({});
   const std::uint16_t port = freeUdpPort();
   setText(session.profile.serverAddress, "127.0.0.1:" + std::to_string(port));
+  session.mods.fingerprint = 0x9ABCDEFu;
   handleMenuAction(session, MenuJoinServer);
+  EXPECT_EQ(session.net.modFingerprint, 0x9ABCDEFu);
   EXPECT_EQ(session.menuStatus, "Contacting 127.0.0.1:" + std::to_string(port) + "...");
   EXPECT_EQ(session.networkRole, RoleClient);
   EXPECT_EQ(session.localPlayerId, 0);
