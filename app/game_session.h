@@ -203,6 +203,9 @@ struct GameSession {
   Renderer* renderer = nullptr;
   ChunkStreamer streamer;
   std::function<double()> clock;  // seconds; the window's clock in the game
+
+  // Whether the player flew when Spectator was entered: Creative flight resumes on return.
+  bool flyingBeforeSpectator = false;
 };
 
 GameMode gameMode(const GameSession& session);
