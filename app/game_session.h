@@ -206,6 +206,9 @@ struct GameSession {
 
   // Whether the player flew when Spectator was entered: Creative flight resumes on return.
   bool flyingBeforeSpectator = false;
+
+  // The cursor position of the last motion, meaningful while `mouseTracking` is set.
+  double cursorX = 0.0, cursorY = 0.0;
 };
 
 GameMode gameMode(const GameSession& session);
