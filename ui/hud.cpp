@@ -441,11 +441,12 @@ std::vector<DebugLine> debugOverlayLines(const GameSession& session, const UiFra
   return lines;
 }
 
-void drawWeatherOverlay(Weather weather, double seconds) {
+void drawWeatherOverlay(const GameSession& session, const UiFrameInfo&) {
+  const Weather weather = session.weather;
   if (weather == WeatherClear) return;
   ImDrawList& list = *ImGui::GetBackgroundDrawList();
   const ImVec2 display = ImGui::GetIO().DisplaySize;
-  const double w = display.x, h = display.y, t = seconds;
+  const double w = display.x, h = display.y, t = sessionTime(session);
   if (weather == WeatherRain) {
     for (int k = 0; k <= 338; k += 2) {
       const double a = streakRandom(k), b = streakRandom(k + 1);
@@ -463,12 +464,12 @@ void drawWeatherOverlay(Weather weather, double seconds) {
   }
 }
 
-void drawNameTags(const GameSession& session, const std::array<float, 16>& viewProjection) {
+void drawNameTags(const GameSession& session, const UiFrameInfo& frame) {
   ImDrawList& list = *ImGui::GetForegroundDrawList();
   const ImVec2 display = ImGui::GetIO().DisplaySize;
   for (const RemotePlayer& remote : session.remotePlayers) {
     if (!remote.known) continue;
-    const auto anchor = projectToScreen(viewProjection, Vec3{remote.shownX, remote.shownY + 0.32f, remote.shownZ},
+    const auto anchor = projectToScreen(frame.viewProjection, Vec3{remote.shownX, remote.shownY + 0.32f, remote.shownZ},
                                         kMarkerMinimumW, display);
     if (!anchor || std::fabs(anchor->ndcX) > 1.2f || std::fabs(anchor->ndcY) > 1.2f) continue;
     const ImVec2 a = anchor->position;
@@ -486,7 +487,7 @@ InGameUiResult buildInGameUi(GameSession& session, const UiFrameInfo& frame) {
   const ImVec2 display = ImGui::GetIO().DisplaySize;
   if (session.appState == AppPlaying) {
     ImDrawList& background = *ImGui::GetBackgroundDrawList();
-    drawWeatherOverlay(session.weather, sessionTime(session));
+    drawWeatherOverlay(session, frame);
     drawMinimap(session, background, display);
     if (session.player.mode != ModeSpectator) {
       drawCrosshair(background, display);
@@ -497,7 +498,7 @@ InGameUiResult buildInGameUi(GameSession& session, const UiFrameInfo& frame) {
     if (session.player.mode == ModeSurvival) drawHearts(session, frame, background, display);
     drawBreakProgress(session, background, display);
     drawCreatureBars(session, frame, display);
-    drawNameTags(session, frame.viewProjection);
+    drawNameTags(session, frame);
   }
   drawChatBox(session, display);
   if (session.inventoryOpen) buildInventoryWindow(session, frame.texture);

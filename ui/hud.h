@@ -28,10 +28,11 @@ struct InGameUiResult {
 // application state is not Menu.
 InGameUiResult buildInGameUi(GameSession& session, const UiFrameInfo& frame);
 
-// Rain streaks or snow flakes on the background list, moving with `seconds`.
-void drawWeatherOverlay(Weather weather, double seconds);
+// Rain streaks or snow flakes of the session's weather on the background list, moving
+// with the session clock.
+void drawWeatherOverlay(const GameSession& session, const UiFrameInfo& frame);
 // The names of the remote players above their heads, on the foreground list.
-void drawNameTags(const GameSession& session, const std::array<float, 16>& viewProjection);
+void drawNameTags(const GameSession& session, const UiFrameInfo& frame);
 
 // Ten hearts for 20 health points, two points each.
 enum class HeartState : std::uint8_t { Empty, Half, Full };
