@@ -203,6 +203,9 @@ struct GameSession {
   Renderer* renderer = nullptr;
   ChunkStreamer streamer;
   std::function<double()> clock;  // seconds; the window's clock in the game
+
+  // False on a dedicated server: there is no local player to simulate, send or announce.
+  bool hasLocalPlayer = true;
 };
 
 GameMode gameMode(const GameSession& session);
