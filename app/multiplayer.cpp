@@ -268,11 +268,6 @@ void enterReceivedWorld(GameSession& session) {
   addMessage(session, formatTranslated("Joined %s's world", host.c_str()));
 }
 
-void announceWeather(GameSession& session, Weather weather) {
-  static constexpr const char* kAnnouncements[] = {"The sky clears", "It starts to rain", "It starts to snow"};
-  addMessage(session, tr(kAnnouncements[weather]));
-}
-
 void receivePickup(GameSession& session, const PickupGrantMessage& grant) {
   const bool known = grant.item >= kFirstItem ? itemRegistry().isItem(grant.item)
                                               : grant.item != kAir && grant.item < blockRegistry().count();
@@ -340,7 +335,7 @@ void applyEvent(GameSession& session, SessionEvent& event) {
     case SessionEventKind::ClockReceived: {
       if (session.networkRole != RoleClient) return;
       const Weather weather = receivedWeather(event.clock.weather);
-      if (isPlaying(session) && weather != session.weather) announceWeather(session, weather);
+      if (isPlaying(session) && weather != session.weather) addMessage(session, tr(weatherChangeText(weather)));
       session.timeOfDay = receivedTimeOfDay(event.clock.timeOfDay);
       session.weather = weather;
       return;
@@ -449,6 +444,18 @@ void applyEvents(GameSession& session, std::vector<SessionEvent> events) {
 }
 
 void resetSendTimers(GameSession& session) { session.sendTimers = NetSendTimers{}; }
+
+const char* weatherChangeText(Weather weather) {
+  switch (weather) {
+    case WeatherRain:
+      return "It starts to rain";
+    case WeatherSnow:
+      return "It starts to snow";
+    case WeatherClear:
+      break;
+  }
+  return "The sky clears";
+}
 
 PlayerStateMessage localPlayerState(const GameSession& session) {
   const PlayerBody& player = session.player;

@@ -26,6 +26,9 @@ void applyEvents(GameSession& session, std::vector<SessionEvent> events);
 // Restarts the periodic sends (a new host or client session).
 void resetSendTimers(GameSession& session);
 
+// "The sky clears", "It starts to rain" or "It starts to snow" (untranslated).
+const char* weatherChangeText(Weather weather);
+
 // The local player's state as it travels: angles in radians, health clamped to 0..255.
 PlayerStateMessage localPlayerState(const GameSession& session);
 
