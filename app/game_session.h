@@ -204,6 +204,9 @@ struct GameSession {
   ChunkStreamer streamer;
   std::function<double()> clock;  // seconds; the window's clock in the game
 
+  // Whether the player flew when Spectator was entered: Creative flight resumes on return.
+  bool flyingBeforeSpectator = false;
+
   // False on a dedicated server: there is no local player to simulate, send or announce.
   bool hasLocalPlayer = true;
 };
