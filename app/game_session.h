@@ -209,6 +209,9 @@ struct GameSession {
 
   // False on a dedicated server: there is no local player to simulate, send or announce.
   bool hasLocalPlayer = true;
+
+  // The cursor position of the last motion, meaningful while `mouseTracking` is set.
+  double cursorX = 0.0, cursorY = 0.0;
 };
 
 GameMode gameMode(const GameSession& session);
