@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "app/commands.h"
+#include "app/game_mod_context.h"
 #include "app/menu_actions.h"
 #include "app/multiplayer.h"
 #include "mods/events.h"
