@@ -16,6 +16,9 @@ namespace {
 
 constexpr float kDegreesToRadians = std::numbers::pi_v<float> / 180.0f;
 constexpr std::int32_t kHostPlayerId = 1;
+// A client whose position lags behind may ask for cells a little beyond its reach; the
+// host answers those with their content even where it has not loaded them yet.
+constexpr float kLoadForRequestReach = 32.0f;
 RemotePlayer* findRemotePlayer(GameSession& session, std::int32_t id) {
   const auto found = std::find_if(session.remotePlayers.begin(), session.remotePlayers.end(),
                                   [id](const RemotePlayer& player) { return player.id == id; });
@@ -158,9 +161,14 @@ void breakForClient(GameSession& session, const EditRequestMessage& request) {
 void handleEditRequest(GameSession& session, std::int32_t playerId, const EditRequestMessage& request) {
   World& world = *session.world;
   if (!inWorldBounds(request.x, request.y, request.z)) return;
-  // The host need not have the cell loaded (the requester may be far from everyone else).
-  ensureColumn(world, chunkCoord(request.x), chunkCoord(request.z));
-  const EditVerdict verdict = checkEditRequest(world, referencePoint(session, playerId), request);
+  // The requester may stand where nobody else is, so the host loads the cell's column
+  // before judging it; but a request far beyond any reach makes it load nothing.
+  const Vec3 reference = referencePoint(session, playerId);
+  if (!isColumnLoaded(world, chunkCoord(request.x), chunkCoord(request.z))) {
+    if (!withinReach(reference, request.x, request.y, request.z, kLoadForRequestReach)) return;
+    ensureColumn(world, chunkCoord(request.x), chunkCoord(request.z));
+  }
+  const EditVerdict verdict = checkEditRequest(world, reference, request);
   switch (verdict) {
     case EditVerdict::Ignore:
       return;
