@@ -1,0 +1,395 @@
+#include "app/commands.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/game_session.h"
+#include "app/startup.h"
+#include "mods/events.h"
+#include "sound/sound_effects.h"
+#include "ui/localisation.h"
+#include "world/mobs.h"
+#include "world/registry.h"
+#include "world/terrain.h"
+#include "world/types.h"
+#include "world/world.h"
+
+namespace zorv {
+
+namespace {
+
+using Arguments = std::istringstream;
+using CommandHandler = void (*)(GameSession&, Arguments&);
+
+constexpr float kTeleportLimit = static_cast<float>(kWorldLimit) + 1.0f;
+
+void say(GameSession& session, const char* text) { addMessage(session, tr(text)); }
+
+std::string lowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+std::string nextWord(Arguments& args) {
+  std::string word;
+  args >> word;
+  return word;
+}
+
+int floorToInt(float value) { return static_cast<int>(std::floor(value)); }
+
+Vec3 playerPosition(const GameSession& session) { return {session.player.x, session.player.y, session.player.z}; }
+
+// Moves the player without momentum and makes the columns within 2 chunks present.
+void movePlayer(GameSession& session, float x, float y, float z) {
+  session.player.x = x;
+  session.player.y = y;
+  session.player.z = z;
+  session.player.vx = 0.0f;
+  session.player.vz = 0.0f;
+  ensureColumnsAround(*session.world, floorToInt(x), floorToInt(z), 2);
+}
+
+void returnToSpawn(GameSession& session) {
+  session.player.x = session.spawnPoint.x;
+  session.player.y = session.spawnPoint.y;
+  session.player.z = session.spawnPoint.z;
+  session.player.vx = 0.0f;
+  session.player.vz = 0.0f;
+}
+
+void helpCommand(GameSession& session, Arguments&) {
+  static constexpr const char* kLines[] = {
+      "Commands:",
+      "/gamemode survival|creative|spectator  (or /gm 0|1|3)",
+      "/spectator, /tp x y z, /spawn, /kill",
+      "/time day|night|set <0-1>",
+      "/seed, /save, /mobs <n>, /render <4-16>, /fov <55-100>",
+      "/mods  (list loaded mods)",
+      "/weather clear|rain|snow",
+      "/fill x1 y1 z1 x2 y2 z2 <block>  (max 4096 blocks)",
+      "/give <item> [count], /clear  (blocks, stick, wooden_pickaxe...)",
+      "/village  (nearest village, /village tp)",
+      "Right-click a villager: 8 planks for a bookshelf",
+      "Right-click a crafting table for 3x3 recipes",
+      "/debug, /version",
+  };
+  for (const char* line : kLines) say(session, line);
+  if (session.networkRole == RoleClient) say(session, "Client: /time, /weather, /fill, /mobs and /save are host-only");
+}
+
+void gamemodeCommand(GameSession& session, Arguments& args) {
+  const std::string word = lowerAscii(nextWord(args));
+  if (word == "spectator" || word == "s" || word == "3") {
+    setGameMode(session, ModeSpectator);
+  } else if (word == "survival" || word == "0") {
+    setGameMode(session, ModeSurvival);
+  } else if (word == "creative" || word == "c" || word == "1") {
+    setGameMode(session, ModeCreative);
+  } else {
+    say(session, "Usage: /gamemode survival|creative|spectator");
+  }
+}
+
+void spectatorCommand(GameSession& session, Arguments&) {
+  setGameMode(session, gameMode(session) == ModeSpectator ? session.modeBeforeSpectator : ModeSpectator);
+}
+
+void tpCommand(GameSession& session, Arguments& args) {
+  float x = 0.0f, y = 0.0f, z = 0.0f;
+  // Coordinates beyond the world's horizontal limit cannot be turned into block cells.
+  const auto inRange = [](float v) { return std::fabs(v) <= kTeleportLimit; };
+  if (!(args >> x >> y >> z) || !inRange(x) || !inRange(y) || !inRange(z)) {
+    say(session, "Usage: /tp x y z");
+    return;
+  }
+  movePlayer(session, x, y, z);
+  say(session, "Teleported");
+}
+
+void spawnCommand(GameSession& session, Arguments&) {
+  returnToSpawn(session);
+  say(session, "Returned to spawn");
+}
+
+void killCommand(GameSession& session, Arguments&) {
+  returnToSpawn(session);
+  playSound(SoundHurt);
+  say(session, "Respawned");
+}
+
+void timeCommand(GameSession& session, Arguments& args) {
+  const std::string word = nextWord(args);
+  if (word == "day") {
+    session.timeOfDay = 0.25f;
+    say(session, "Time set to day");
+  } else if (word == "night") {
+    session.timeOfDay = 0.75f;
+    say(session, "Time set to night");
+  } else if (word == "set") {
+    float value = 0.0f;
+    if (!(args >> value)) {
+      say(session, "Usage: /time set <0-1>");
+      return;
+    }
+    session.timeOfDay = std::clamp(value, 0.0f, 1.0f);
+    say(session, "Time set");
+  } else {
+    say(session, "Usage: /time day|night|set <0-1>");
+  }
+}
+
+void seedCommand(GameSession& session, Arguments&) { addMessage(session, formatTranslated("Seed %u", session.seed)); }
+
+void saveCommand(GameSession& session, Arguments&) {
+  const bool saved = saveWorld(session);
+  refreshWorldList(session);
+  // A failed write must not read as a success.
+  addMessage(session, saved ? formatTranslated("Saved %s", session.worldName.c_str())
+                            : formatTranslated("Could not save %s", session.worldName.c_str()));
+}
+
+void mobsCommand(GameSession& session, Arguments& args) {
+  int count = 5;  // kept when no number follows; a malformed one reads as 0
+  args >> count;
+  count = std::clamp(count, 1, 20);
+  std::vector<Mob> spawned = spawnMobs(*session.world, clockSeed(), count, playerPosition(session));
+  const int placed = static_cast<int>(spawned.size());
+  session.mobs.insert(session.mobs.end(), spawned.begin(), spawned.end());
+  assignEntityIds(session);
+  addMessage(session, formatTranslated("Spawned %d mobs", placed));
+}
+
+void modsCommand(GameSession& session, Arguments&) {
+  const std::vector<std::string> ids = modIds(session.mods);
+  if (ids.empty()) {
+    say(session, "No mods loaded");
+    return;
+  }
+  addMessage(session, formatTranslated("%d mods", static_cast<int>(ids.size())));
+  for (const std::string& id : ids) addMessage(session, "  " + id);
+}
+
+void renderCommand(GameSession& session, Arguments& args) {
+  int chunks = 0;
+  if (!(args >> chunks)) {
+    say(session, "Usage: /render <4-16>");
+    return;
+  }
+  session.settings.renderDistance = std::clamp(chunks, 4, 16);
+  session.streamer.setRenderDistance(session.settings.renderDistance);
+  addMessage(session, formatTranslated("Render distance %d", session.settings.renderDistance));
+}
+
+void fovCommand(GameSession& session, Arguments& args) {
+  float degrees = 0.0f;
+  if (!(args >> degrees)) {
+    say(session, "Usage: /fov <55-100>");
+    return;
+  }
+  session.settings.fieldOfView = std::clamp(degrees, 55.0f, 100.0f);
+  addMessage(session, formatTranslated("FOV %d", static_cast<int>(session.settings.fieldOfView)));
+}
+
+void debugCommand(GameSession& session, Arguments&) {
+  session.debugOverlay = !session.debugOverlay;
+  say(session, session.debugOverlay ? "Debug overlay on" : "Debug overlay off");
+}
+
+void versionCommand(GameSession& session, Arguments&) { addMessage(session, std::string("Zorvander ") + kVersion); }
+
+void weatherCommand(GameSession& session, Arguments& args) {
+  const std::string word = nextWord(args);
+  session.weatherTimer = 90.0f;
+  if (word == "clear") {
+    session.weather = WeatherClear;
+    say(session, "Weather: clear");
+  } else if (word == "rain") {
+    session.weather = WeatherRain;
+    say(session, "Weather: rain");
+  } else if (word == "snow") {
+    session.weather = WeatherSnow;
+    say(session, "Weather: snow");
+  } else {
+    say(session, "Usage: /weather clear|rain|snow");
+  }
+}
+
+// Cells of the span lo..hi, or 0 when it is longer than `cap` (the difference of two
+// ints needs 64 bits).
+std::int64_t spanLength(int lo, int hi, std::int64_t cap) {
+  const std::int64_t length = static_cast<std::int64_t>(hi) - lo + 1;
+  return length > cap ? 0 : length;
+}
+
+// Queues every loaded chunk from one chunk below to one above the box for re-meshing.
+void queueBoxRemesh(World& world, int x0, int y0, int z0, int x1, int y1, int z1) {
+  const int cy0 = std::max(chunkCoord(y0) - 1, kMinChunkY), cy1 = std::min(chunkCoord(y1) + 1, kMaxChunkY);
+  for (int cy = cy0; cy <= cy1; ++cy) {
+    for (int cz = chunkCoord(z0) - 1; cz <= chunkCoord(z1) + 1; ++cz) {
+      for (int cx = chunkCoord(x0) - 1; cx <= chunkCoord(x1) + 1; ++cx) {
+        const ChunkKey key{cx, cy, cz};
+        if (findChunk(world, key) != nullptr) world.remeshSet.insert(key);
+      }
+    }
+  }
+}
+
+void fillCommand(GameSession& session, Arguments& args) {
+  int x1 = 0, y1 = 0, z1 = 0, x2 = 0, y2 = 0, z2 = 0;
+  std::string name;
+  if (!(args >> x1 >> y1 >> z1 >> x2 >> y2 >> z2 >> name)) {
+    say(session, "Usage: /fill x1 y1 z1 x2 y2 z2 <block>");
+    return;
+  }
+  const BlockId block = blockRegistry().find(name);
+  if (block == kNoBlock) {
+    addMessage(session, formatTranslated("Unknown block: %s", name.c_str()));
+    return;
+  }
+  const int x0 = std::min(x1, x2), xEnd = std::max(x1, x2);
+  const int z0 = std::min(z1, z2), zEnd = std::max(z1, z2);
+  const int y0 = std::clamp(std::min(y1, y2), kMinY, kMaxY), yEnd = std::clamp(std::max(y1, y2), kMinY, kMaxY);
+  const std::int64_t cells =
+      spanLength(x0, xEnd, kMaxFillCells) * spanLength(y0, yEnd, kMaxFillCells) * spanLength(z0, zEnd, kMaxFillCells);
+  if (cells == 0 || cells > kMaxFillCells) {
+    say(session, "Too many blocks (max 4096)");
+    return;
+  }
+  World& world = *session.world;
+  for (int y = y0; y <= yEnd; ++y) {
+    for (int z = z0; z <= zEnd; ++z) {
+      for (int x = x0; x <= xEnd; ++x) setBlock(world, x, y, z, block);
+    }
+  }
+  queueBoxRemesh(world, x0, y0, z0, xEnd, yEnd, zEnd);
+  remeshChanged(session);
+  addMessage(session, formatTranslated("Filled %d blocks", static_cast<int>(cells)));
+}
+
+// A block by name first; an item when that gives air or nothing; 0 when neither.
+std::uint16_t findGivable(const std::string& name) {
+  const BlockId block = blockRegistry().find(name);
+  if (block != kAir && block != kNoBlock) return block;
+  return itemRegistry().findItem(name);
+}
+
+void giveCommand(GameSession& session, Arguments& args) {
+  const std::string name = nextWord(args);
+  const std::uint16_t id = name.empty() ? 0 : findGivable(name);
+  if (id == 0) {
+    say(session, "Usage: /give <item> [count]");
+    return;
+  }
+  int count = 1;  // kept when no number follows; a malformed one reads as 0
+  args >> count;
+  count = std::clamp(count, 1, kMaxGiveCount);
+  const ItemRegistry& items = itemRegistry();
+  const std::int32_t durability = items.isItem(id) ? items.getItem(id).durability : 0;
+  if (!session.inventory.add(id, count, durability)) {
+    say(session, "Inventory full");
+    return;
+  }
+  addMessage(session, formatTranslated("Gave %d %s", count, tr(nameOf(id).c_str())));
+}
+
+void clearCommand(GameSession& session, Arguments&) {
+  session.inventory.clear();
+  session.cursorStack = {};
+  say(session, "Inventory cleared");
+}
+
+void villageCommand(GameSession& session, Arguments& args) {
+  const std::optional<NearestVillage> nearest = nearestVillage(session, playerPosition(session));
+  if (!nearest) {
+    say(session, "No village within 800 blocks");
+    return;
+  }
+  const VillageSite& site = nearest->site;
+  const std::string name = villageDisplayName(session, site);
+  if (nextWord(args) == "tp") {
+    const float y = static_cast<float>(surfaceHeight(*session.world, site.x, site.z)) + 1.0f + 1.63f;
+    movePlayer(session, static_cast<float>(site.x) + 0.5f, y, static_cast<float>(site.z) + 0.5f);
+    addMessage(session, formatTranslated("Teleported to %s", name.c_str()));
+    return;
+  }
+  addMessage(session, formatTranslated("%s  %d / %d  (%.0f blocks away)", name.c_str(), site.x, site.z,
+                                       static_cast<double>(nearest->distance)));
+}
+
+struct BuiltinCommand {
+  std::string_view name;
+  CommandHandler run;
+  bool hostOnly;
+};
+
+constexpr BuiltinCommand kBuiltins[] = {
+    {"help", helpCommand, false},         {"gamemode", gamemodeCommand, false}, {"gm", gamemodeCommand, false},
+    {"spectator", spectatorCommand, false}, {"tp", tpCommand, false},           {"spawn", spawnCommand, false},
+    {"kill", killCommand, false},         {"time", timeCommand, true},          {"seed", seedCommand, false},
+    {"save", saveCommand, true},          {"mobs", mobsCommand, true},          {"mods", modsCommand, false},
+    {"render", renderCommand, false},     {"fov", fovCommand, false},           {"debug", debugCommand, false},
+    {"version", versionCommand, false},   {"weather", weatherCommand, true},    {"fill", fillCommand, true},
+    {"give", giveCommand, false},         {"clear", clearCommand, false},       {"village", villageCommand, false},
+};
+
+const BuiltinCommand* findBuiltin(std::string_view word) {
+  for (const BuiltinCommand& command : kBuiltins) {
+    if (command.name == word) return &command;
+  }
+  return nullptr;
+}
+
+void runModCommandLine(GameSession& session, const std::string& word, Arguments& args) {
+  std::string argument;
+  std::getline(args, argument);
+  argument.erase(0, argument.find_first_not_of(' '));
+  std::string reply;
+  if (!runModCommand(session.mods, word, argument, session.networkPlayerName, reply)) {
+    addMessage(session, formatTranslated("Unknown command: %s (try /help)", word.c_str()));
+    return;
+  }
+  if (!reply.empty()) addMessage(session, reply);
+}
+
+void rememberLine(GameSession& session, const std::string& line) {
+  std::vector<std::string>& history = session.chatHistory;
+  if (history.empty() || history.back() != line) history.push_back(line);
+  if (history.size() > kChatHistoryCapacity) history.erase(history.begin());
+}
+
+}  // namespace
+
+void runCommand(GameSession& session, const std::string& line) {
+  if (!line.empty()) {
+    addMessage(session, line);
+    rememberLine(session, line);
+  }
+  session.historyIndex = -1;
+
+  Arguments args(line.starts_with('/') ? line.substr(1) : line);
+  const std::string word = lowerAscii(nextWord(args));
+  if (word.empty()) return;
+  if (!session.world && word != "version") {
+    say(session, "No world loaded");
+    return;
+  }
+  const BuiltinCommand* builtin = findBuiltin(word);
+  if (builtin != nullptr && builtin->hostOnly && session.networkRole == RoleClient) {
+    say(session, "Only the host can change the world");
+    return;
+  }
+  if (builtin != nullptr) {
+    builtin->run(session, args);
+  } else {
+    runModCommandLine(session, word, args);
+  }
+}
+
+}  // namespace zorv

@@ -1,0 +1,28 @@
+#pragma once
+// The command interpreter behind the chat box: line handling and history, the built-in
+// commands with their argument rules and replies, the host-only rule for clients, and
+// the hand-over of every other command word to the mods. Every result is a message.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace zorv {
+
+struct GameSession;
+
+inline constexpr std::size_t kChatHistoryCapacity = 30;
+inline constexpr int kMaxFillCells = 4096;
+inline constexpr int kMaxGiveCount = 2304;  // 36 slots of 64
+
+// The built-in command names in the order Tab completion tries them ("gm" is not here).
+inline constexpr std::array<std::string_view, 20> kCommandNames = {
+    "help", "gamemode", "spectator", "tp",    "spawn",   "kill",    "time", "seed", "save", "mobs",
+    "mods", "render",   "fov",       "debug", "version", "weather", "fill", "give", "clear", "village"};
+
+// Runs a submitted line that starts with '/': shows it, records it in the history and
+// carries it out. Uses `session.renderer` for re-meshing when there is one.
+void runCommand(GameSession& session, const std::string& line);
+
+}  // namespace zorv

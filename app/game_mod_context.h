@@ -1,0 +1,41 @@
+#pragma once
+// The running game as the mods' Lua API sees it: block queries and edits, messages,
+// items, the local player and drops, all applied to one game session.
+
+#include <cstdint>
+#include <string>
+
+#include "mods/mod_context.h"
+
+namespace zorv {
+
+struct GameSession;
+
+class GameModContext : public ModContext {
+ public:
+  explicit GameModContext(GameSession& session) : session_(session) {}
+
+  bool getBlock(int x, int y, int z, std::string& name) override;
+  // Through the world's edit path (saved, sent to clients), without mod events or drops.
+  bool setBlock(int x, int y, int z, const std::string& name) override;
+  void message(const std::string& text) override;
+  bool give(const std::string& name, int count) override;
+  void playerPosition(float& x, float& y, float& z) override;
+  void teleport(float x, float y, float z) override;
+  bool spawnDrop(int x, int y, int z, const std::string& name, int count) override;
+  bool isHost() override;
+  void log(const std::string& text) override;
+
+ private:
+  GameSession& session_;
+};
+
+// The stack a mod names: a registered block other than air (durability 0), else a
+// registered item with its full durability. Nothing for an unknown name.
+struct NamedStack {
+  std::uint16_t id = 0;
+  std::int32_t durability = 0;
+};
+bool resolveItemName(const std::string& name, NamedStack& stack);
+
+}  // namespace zorv

@@ -1,0 +1,241 @@
+#include "app/input_rules.h"
+
+#include <algorithm>
+#include <string>
+
+#include "app/commands.h"
+#include "app/game_session.h"
+#include "net/session.h"
+#include "ui/localisation.h"
+#include "world/physics.h"
+
+namespace zorv {
+
+namespace {
+
+// Two clock readings 0.32 s apart may differ from 0.32 by rounding.
+constexpr double kTapTolerance = 1e-6;
+
+bool pressed(bool now, bool before) { return now && !before; }
+
+bool playingFreely(const GameSession& session) {
+  return session.appState == AppPlaying && !session.chatOpen && !session.inventoryOpen;
+}
+
+void say(GameSession& session, const char* text) { addMessage(session, tr(text)); }
+
+void closeChat(GameSession& session) {
+  session.chatOpen = false;
+  session.chatText.clear();
+  session.mouseTracking = false;
+  session.cursorCaptured = session.appState == AppPlaying && !session.inventoryOpen;
+}
+
+void openChat(GameSession& session, bool forTalk) {
+  session.chatOpen = true;
+  session.chatForTalk = forTalk;
+  session.chatText = forTalk ? "" : "/";
+  session.mouseTracking = false;
+  session.historyIndex = -1;
+  session.cursorCaptured = false;
+}
+
+void toggleFlight(GameSession& session) {
+  session.player.flying = !session.player.flying;
+  session.player.vy = 0.0f;
+  say(session, session.player.flying ? "Flying" : "Flight off");
+}
+
+void escape(GameSession& session) {
+  if (session.chatOpen) {
+    closeChat(session);
+  } else if (session.inventoryOpen) {
+    closeInventory(session);
+  } else if (session.appState == AppPlaying) {
+    setAppState(session, AppPaused);
+  } else if (session.appState == AppPaused) {
+    setAppState(session, AppPlaying);
+  }
+}
+
+void toggleInventory(GameSession& session) {
+  if (session.inventoryOpen) {
+    closeInventory(session);
+  } else if (gameMode(session) == ModeSurvival) {
+    openInventory(session, 2);
+  } else {
+    say(session, "Inventory is only used in Survival mode");
+  }
+}
+
+// With F3 held the modes cycle; otherwise Spectator toggles with the mode used before it.
+void switchMode(GameSession& session, bool cycle) {
+  const GameMode mode = gameMode(session);
+  if (cycle) {
+    setGameMode(session, mode == ModeCreative ? ModeSurvival : mode == ModeSurvival ? ModeSpectator : ModeCreative);
+  } else {
+    setGameMode(session, mode == ModeSpectator ? session.modeBeforeSpectator : ModeSpectator);
+  }
+}
+
+void toggleMinimap(GameSession& session) {
+  session.minimapOn = !session.minimapOn;
+  say(session, session.minimapOn ? "Minimap on" : "Minimap off");
+}
+
+void submitChat(GameSession& session) {
+  const std::string text = session.chatText;
+  closeChat(session);
+  if (text.empty()) return;
+  if (text.front() == '/') {
+    runCommand(session, text);
+    return;
+  }
+  if (session.networkRole == RoleClient) sendChat(session.net, text);
+  if (session.networkRole == RoleHost) broadcastChat(session.net, 0, session.networkPlayerName, text);
+  addMessage(session, formatTranslated("You: %s", text.c_str()));
+}
+
+void deleteLastCharacter(std::string& text) {
+  if (!text.empty()) text.pop_back();
+}
+
+void backspace(GameSession& session, KeyMemory& memory, bool down, bool before, float dt) {
+  if (!down) {
+    memory.backspaceTimer = 0.0f;
+    return;
+  }
+  if (!before) {
+    deleteLastCharacter(session.chatText);
+    memory.backspaceTimer = kBackspaceFirstRepeat;
+    return;
+  }
+  memory.backspaceTimer += dt;
+  if (memory.backspaceTimer >= 0.0f) {
+    deleteLastCharacter(session.chatText);
+    memory.backspaceTimer = kBackspaceRepeat;  // any overshoot past 0 is dropped
+  }
+}
+
+void historyUp(GameSession& session) {
+  const int size = static_cast<int>(session.chatHistory.size());
+  if (size == 0) return;
+  int& index = session.historyIndex;
+  index = index < 0 || index >= size ? size - 1 : std::max(index - 1, 0);
+  session.chatText = session.chatHistory[static_cast<std::size_t>(index)];
+}
+
+void historyDown(GameSession& session) {
+  int& index = session.historyIndex;
+  if (index < 0) return;
+  ++index;
+  if (index < static_cast<int>(session.chatHistory.size())) {
+    session.chatText = session.chatHistory[static_cast<std::size_t>(index)];
+  } else {
+    index = -1;
+    session.chatText.clear();
+  }
+}
+
+void editChat(GameSession& session, KeyMemory& memory, const KeyboardFrame& frame, float dt) {
+  const KeyStates& keys = frame.keys;
+  const KeyStates& before = memory.previous;
+  if (pressed(keys.enter, before.enter)) {
+    submitChat(session);
+    return;
+  }
+  backspace(session, memory, keys.backspace, before.backspace, dt);
+  if (pressed(keys.paste, before.paste) && frame.readClipboard) appendPastedText(session.chatText, frame.readClipboard());
+  if (pressed(keys.up, before.up)) historyUp(session);
+  if (pressed(keys.down, before.down)) historyDown(session);
+  if (pressed(keys.tab, before.tab)) session.chatText = completeCommand(session.chatText);
+}
+
+void space(GameSession& session, KeyMemory& memory, double now) {
+  if (now - memory.lastSpaceTime <= kDoubleTapSeconds + kTapTolerance) {
+    toggleFlight(session);
+    memory.lastSpaceTime = kNoSpaceTap;  // a third press starts a new double tap
+  } else {
+    memory.lastSpaceTime = now;
+  }
+}
+
+}  // namespace
+
+void appendPastedText(std::string& chatText, const std::string& clipboard) {
+  for (const char c : clipboard) {
+    if (chatText.size() >= kMaxChatBytes) break;
+    if (c == '\t' || c == '\n') {
+      chatText.push_back(' ');
+    } else if (c >= 32 && c <= 126) {
+      chatText.push_back(c);
+    }
+  }
+}
+
+std::string completeCommand(const std::string& chatText) {
+  if (!chatText.starts_with('/') || chatText.find(' ') != std::string::npos) return chatText;
+  const std::string_view prefix = std::string_view(chatText).substr(1);
+  for (const std::string_view name : kCommandNames) {
+    if (name.starts_with(prefix)) return "/" + std::string(name) + " ";
+  }
+  return chatText;
+}
+
+void applyKeyboard(GameSession& session, KeyMemory& memory, const KeyboardFrame& frame, float dt, double now) {
+  const KeyStates& keys = frame.keys;
+  const KeyStates& before = memory.previous;
+  if (pressed(keys.escape, before.escape)) escape(session);
+  if (pressed(keys.inventory, before.inventory) && session.appState == AppPlaying && !session.chatOpen) {
+    toggleInventory(session);
+  }
+  if (pressed(keys.debug, before.debug) && !session.chatOpen) session.debugOverlay = !session.debugOverlay;
+  if (pressed(keys.spectator, before.spectator) && playingFreely(session)) switchMode(session, keys.debug);
+  if (pressed(keys.minimap, before.minimap) && playingFreely(session)) toggleMinimap(session);
+  if (pressed(keys.screenshot, before.screenshot) && session.appState == AppPlaying) session.screenshotRequested = true;
+  if (session.chatOpen) {
+    editChat(session, memory, frame, dt);
+  } else {
+    memory.backspaceTimer = 0.0f;
+  }
+  const bool creativeFreely = playingFreely(session) && gameMode(session) == ModeCreative;
+  if (pressed(keys.fly, before.fly) && creativeFreely) toggleFlight(session);
+  if (pressed(keys.space, before.space) && creativeFreely) space(session, memory, now);
+  memory.previous = keys;
+}
+
+void onCursorMoved(GameSession& session, double x, double y) {
+  if (!playingFreely(session)) {
+    session.mouseTracking = false;
+    return;
+  }
+  if (session.mouseTracking) {
+    look(session.player, static_cast<float>(x - session.cursorX), static_cast<float>(y - session.cursorY));
+  }
+  session.cursorX = x;
+  session.cursorY = y;
+  session.mouseTracking = true;
+}
+
+void onScrolled(GameSession& session, double yOffset) {
+  if (!playingFreely(session) || yOffset == 0.0) return;
+  const int slot = session.inventory.selected;
+  session.inventory.select(yOffset > 0.0 ? (slot + 8) % kHotbarSlots : (slot + 10) % kHotbarSlots);
+}
+
+void onCharacter(GameSession& session, std::uint32_t codepoint) {
+  if (session.appState != AppPlaying || session.inventoryOpen) return;
+  if (session.chatOpen) {
+    if (codepoint >= 32 && codepoint <= 126 && session.chatText.size() < kMaxChatBytes) {
+      session.chatText.push_back(static_cast<char>(codepoint));
+    }
+    return;
+  }
+  if (codepoint == '/' || codepoint == '^') {
+    openChat(session, false);
+  } else if (codepoint == 'T' || codepoint == 't') {
+    openChat(session, true);
+  }
+}
+
+}  // namespace zorv

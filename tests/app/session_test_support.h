@@ -1,0 +1,86 @@
+#pragma once
+// Shared scaffolding of the session tests: a private saves folder, a renderer double that
+// records what it is handed, and a session with a fixed clock.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <unistd.h>
+
+#include "app/game_session.h"
+#include "persist/level_save.h"
+#include "render/renderer.h"
+
+namespace zorv::testing {
+
+// Points the saves root at a fresh temporary folder for the life of the object.
+class TemporarySaves {
+ public:
+  TemporarySaves()
+      : root_(std::filesystem::temp_directory_path() /
+              ("zorv_session_" + std::to_string(::getpid()) + "_" + std::to_string(counter()++))) {
+    std::filesystem::remove_all(root_);
+    std::filesystem::create_directories(root_);
+    setSavesRoot(root_);
+  }
+  ~TemporarySaves() {
+    setSavesRoot({});
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+  const std::filesystem::path& root() const { return root_; }
+
+ private:
+  static int& counter() {
+    static int value = 0;
+    return value;
+  }
+  std::filesystem::path root_;
+};
+
+class RecordingRenderer : public Renderer {
+ public:
+  bool init(GLFWwindow*, bool) override { return true; }
+  void shutdown() override {}
+  void uploadChunkMesh(const ChunkKey& key, const Mesh&) override { ++uploads[keyText(key)]; }
+  void uploadTranslucentMesh(const ChunkKey& key, const Mesh&) override { ++uploads[keyText(key)]; }
+  void removeChunkMeshes(const ChunkKey& key) override { uploads.erase(keyText(key)); }
+  void clearChunkMeshes() override {
+    ++clears;
+    uploads.clear();
+  }
+  void setModelMesh(std::uint32_t, const Mesh&) override {}
+  void setParticleMesh(const Mesh&) override {}
+  void setEnvironment(float, float, Vec3) override {}
+  void setEffects(bool, bool) override {}
+  void setVsync(bool) override {}
+  void onResize() override {}
+  void beginUiFrame() override {}
+  void drawFrame(const std::array<float, 16>&, Vec3, const std::vector<EntityInstance>&,
+                 const std::vector<ParticleInstance>&) override {}
+
+  static std::string keyText(const ChunkKey& key) {
+    return std::to_string(key.cx) + "," + std::to_string(key.cy) + "," + std::to_string(key.cz);
+  }
+
+  std::map<std::string, int> uploads;  // chunk -> meshes handed over since the last clear
+  int clears = 0;
+};
+
+// The texts of the session's message log, oldest first.
+inline std::vector<std::string> messageTexts(const GameSession& session) {
+  std::vector<std::string> texts;
+  for (const LogEntry& entry : session.messages) texts.push_back(entry.text);
+  return texts;
+}
+
+inline bool hasMessage(const GameSession& session, const std::string& text) {
+  for (const LogEntry& entry : session.messages) {
+    if (entry.text == text) return true;
+  }
+  return false;
+}
+
+}  // namespace zorv::testing
