@@ -54,6 +54,10 @@ void installCallbacks(GLFWwindow* window, GameSession& session) {
   glfwSetScrollCallback(window, scrolled);
   glfwSetCharCallback(window, characterTyped);
   glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
+  // A key or button pressed and released between two slow frames still counts as pressed
+  // in the next frame instead of being lost.
+  glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
+  glfwSetInputMode(window, GLFW_STICKY_MOUSE_BUTTONS, GLFW_TRUE);
   if (glfwRawMouseMotionSupported()) glfwSetInputMode(window, GLFW_RAW_MOUSE_MOTION, GLFW_TRUE);
 }
 
@@ -86,8 +90,10 @@ int runHostTest(GameSession& session) {
   return hosting ? 0 : 1;
 }
 
-// Saves what the player leaves behind and stops networking before the window goes.
+// Saves what the player leaves behind and stops networking before the window goes. An
+// open inventory is closed first, so a stack held on the cursor goes back into it.
 void finishGame(GameSession& session) {
+  if (session.inventoryOpen) closeInventory(session);
   if (session.networkRole != RoleClient && session.world && !session.worldName.empty()) saveWorld(session);
   stopNetworking(session);
 }

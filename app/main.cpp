@@ -1,11 +1,11 @@
 // Entry point: choose the language, classify the command line, run the windowless
-// check modes, or report that the interactive game is not part of this build yet.
+// check modes, or bring up the window for the game and the other windowed modes.
 
-#include <cstdio>
 #include <string_view>
 #include <vector>
 
 #include "app/dedicated_server.h"
+#include "app/game_shell.h"
 #include "app/mod_test.h"
 #include "app/startup.h"
 #include "app/net_test.h"
@@ -32,7 +32,6 @@ int main(int argc, char** argv) {
     case zorv::RunMode::ModTest:
       return zorv::runModTest(zorv::platform::baseFolder());
     default:
-      std::fprintf(stderr, "zorvander: the interactive game is not part of this build yet\n");
-      return 1;
+      return zorv::runWindowedMode(commandLine);
   }
 }
