@@ -24,12 +24,16 @@ import zlib
 WIDTH, HEIGHT = 1280, 720
 WORLD = "My World"
 
-# Button centres in the 1280 × 720 window, measured on the menu screens' pictures.
-MENU_SINGLEPLAYER = (640, 330)
-MENU_CREATE_AND_PLAY = (640, 560)
-MENU_PLAY_SELECTED = (640, 300)
-PAUSE_SAVE_AND_QUIT = (640, 380)
-PAUSE_QUIT_TO_DESKTOP = (640, 420)
+SEED = "play"
+
+# Centres of the widgets in the 1280 × 720 window, measured on the menu screens' pictures.
+MENU_SINGLEPLAYER = (640, 242)
+MENU_FIRST_WORLD = (460, 246)
+MENU_PLAY_SELECTED = (640, 422)
+MENU_SEED_FIELD = (640, 513)
+MENU_CREATE_AND_PLAY = (640, 550)
+PAUSE_SAVE_AND_QUIT = (640, 336)
+PAUSE_QUIT_TO_DESKTOP = (640, 378)
 
 
 class Failure(Exception):
@@ -88,6 +92,23 @@ class Display:
     def save(self, png_path):
         xwd_to_png(os.path.join(self.folder, "Xvfb_screen0"), png_path)
 
+    def pixels(self):
+        with open(os.path.join(self.folder, "Xvfb_screen0"), "rb") as source:
+            return source.read()
+
+    def settle(self, seconds=30.0):
+        """Waits until the screen stays the same for a second (a menu page has been laid
+        out: a new page takes a frame or two to find its size and place)."""
+        deadline = time.monotonic() + seconds
+        previous = self.pixels()
+        while time.monotonic() < deadline:
+            time.sleep(1.0)
+            current = self.pixels()
+            if current == previous:
+                return
+            previous = current
+        raise Failure("the screen did not settle within %.0f s" % seconds)
+
     def close(self):
         self.server.terminate()
         self.server.wait()
@@ -139,7 +160,7 @@ class Player:
     def xdotool(self, *arguments):
         subprocess.run(["xdotool"] + [str(a) for a in arguments], env=self.environment, check=True)
 
-    def hold_key(self, key, seconds=0.35):
+    def hold_key(self, key, seconds=0.6):
         self.xdotool("keydown", key)
         time.sleep(seconds)
         self.xdotool("keyup", key)
@@ -147,26 +168,27 @@ class Player:
 
     def click(self, position, button=1):
         self.xdotool("mousemove", position[0], position[1])
-        time.sleep(0.5)
+        time.sleep(1.0)
         self.xdotool("mousedown", button)
-        time.sleep(0.35)
+        time.sleep(0.5)
         self.xdotool("mouseup", button)
         time.sleep(0.5)
 
     def press_button(self, button):
         self.xdotool("mousedown", button)
-        time.sleep(0.35)
+        time.sleep(0.6)
         self.xdotool("mouseup", button)
-        time.sleep(0.3)
+        time.sleep(1.0)
 
     def turn(self, dx, dy):
         self.xdotool("mousemove_relative", "--", dx, dy)
-        time.sleep(0.5)
+        time.sleep(1.5)
 
     def type_command(self, text):
         self.xdotool("type", "--delay", "60", text)
-        time.sleep(0.3)
+        time.sleep(1.0)
         self.hold_key("Return")
+        time.sleep(1.5)
 
 
 def level_report(tool, saves, world):
@@ -214,18 +236,32 @@ def play(game_executable, report_tool, output):
     try:
         game = Game(executable, environment, os.path.join(output, "play_game.log"))
         game.wait_for("Multiplayer: UDP", 60)
-        time.sleep(2.0)
+        display.settle()
         display.save(os.path.join(output, "play_1_menu.png"))
 
         player.click(MENU_SINGLEPLAYER)
+        display.settle()
+        player.click(MENU_SEED_FIELD)
+        player.xdotool("type", "--delay", "80", SEED)
+        display.settle()
         display.save(os.path.join(output, "play_2_worlds.png"))
+        player.xdotool("mousemove", *MENU_CREATE_AND_PLAY)
+        time.sleep(1.0)
+        player.xdotool("mousedown", 1)
+        time.sleep(0.3)
+        player.xdotool("mouseup", 1)
         started = time.monotonic()
-        player.click(MENU_CREATE_AND_PLAY)
         while not os.path.exists(level):
             if time.monotonic() - started > 30:
                 raise Failure("the new world was not saved within 30 s")
-            time.sleep(0.05)
-        print("create and play: level save after %.2f s" % (time.monotonic() - started))
+            time.sleep(0.02)
+        saved = time.monotonic()
+        # The world is created between two frames: the next picture is its first frame.
+        last_menu_frame = display.pixels()
+        while display.pixels() == last_menu_frame and time.monotonic() - saved < 30:
+            time.sleep(0.02)
+        print("create and play: world saved after %.2f s, first frame after %.2f s" %
+              (saved - started, time.monotonic() - started))
         time.sleep(2.0)
         display.save(os.path.join(output, "play_3_world.png"))
 
@@ -256,7 +292,7 @@ def play(game_executable, report_tool, output):
         display.save(os.path.join(output, "play_7_paused.png"))
         first_save = os.path.getmtime(level)
         player.click(PAUSE_SAVE_AND_QUIT)
-        time.sleep(2.0)
+        display.settle()
         display.save(os.path.join(output, "play_8_back_in_menu.png"))
         if os.path.getmtime(level) == first_save:
             raise Failure("leaving the world did not save it")
@@ -264,9 +300,14 @@ def play(game_executable, report_tool, output):
         check_level(header, edits, "after the first visit")
 
         player.click(MENU_SINGLEPLAYER)
+        display.settle()
+        player.click(MENU_FIRST_WORLD)
+        display.settle()
+        display.save(os.path.join(output, "play_9_world_list.png"))
         player.click(MENU_PLAY_SELECTED)
+        game.wait_for("Loaded " + WORLD, 30)
         time.sleep(3.0)
-        display.save(os.path.join(output, "play_9_reloaded.png"))
+        display.save(os.path.join(output, "play_10_reloaded.png"))
         player.hold_key("Escape")
         time.sleep(1.0)
         player.click(PAUSE_QUIT_TO_DESKTOP)
