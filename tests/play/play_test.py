@@ -34,6 +34,7 @@ MENU_SEED_FIELD = (640, 513)
 MENU_CREATE_AND_PLAY = (640, 550)
 PAUSE_SAVE_AND_QUIT = (640, 336)
 PAUSE_QUIT_TO_DESKTOP = (640, 378)
+MENU_CORNERS = ((40, 680), (1240, 680))
 
 
 class Failure(Exception):
@@ -96,18 +97,39 @@ class Display:
         with open(os.path.join(self.folder, "Xvfb_screen0"), "rb") as source:
             return source.read()
 
-    def settle(self, seconds=30.0):
-        """Waits until the screen stays the same for a second (a menu page has been laid
-        out: a new page takes a frame or two to find its size and place)."""
+    def pixel(self, x, y):
+        data = self.pixels()
+        fields = struct.unpack(">25I", data[:100])
+        offset = fields[0] + 12 * fields[19] + y * fields[12] + 4 * x
+        return data[offset + 2], data[offset + 1], data[offset]  # stored B G R X
+
+    def shows_colour(self, points, colour, tolerance=12):
+        return all(max(abs(a - b) for a, b in zip(self.pixel(x, y), colour)) <= tolerance for x, y in points)
+
+    def settle(self, seconds=90.0):
+        """Waits until the screen stays the same for three seconds (a menu page has been
+        laid out: a new page takes a frame or two to find its size and place, and a frame
+        on the software renderer of a busy machine can take a second or more)."""
         deadline = time.monotonic() + seconds
         previous = self.pixels()
+        unchanged_since = time.monotonic()
         while time.monotonic() < deadline:
-            time.sleep(1.0)
+            time.sleep(0.5)
             current = self.pixels()
-            if current == previous:
+            if current != previous:
+                previous = current
+                unchanged_since = time.monotonic()
+            elif time.monotonic() - unchanged_since >= 3.0:
                 return
-            previous = current
         raise Failure("the screen did not settle within %.0f s" % seconds)
+
+    def wait_for_colour(self, points, colour, seconds=90.0):
+        deadline = time.monotonic() + seconds
+        while time.monotonic() < deadline:
+            if self.shows_colour(points, colour):
+                return True
+            time.sleep(0.5)
+        return False
 
     def close(self):
         self.server.terminate()
@@ -160,35 +182,47 @@ class Player:
     def xdotool(self, *arguments):
         subprocess.run(["xdotool"] + [str(a) for a in arguments], env=self.environment, check=True)
 
-    def hold_key(self, key, seconds=0.6):
+    def hold_key(self, key, seconds=1.0):
         self.xdotool("keydown", key)
         time.sleep(seconds)
         self.xdotool("keyup", key)
-        time.sleep(0.2)
+        time.sleep(1.0)
 
     def click(self, position, button=1):
+        # Dear ImGui keeps the order of motion, press and release even when they arrive
+        # within one frame, so the pauses only need to let the frames come.
         self.xdotool("mousemove", position[0], position[1])
-        time.sleep(1.0)
+        time.sleep(1.5)
         self.xdotool("mousedown", button)
-        time.sleep(0.5)
+        time.sleep(1.0)
         self.xdotool("mouseup", button)
-        time.sleep(0.5)
+        time.sleep(1.0)
 
     def press_button(self, button):
         self.xdotool("mousedown", button)
-        time.sleep(0.6)
-        self.xdotool("mouseup", button)
         time.sleep(1.0)
+        self.xdotool("mouseup", button)
+        time.sleep(2.0)
 
     def turn(self, dx, dy):
         self.xdotool("mousemove_relative", "--", dx, dy)
-        time.sleep(1.5)
+        time.sleep(2.0)
 
-    def type_command(self, text):
+    def run_command(self, game, text, expected):
+        """Types a command into the chat and submits it; Enter is pressed again while the
+        game's answer has not appeared (a key can be missed while a frame takes long)."""
+        mark = game.line_count()
         self.xdotool("type", "--delay", "60", text)
         time.sleep(1.0)
-        self.hold_key("Return")
-        time.sleep(1.5)
+        for attempt in range(4):
+            self.hold_key("Return")
+            try:
+                game.wait_for(expected, 20, mark)
+                time.sleep(1.0)
+                return
+            except Failure:
+                if attempt == 3:
+                    raise
 
 
 def level_report(tool, saves, world):
@@ -235,8 +269,9 @@ def play(game_executable, report_tool, output):
     game = None
     try:
         game = Game(executable, environment, os.path.join(output, "play_game.log"))
-        game.wait_for("Multiplayer: UDP", 60)
+        game.wait_for("Multiplayer: UDP", 120)
         display.settle()
+        menu_sky = display.pixel(*MENU_CORNERS[0])
         display.save(os.path.join(output, "play_1_menu.png"))
 
         player.click(MENU_SINGLEPLAYER)
@@ -252,8 +287,8 @@ def play(game_executable, report_tool, output):
         player.xdotool("mouseup", 1)
         started = time.monotonic()
         while not os.path.exists(level):
-            if time.monotonic() - started > 30:
-                raise Failure("the new world was not saved within 30 s")
+            if time.monotonic() - started > 90:
+                raise Failure("the new world was not saved within 90 s")
             time.sleep(0.02)
         saved = time.monotonic()
         # The world is created between two frames: the next picture is its first frame.
@@ -262,40 +297,38 @@ def play(game_executable, report_tool, output):
             time.sleep(0.02)
         print("create and play: world saved after %.2f s, first frame after %.2f s" %
               (saved - started, time.monotonic() - started))
-        time.sleep(2.0)
+        time.sleep(5.0)
         display.save(os.path.join(output, "play_3_world.png"))
 
-        player.hold_key("w", 1.0)
-        player.turn(0, 375)  # 45° down at 0.12° per pixel
+        player.hold_key("w", 2.0)
+        player.turn(0, 1)  # the first motion after the cursor is captured only sets the origin
+        for step in range(3):
+            player.turn(0, 100)  # 36° further down in all at 0.12° per pixel
         player.press_button(1)
-        player.turn(0, -125)  # 15° up again: a cell further ahead
+        player.turn(0, -100)  # 12° up again: a cell further ahead
         player.press_button(3)
         display.save(os.path.join(output, "play_4_edited.png"))
 
-        mark = game.line_count()
-        player.type_command("/give stone 5")
-        game.wait_for("Gave 5", 10, mark)
-        player.type_command("/gamemode survival")
-        game.wait_for("Survival", 10, mark)
+        player.run_command(game, "/give stone 5", "Gave 5 stone")
+        player.run_command(game, "/gamemode survival", "Game mode: Survival")
         player.hold_key("e")
-        time.sleep(1.0)
+        time.sleep(5.0)
         display.save(os.path.join(output, "play_5_inventory.png"))
         player.hold_key("e")
-        mark = game.line_count()
-        player.type_command("/time night")
-        game.wait_for("Time set to night", 10, mark)
-        time.sleep(1.0)
+        time.sleep(3.0)
+        player.run_command(game, "/time night", "Time set to night")
+        time.sleep(4.0)
         display.save(os.path.join(output, "play_6_night.png"))
 
         player.hold_key("Escape")
-        time.sleep(1.0)
+        time.sleep(5.0)
         display.save(os.path.join(output, "play_7_paused.png"))
-        first_save = os.path.getmtime(level)
         player.click(PAUSE_SAVE_AND_QUIT)
+        # The menus draw over a plain sky: two corners of that colour mean a menu shows.
+        if not display.wait_for_colour(MENU_CORNERS, menu_sky):
+            raise Failure("the pause screen did not lead back to the menu")
         display.settle()
         display.save(os.path.join(output, "play_8_back_in_menu.png"))
-        if os.path.getmtime(level) == first_save:
-            raise Failure("leaving the world did not save it")
         header, edits = level_report(report_tool, saves, WORLD)
         check_level(header, edits, "after the first visit")
 
@@ -305,13 +338,13 @@ def play(game_executable, report_tool, output):
         display.settle()
         display.save(os.path.join(output, "play_9_world_list.png"))
         player.click(MENU_PLAY_SELECTED)
-        game.wait_for("Loaded " + WORLD, 30)
-        time.sleep(3.0)
+        game.wait_for("Loaded " + WORLD, 60)
+        time.sleep(5.0)
         display.save(os.path.join(output, "play_10_reloaded.png"))
         player.hold_key("Escape")
-        time.sleep(1.0)
+        time.sleep(5.0)
         player.click(PAUSE_QUIT_TO_DESKTOP)
-        if game.process.wait(timeout=30) != 0:
+        if game.process.wait(timeout=120) != 0:
             raise Failure("the game exited with status %d" % game.process.returncode)
         again, edits_again = level_report(report_tool, saves, WORLD)
         check_level(again, edits_again, "after loading it again")
@@ -320,6 +353,10 @@ def play(game_executable, report_tool, output):
                 raise Failure("edit at %s changed from %d to %s after loading" % (cell, block, edits_again.get(cell)))
         if int(again["stone"]) != int(header["stone"]):
             raise Failure("the stones changed after loading: %s, then %s" % (header["stone"], again["stone"]))
+        with game.lock:
+            reports = [line for line in game.lines if "[validation]" in line]
+        if reports:
+            raise Failure("the validation layer reported: " + reports[0])
         print("play test passed")
     finally:
         if game and game.process.poll() is None:
