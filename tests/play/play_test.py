@@ -28,6 +28,7 @@ SEED = "play"
 
 # Centres of the widgets in the 1280 × 720 window, measured on the menu screens' pictures.
 MENU_SINGLEPLAYER = (640, 242)
+MENU_EMPTY_SPOT = (760, 130)
 MENU_FIRST_WORLD = (460, 246)
 MENU_PLAY_SELECTED = (640, 422)
 MENU_SEED_FIELD = (640, 513)
@@ -278,6 +279,7 @@ def play(game_executable, report_tool, output):
         display.settle()
         player.click(MENU_SEED_FIELD)
         player.xdotool("type", "--delay", "80", SEED)
+        player.click(MENU_EMPTY_SPOT)  # leaves the field, whose blinking caret never settles
         display.settle()
         display.save(os.path.join(output, "play_2_worlds.png"))
         player.xdotool("mousemove", *MENU_CREATE_AND_PLAY)
@@ -305,7 +307,8 @@ def play(game_executable, report_tool, output):
         for step in range(3):
             player.turn(0, 100)  # 36° further down in all at 0.12° per pixel
         player.press_button(1)
-        player.turn(0, -100)  # 12° up again: a cell further ahead
+        for step in range(3):
+            player.turn(250, 0)  # a quarter turn to the right: the ground beside the hole
         player.press_button(3)
         display.save(os.path.join(output, "play_4_edited.png"))
 
