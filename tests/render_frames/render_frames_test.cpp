@@ -4,19 +4,23 @@
 
 #include <gtest/gtest.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <fstream>
+#include <string>
 
 #include "render/png_writer.h"
 #include "frame_fixture.h"
+#include "ui/localisation.h"
 #include "world/light.h"
 #include "world/mesher.h"
 #include "world/registry.h"
 #include "world/terrain.h"
+#include "world/villages.h"
 #include "world/world.h"
 
 namespace zorv::frames {
@@ -222,6 +226,15 @@ TEST_F(RenderFrames, ChineseTextUsesRealGlyphs) {
   ImFont* font = ImGui::GetIO().Fonts->Fonts[0];
   ASSERT_NE(font->FindGlyphNoFallback(0x4F60), nullptr);  // 你
   ASSERT_NE(font->FindGlyphNoFallback(0x754C), nullptr);  // 界
+  // Every character of the translated texts and of the Chinese village names, including
+  // those outside Dear ImGui's common simplified set (聊 屏 渲 砾 锭 苔 藓 蕨).
+  std::string translated = chineseVillageNameText();
+  for (const Translation& row : translationTable()) translated += row.chinese;
+  for (const char* at = translated.c_str(); *at;) {
+    unsigned int codepoint = 0;
+    at += ImTextCharFromUtf8(&codepoint, at, nullptr);
+    EXPECT_NE(font->FindGlyphNoFallback(static_cast<ImWchar>(codepoint)), nullptr) << codepoint;
+  }
   ImGui::SetNextWindowPos(ImVec2(0, 0));
   ImGui::SetNextWindowSize(ImVec2(kWidth, kHeight));
   ImGui::Begin("glyphs", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoBackground);
