@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <numbers>
 
 #include "app/game_mod_context.h"
+#include "mods/events.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
 #include "sound/sound_effects.h"
 #include "ui/localisation.h"
+#include "world/fluids.h"
 #include "world/light.h"
 #include "world/registry.h"
 #include "world/terrain.h"
@@ -148,19 +151,18 @@ void replaceWorld(GameSession& session, std::uint32_t seed, const std::string& n
   if (session.renderer) session.renderer->clearChunkMeshes();
   session.streamer.reset();
   session.world.reset();  // the old world's region data is released before the new one opens
+  session.minimapColourCache.clear();
   session.world = std::make_unique<World>(static_cast<std::int32_t>(seed));
   const std::filesystem::path folder = worldFolder(name);
   if (!folder.empty()) setSaveFolder(*session.world, folder);
 }
 
 // Capture and fluids by role; then the chunks around the player are lit, meshed and
-// handed to the renderer in one go.
+// handed to the renderer (cleared by replaceWorld) in one go.
 void prepareWorldArea(GameSession& session, Vec3 centre) {
   World& world = *session.world;
   setCaptureEnabled(world, session.networkRole == RoleHost);
   setFluidsEnabled(world, session.networkRole != RoleClient);
-  if (session.renderer) session.renderer->clearChunkMeshes();
-  session.streamer.reset();
   session.streamer.setRenderDistance(session.settings.renderDistance);
   // One ring further than the meshed area, so every meshed chunk sees lit neighbours.
   ensureColumnsAround(world, floorInt(centre.x), floorInt(centre.z), kCreateRadius + 1);
@@ -569,6 +571,7 @@ void leaveWorld(GameSession& session) {
   if (session.renderer) session.renderer->clearChunkMeshes();
   session.streamer.reset();
   session.world.reset();
+  session.minimapColourCache.clear();
 
   session.mobs.clear();
   session.drops.clear();
@@ -638,6 +641,8 @@ std::uint32_t minimapColour(World& world, int x, int z) {
   return packColour(r * shade, g * shade, b * shade);
 }
 
+constexpr std::size_t kMinimapCacheLimit = 1 << 16;
+
 }  // namespace
 
 void updateMinimap(GameSession& session) {
@@ -645,10 +650,14 @@ void updateMinimap(GameSession& session) {
   MinimapGrid& grid = session.minimap;
   grid.originX = floorInt(session.player.x) - 64;
   grid.originZ = floorInt(session.player.z) - 64;
+  auto& cache = session.minimapColourCache;
+  if (cache.size() > kMinimapCacheLimit) cache.clear();
   for (int i = 0; i < kMinimapSize; ++i) {
     for (int j = 0; j < kMinimapSize; ++j) {
-      grid.colours[static_cast<std::size_t>(i * kMinimapSize + j)] =
-          minimapColour(*session.world, grid.originX + 2 * j, grid.originZ + 2 * i);
+      const int x = grid.originX + 2 * j, z = grid.originZ + 2 * i;
+      const auto [entry, added] = cache.try_emplace(packColumn(x, z), 0u);
+      if (added) entry->second = minimapColour(*session.world, x, z);
+      grid.colours[static_cast<std::size_t>(i * kMinimapSize + j)] = entry->second;
     }
   }
   grid.filled = true;
@@ -660,6 +669,581 @@ void remeshChanged(GameSession& session) {
     session.streamer.remeshChanged(*session.world, *session.renderer);
   } else {
     session.world->remeshSet.clear();
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// The in-world step, mouse actions and breaking.
+
+namespace {
+
+constexpr float kDayLength = 180.0f;
+constexpr float kLavaInterval = 0.6f;
+constexpr int kLavaDamage = 2;
+constexpr float kRegenDelay = 8.0f;
+constexpr float kRegenInterval = 3.0f;
+constexpr float kStepLength = 2.4f;
+constexpr float kMinimapInterval = 0.45f;
+constexpr float kVillageCheckInterval = 0.5f;
+constexpr int kVillageCheckRange = 24;
+constexpr double kModTickInterval = 0.05;
+constexpr double kAutosaveInterval = 5.0;
+constexpr int kChunkJobsPerStep = 6;
+constexpr float kVoidDepth = -64.0f;
+constexpr float kMobReach = 4.5f;
+constexpr float kMobHalfSize = 0.4f;
+constexpr float kAttackCooldown = 0.45f;
+constexpr float kMobHitCooldown = 1.2f;
+constexpr int kTradePlanks = 8;
+constexpr int kBreakParticles = 10;
+constexpr float kBreakParticleLife = 0.55f;
+
+// The particle generator shared by every break in the process (xorshift-32).
+std::uint32_t nextParticleRandom() {
+  static std::uint32_t state = 2463534242u;
+  state ^= state << 13;
+  state ^= state >> 17;
+  state ^= state << 5;
+  return state;
+}
+
+// Uniform in [0, 2) in steps of 0.01.
+float particleUnit() { return static_cast<float>(nextParticleRandom() % 200) / 100.0f; }
+// Uniform in [−0.4, 0.4] in steps of 0.01.
+float particleJitter() { return static_cast<float>(static_cast<int>(nextParticleRandom() % 81) - 40) / 100.0f; }
+
+Vec3 playerEye(const GameSession& session) { return {session.player.x, session.player.y, session.player.z}; }
+
+bool inSurvival(const GameSession& session) { return gameMode(session) == ModeSurvival; }
+bool isClient(const GameSession& session) { return session.networkRole == RoleClient; }
+
+MoveInput movementInput(const GameSession& session, const MovementKeys& keys) {
+  const PlayerBody& player = session.player;
+  const bool spectator = gameMode(session) == ModeSpectator;
+  const Vec3 ahead = player.flying ? lookDirection(player.yaw, player.pitch) : forward(player.yaw);
+  const Vec3 side = right(player.yaw);
+  MoveInput input;
+  const auto add = [&](const Vec3& v, float sign) {
+    input.dx += v.x * sign;
+    input.dy += v.y * sign;
+    input.dz += v.z * sign;
+  };
+  if (keys.forward) add(ahead, 1.0f);
+  if (keys.back) add(ahead, -1.0f);
+  if (keys.left) add(side, -1.0f);
+  if (keys.right) add(side, 1.0f);
+  if (player.flying || spectator) {
+    if (keys.jump) input.dy += 1.0f;
+    if (keys.descend) input.dy -= 1.0f;
+  }
+  input.jump = keys.jump && !player.flying && !spectator;
+  input.sprint = keys.sprint;
+  return input;
+}
+
+void applyLava(GameSession& session, float dt) {
+  const PlayerBody& player = session.player;
+  const BlockId feet =
+      getBlock(*session.world, floorInt(player.x), floorInt(player.y - 0.9f), floorInt(player.z));
+  if (feet != blocks::Lava || !inSurvival(session)) {
+    session.lavaTimer = 0.0f;
+    return;
+  }
+  session.lavaTimer += dt;
+  if (session.lavaTimer > kLavaInterval) {
+    hurtPlayer(session, kLavaDamage);
+    session.lavaTimer = 0.0f;
+  }
+}
+
+void regenerate(GameSession& session, float dt) {
+  session.regenTimer += dt;
+  PlayerBody& player = session.player;
+  if (!inSurvival(session) || player.health < 1 || player.health > 19 || session.regenTimer <= kRegenDelay) return;
+  session.regenStepTimer += dt;
+  if (session.regenStepTimer > kRegenInterval) {
+    player.health += 1;
+    session.regenStepTimer = 0.0f;
+  }
+}
+
+void easeFieldOfView(GameSession& session, float dt, const MoveInput& input, bool sprint) {
+  const float length = std::sqrt(input.dx * input.dx + input.dy * input.dy + input.dz * input.dz);
+  const float setting = session.settings.fieldOfView;
+  const float target = sprint && length > 0.001f ? setting + 6.0f : setting;
+  session.fovCurrent += (target - session.fovCurrent) * std::min(8.0f * dt, 1.0f);
+  session.fovCurrent = std::clamp(session.fovCurrent, 50.0f, 110.0f);
+}
+
+void countFootsteps(GameSession& session, float dt) {
+  const PlayerBody& player = session.player;
+  const float speed = std::sqrt(player.vx * player.vx + player.vz * player.vz);
+  if (player.flying || gameMode(session) == ModeSpectator || !player.onGround || speed <= 0.5f) {
+    session.stepDistance = 0.0f;
+    return;
+  }
+  session.stepDistance += dt * speed;
+  if (session.stepDistance > kStepLength) {
+    playSound(SoundStep);
+    session.stepDistance = 0.0f;
+  }
+}
+
+bool sameCentre(const VillageSite& a, const VillageSite& b) { return a.x == b.x && a.z == b.z; }
+
+void trackVillages(GameSession& session, float dt) {
+  session.villageTimer += dt;
+  if (session.villageTimer <= kVillageCheckInterval) return;
+  session.villageTimer = 0.0f;
+  const float x = session.player.x, z = session.player.z;
+  std::optional<VillageSite> inside;
+  for (const VillageSite& site : sitesWithin(*session.world, floorInt(x), floorInt(z), kVillageCheckRange)) {
+    const float dx = static_cast<float>(site.x) + 0.5f - x, dz = static_cast<float>(site.z) + 0.5f - z;
+    if (static_cast<float>(site.radius * site.radius) >= dx * dx + dz * dz) {
+      inside = site;
+      break;
+    }
+  }
+  const bool wasInside = session.currentVillage != -1;
+  if (wasInside && (!inside || !sameCentre(*inside, session.currentVillageSite))) {
+    addMessage(session, formatTranslated("Leaving %s", villageDisplayName(session, session.currentVillageSite).c_str()));
+  }
+  if (inside && (!wasInside || !sameCentre(*inside, session.currentVillageSite))) {
+    addMessage(session, formatTranslated("Entered %s", villageDisplayName(session, *inside).c_str()));
+  }
+  if (inside) {
+    session.currentVillage = 0;
+    session.currentVillageSite = *inside;
+  } else {
+    session.currentVillage = -1;
+  }
+}
+
+void changeWeather(GameSession& session, float dt) {
+  session.weatherTimer -= dt;
+  if (session.weatherTimer > 0.0f) return;
+  const std::uint32_t seed = clockSeed();
+  session.weatherTimer = static_cast<float>(seed % 120 + 70);
+  const std::uint32_t draw = seed % 100;
+  const Weather next = draw < 55 ? WeatherClear : draw < 85 ? WeatherRain : WeatherSnow;
+  if (next == session.weather) return;
+  session.weather = next;
+  static constexpr const char* kAnnouncements[] = {"The sky clears", "It starts to rain", "It starts to snow"};
+  addMessage(session, tr(kAnnouncements[next]));
+}
+
+float wrapAngle(float angle) {
+  constexpr float pi = std::numbers::pi_v<float>;
+  angle = std::fmod(angle + pi, 2.0f * pi);
+  if (angle < 0.0f) angle += 2.0f * pi;
+  return angle - pi;
+}
+
+// A client shows what the host simulates: drops only age and spin, mobs turn smoothly.
+void animateReceivedEntities(GameSession& session, float dt) {
+  for (Drop& drop : session.drops) {
+    drop.age += dt;
+    drop.bobPhase += 2.2f * dt;
+  }
+  const float blend = std::min(12.0f * dt, 1.0f);
+  for (Mob& mob : session.mobs) mob.displayedYaw += wrapAngle(mob.targetYaw - mob.displayedYaw) * blend;
+}
+
+void simulateEntities(GameSession& session, float dt) {
+  std::vector<PlayerTarget> players{{session.player.x, session.player.y, session.player.z, session.player.mode}};
+  if (session.networkRole == RoleHost) {
+    for (const RemotePlayer& remote : session.remotePlayers) {
+      if (remote.known) players.push_back({remote.x, remote.y, remote.z, remote.mode});
+    }
+  }
+  updateMobs(*session.world, session.mobs, dt, players);
+  updateDrops(*session.world, session.drops, playerEye(session), session.inventory,
+              gameMode(session) != ModeSpectator, dt);
+}
+
+void moveParticles(GameSession& session, float dt) {
+  for (Particle& particle : session.particles) {
+    particle.vy -= 20.0f * dt;
+    particle.x += particle.vx * dt;
+    particle.y += particle.vy * dt;
+    particle.z += particle.vz * dt;
+    particle.life -= dt;
+  }
+  std::erase_if(session.particles, [](const Particle& particle) { return particle.life <= 0.0f; });
+}
+
+void burnAndSpawnZombies(GameSession& session, float dt) {
+  World& world = *session.world;
+  const float daylight = daylightFactor(session.timeOfDay);
+  session.burnTimer = std::max(0.0f, session.burnTimer - dt);
+  if (daylight > 0.7f && session.burnTimer == 0.0f) {
+    bool burned = false;
+    for (Mob& mob : session.mobs) {
+      if (mob.kind != MobZombie || skyLight(world, floorInt(mob.x), floorInt(mob.y), floorInt(mob.z)) <= 13) continue;
+      mob.health -= 1;
+      mob.hurtTimer = 0.25f;
+      burned = true;
+    }
+    std::erase_if(session.mobs, [](const Mob& mob) { return mob.kind == MobZombie && mob.health <= 0; });
+    if (burned) session.burnTimer = 1.0f;
+  }
+  session.spawnTimer -= dt;
+  if (daylight < 0.35f && session.spawnTimer <= 0.0f) {
+    session.spawnTimer = 7.0f;
+    const auto zombies =
+        std::count_if(session.mobs.begin(), session.mobs.end(), [](const Mob& mob) { return mob.kind == MobZombie; });
+    if (zombies <= 5) {
+      const std::vector<Mob> spawned = spawnZombies(world, clockSeed(), 2, playerEye(session));
+      session.mobs.insert(session.mobs.end(), spawned.begin(), spawned.end());
+      assignEntityIds(session);
+    }
+  }
+}
+
+void mobsHitPlayer(GameSession& session, float dt) {
+  if (!inSurvival(session)) {
+    session.mobHitCooldown = 0.0f;
+    return;
+  }
+  session.mobHitCooldown = std::max(0.0f, session.mobHitCooldown - dt);
+  if (session.mobHitCooldown > 0.0f) return;
+  PlayerBody& player = session.player;
+  for (const Mob& mob : session.mobs) {
+    if (mob.kind != MobSlime && mob.kind != MobZombie) continue;
+    if (mob.hurtTimer > 0.0f) continue;
+    const float dx = player.x - mob.x, dz = player.z - mob.z;
+    if (std::sqrt(dx * dx + dz * dz) >= 1.35f || std::abs(player.y - mob.y) >= 1.9f) continue;
+    hurtPlayer(session, mob.kind == MobZombie ? 3 : 1);
+    const float ux = dx + 0.001f, uy = player.y - mob.y + 0.001f, uz = dz + 0.001f;
+    const float length = std::sqrt(ux * ux + uy * uy + uz * uz);
+    player.vx += ux / length * 5.0f;
+    player.vz += uz / length * 5.0f;
+    player.vy = 3.0f;  // replaces the vertical part of the push
+    session.mobHitCooldown = kMobHitCooldown;
+    return;
+  }
+}
+
+void smoothRemotePlayers(GameSession& session, float dt) {
+  const float blend = std::min(14.0f * dt, 1.0f);
+  for (RemotePlayer& remote : session.remotePlayers) {
+    remote.shownX += (remote.x - remote.shownX) * blend;
+    remote.shownY += (remote.y - remote.shownY) * blend;
+    remote.shownZ += (remote.z - remote.shownZ) * blend;
+  }
+}
+
+}  // namespace
+
+void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
+  if (!session.world) return;
+  World& world = *session.world;
+  PlayerBody& player = session.player;
+  const bool client = isClient(session);
+
+  if (keys.hotbarKey >= 0 && keys.hotbarKey < kHotbarSlots) session.inventory.select(keys.hotbarKey);
+
+  const MoveInput input = movementInput(session, keys);
+  player.lookSensitivity = session.settings.mouseSensitivity;
+  ensureColumnsAround(world, floorInt(player.x), floorInt(player.z), 1);
+  const int fallDamage = step(player, world, dt, input);
+  if (fallDamage > 0) hurtPlayer(session, fallDamage);
+
+  if (player.y < kVoidDepth) {
+    player.x = session.spawnPoint.x;
+    player.y = session.spawnPoint.y;
+    player.z = session.spawnPoint.z;
+    player.vx = 0.0f;
+    player.vz = 0.0f;
+  }
+
+  applyLava(session, dt);
+  regenerate(session, dt);
+  easeFieldOfView(session, dt, input, keys.sprint);
+  countFootsteps(session, dt);
+
+  if (!client) {
+    session.timeOfDay += dt / kDayLength;
+    if (session.timeOfDay >= 1.0f) session.timeOfDay -= 1.0f;
+  }
+
+  session.minimapTimer += dt;
+  if (session.minimapTimer > kMinimapInterval) {
+    updateMinimap(session);
+    session.minimapTimer = 0.0f;
+  }
+
+  trackVillages(session, dt);
+
+  if (!client) {
+    changeWeather(session, dt);
+    fluidStep(world, dt);
+    session.modTickTimer += dt;
+    if (session.modTickTimer >= kModTickInterval) {
+      tick(session.mods, session.modTickTimer);
+      session.modTickTimer = 0.0f;
+    }
+  }
+
+  session.autosaveTimer += dt;
+  if (session.autosaveTimer >= kAutosaveInterval) {
+    session.autosaveTimer = 0.0;
+    saveWorld(session);
+  }
+
+  processRelightQueue(world, kChunkJobsPerStep);
+  remeshChanged(session);
+
+  if (client) {
+    animateReceivedEntities(session, dt);
+  } else {
+    simulateEntities(session, dt);
+  }
+
+  moveParticles(session, dt);
+  if (!client) burnAndSpawnZombies(session, dt);
+  mobsHitPlayer(session, dt);
+
+  if (player.health < 1 && session.appState == AppPlaying) {
+    setAppState(session, AppDead);
+    addMessage(session, tr("You died"));
+  }
+
+  smoothRemotePlayers(session, dt);
+
+  if (session.renderer) session.streamer.update(world, *session.renderer, playerEye(session));
+}
+
+bool allowBlockChange(GameSession& session, int x, int y, int z, BlockId block, bool isPlace) {
+  if (session.networkRole == RoleClient || session.mods.mods.empty()) return true;
+  const std::string& name = blockRegistry().get(block).id;
+  const std::string player = effectivePlayerName(session.profile);
+  return isPlace ? blockPlace(session.mods, x, y, z, name, player, session.localPlayerId)
+                 : blockBreak(session.mods, x, y, z, name, player, session.localPlayerId);
+}
+
+namespace {
+
+// Distance along the ray (unit direction) at which it enters the box, if it does.
+std::optional<float> rayEntersBox(const Vec3& origin, const Vec3& direction, const Vec3& lower, const Vec3& upper) {
+  float nearest = 0.0f, farthest = std::numeric_limits<float>::infinity();
+  const float o[3] = {origin.x, origin.y, origin.z};
+  const float d[3] = {direction.x, direction.y, direction.z};
+  const float lo[3] = {lower.x, lower.y, lower.z};
+  const float hi[3] = {upper.x, upper.y, upper.z};
+  for (int axis = 0; axis < 3; ++axis) {
+    if (std::abs(d[axis]) < 1e-9f) {
+      if (o[axis] < lo[axis] || o[axis] > hi[axis]) return std::nullopt;
+      continue;
+    }
+    float t0 = (lo[axis] - o[axis]) / d[axis], t1 = (hi[axis] - o[axis]) / d[axis];
+    if (t0 > t1) std::swap(t0, t1);
+    nearest = std::max(nearest, t0);
+    farthest = std::min(farthest, t1);
+    if (nearest > farthest) return std::nullopt;
+  }
+  return nearest;
+}
+
+// The mob the look ray meets before the targeted block, within reach; -1 when none.
+int mobUnderCursor(const GameSession& session, const PickResult& target) {
+  const Vec3 eye = playerEye(session);
+  const Vec3 look = lookDirection(session.player.yaw, session.player.pitch);
+  float blockDistance = std::numeric_limits<float>::infinity();
+  if (target.hit) {
+    const Vec3 lower{static_cast<float>(target.x), static_cast<float>(target.y), static_cast<float>(target.z)};
+    if (auto entry = rayEntersBox(eye, look, lower, {lower.x + 1.0f, lower.y + 1.0f, lower.z + 1.0f})) {
+      blockDistance = *entry;
+    }
+  }
+  int best = -1;
+  float bestDistance = kMobReach;
+  for (std::size_t i = 0; i < session.mobs.size(); ++i) {
+    const Mob& mob = session.mobs[i];
+    const auto entry = rayEntersBox(eye, look, {mob.x - kMobHalfSize, mob.y - kMobHalfSize, mob.z - kMobHalfSize},
+                                    {mob.x + kMobHalfSize, mob.y + kMobHalfSize, mob.z + kMobHalfSize});
+    if (entry && *entry < bestDistance) {
+      best = static_cast<int>(i);
+      bestDistance = *entry;
+    }
+  }
+  if (best >= 0 && blockDistance < bestDistance) return -1;
+  return best;
+}
+
+void hitMob(GameSession& session, std::size_t index) {
+  Mob& mob = session.mobs[index];
+  const int damage = heldAttackDamage(session);
+  session.attackCooldown = kAttackCooldown;
+  if (isClient(session)) {
+    attackMob(session.net, {mob.id, static_cast<std::uint8_t>(std::min(damage, 255))});
+    mob.hurtTimer = 0.25f;
+    playSound(SoundHurt);
+    return;
+  }
+  const Vec3 look = lookDirection(session.player.yaw, session.player.pitch);
+  mob.health -= damage;
+  mob.hurtTimer = 0.25f;
+  mob.fleeTimer = 4.0f;
+  mob.vx += look.x * 5.0f;
+  mob.vz += look.z * 5.0f;
+  mob.vy = 3.5f;
+  wearHeldTool(session);
+  playSound(SoundHurt);
+  if (session.mobs[index].health < 1) session.mobs.erase(session.mobs.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void forgetMiningCell(GameSession& session) {
+  session.miningX = session.miningY = session.miningZ = kNoMiningCell;
+  session.miningProgress = 0.0f;
+}
+
+void sendEdit(GameSession& session, int x, int y, int z, BlockId block, std::uint16_t held) {
+  if (isClient(session)) requestEdit(session.net, {x, y, z, block, session.player.mode, held});
+}
+
+void mine(GameSession& session, float dt, const PickResult& target) {
+  if (target.x != session.miningX || target.y != session.miningY || target.z != session.miningZ) {
+    session.miningX = target.x;
+    session.miningY = target.y;
+    session.miningZ = target.z;
+    session.miningProgress = 0.0f;
+  }
+  const BlockId block = getBlock(*session.world, target.x, target.y, target.z);
+  const BlockDef& def = blockRegistry().get(block);
+  const std::uint16_t held = heldItem(session);
+  const float seconds = breakTime(def, held);
+  if (seconds <= 0.0f) return;
+  session.miningProgress += dt / seconds;
+  if (session.miningProgress < 1.0f) return;
+  if (allowBlockChange(session, target.x, target.y, target.z, block, false)) {
+    // A client's request for the cell goes out before the one for a torch it carried.
+    sendEdit(session, target.x, target.y, target.z, kAir, held);
+    breakBlock(session, target.x, target.y, target.z);
+    if (!isClient(session) && canHarvest(def, held) && def.drop != 0) {
+      const Vec3 centre{static_cast<float>(target.x) + 0.5f, static_cast<float>(target.y) + 0.5f,
+                        static_cast<float>(target.z) + 0.5f};
+      spawnDrop(session.drops, centre, def.drop, 1, 0);
+      assignEntityIds(session);
+    }
+    wearHeldTool(session);
+    playSound(SoundBreak);
+  }
+  forgetMiningCell(session);
+}
+
+void trade(GameSession& session) {
+  if (!inSurvival(session)) {
+    addMessage(session, tr("Villagers only trade with survivors"));
+    return;
+  }
+  if (!session.inventory.remove(blocks::Planks, kTradePlanks)) {
+    addMessage(session, tr("Villagers want 8 planks"));
+    return;
+  }
+  returnStack(session, {blocks::Bookshelf, 1, 0});
+  addMessage(session, tr("Traded 8 planks for a bookshelf"));
+  playSound(SoundPlace);
+}
+
+// The block a right click places: Survival uses the selected block, Creative the selected
+// stack or, on an empty slot, the palette. kAir for none.
+BlockId blockToPlace(const GameSession& session) {
+  const ItemStack& slot = session.inventory.selectedStack();
+  const bool isBlock = slot.count > 0 && slot.id >= 1 && slot.id < kFirstItem;
+  if (inSurvival(session) || slot.count > 0) return isBlock ? slot.id : kAir;
+  return kCreativePalette[static_cast<std::size_t>(session.inventory.selected)];
+}
+
+void place(GameSession& session, const PickResult& target) {
+  World& world = *session.world;
+  const int x = target.previousX, y = target.previousY, z = target.previousZ;
+  const BlockId block = blockToPlace(session);
+  if (block == blocks::Torch &&
+      (y < kMinY + 1 || !blockRegistry().get(getBlock(world, x, y - 1, z)).solid)) {
+    return;
+  }
+  const BlockId current = getBlock(world, x, y, z);
+  if (!inWorldBounds(x, y, z) || (current != kAir && !blockRegistry().get(current).fluid) ||
+      overlapsCell(playerEye(session), x, y, z)) {
+    return;
+  }
+  if (block == kAir) {
+    if (inSurvival(session)) addMessage(session, tr("Selected slot is empty"));
+    return;
+  }
+  if (!allowBlockChange(session, x, y, z, block, true)) return;
+  setBlock(world, x, y, z, block);
+  remeshChanged(session);
+  sendEdit(session, x, y, z, block, 0);
+  playSound(SoundPlace);
+  if (inSurvival(session)) session.inventory.consumeSelected(1);
+}
+
+}  // namespace
+
+void mouseActions(GameSession& session, float dt, const PickResult& target, const MouseButtons& buttons) {
+  if (!session.world || gameMode(session) == ModeSpectator) return;
+  session.attackCooldown = std::max(0.0f, session.attackCooldown - dt);
+  const int mob = mobUnderCursor(session, target);
+
+  if (buttons.leftPressed && mob >= 0 && session.attackCooldown <= 0.0f) {
+    hitMob(session, static_cast<std::size_t>(mob));
+  } else if (inSurvival(session) && buttons.leftDown && target.hit && mob < 0) {
+    mine(session, dt, target);
+  } else if (gameMode(session) == ModeCreative && buttons.leftPressed && target.hit && mob < 0) {
+    const BlockId block = getBlock(*session.world, target.x, target.y, target.z);
+    if (allowBlockChange(session, target.x, target.y, target.z, block, false)) {
+      sendEdit(session, target.x, target.y, target.z, kAir, heldItem(session));
+      breakBlock(session, target.x, target.y, target.z);
+      playSound(SoundBreak);
+    }
+  }
+  if (!buttons.leftDown || !target.hit || mob >= 0) forgetMiningCell(session);
+
+  if (!buttons.rightPressed) return;
+  if (mob >= 0 && session.mobs[static_cast<std::size_t>(mob)].kind == MobVillager) {
+    trade(session);
+  } else if (target.hit && inSurvival(session) &&
+             getBlock(*session.world, target.x, target.y, target.z) == blocks::CraftingTable) {
+    openInventory(session, 3);
+    playSound(SoundPlace);
+  } else if (target.hit) {
+    place(session, target);
+  }
+}
+
+void breakBlock(GameSession& session, int x, int y, int z) {
+  if (!session.world) return;
+  World& world = *session.world;
+  const BlockDef& def = blockRegistry().get(getBlock(world, x, y, z));
+  if (def.opaque) {
+    for (int i = 0; i < kBreakParticles; ++i) {
+      Particle particle;
+      particle.x = static_cast<float>(x) + 0.5f + particleJitter();
+      particle.y = static_cast<float>(y) + 0.5f + particleJitter();
+      particle.z = static_cast<float>(z) + 0.5f + particleJitter();
+      particle.vx = (particleUnit() - 1.0f) * 2.0f;
+      particle.vy = (particleUnit() + 1.5f) * 2.0f;
+      particle.vz = (particleUnit() - 1.0f) * 2.0f;
+      particle.life = particle.totalLife = kBreakParticleLife;
+      particle.baseSize = 0.08f + 0.012f * static_cast<float>(nextParticleRandom() % 5);
+      particle.tile = def.texTop;
+      session.particles.push_back(particle);
+    }
+  }
+  setBlock(world, x, y, z, kAir);
+  remeshChanged(session);
+
+  if (y >= kMaxY || getBlock(world, x, y + 1, z) != blocks::Torch) return;
+  setBlock(world, x, y + 1, z, kAir);
+  remeshChanged(session);
+  if (isClient(session)) {
+    requestEdit(session.net, {x, y + 1, z, kAir, ModeSurvival, 0});
+  } else if (inSurvival(session)) {
+    spawnDrop(session.drops, {static_cast<float>(x) + 0.5f, static_cast<float>(y) + 1.5f, static_cast<float>(z) + 0.5f},
+              blocks::Torch, 1, 0);
+    assignEntityIds(session);
   }
 }
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/settings.h"
@@ -212,6 +213,10 @@ struct GameSession {
 
   // The cursor position of the last motion, meaningful while `mouseTracking` is set.
   double cursorX = 0.0, cursorY = 0.0;
+
+  // Minimap colours of columns already sampled in this world, keyed by packColumn(x, z):
+  // a column's surface height and class depend only on the seed and its position.
+  std::unordered_map<std::uint64_t, std::uint32_t> minimapColourCache;
 };
 
 GameMode gameMode(const GameSession& session);

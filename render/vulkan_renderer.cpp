@@ -555,7 +555,8 @@ void VulkanRenderer::createImGui() {
   info.MSAASamples = VK_SAMPLE_COUNT_1_BIT;
   info.UseDynamicRendering = true;
   info.ColorAttachmentFormat = swapchainFormat_;
-  info.MinAllocationSize = 1024 * 1024;
+  // No MinAllocationSize: this back-end version records the allocation size as the buffer's
+  // size, so a frame with more vertices than the first would read past the buffer's end.
   if (!ImGui_ImplVulkan_Init(&info, VK_NULL_HANDLE)) throw std::runtime_error("imgui vulkan init failed");
   for (VkImageView view : textureLayerViews_) {
     VkDescriptorSet set = ImGui_ImplVulkan_AddTexture(sampler_, view, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL);
