@@ -15,11 +15,7 @@ struct FluidKind {
 constexpr FluidKind kWater{blocks::Water, kMaxWaterLevel};
 constexpr FluidKind kLava{blocks::Lava, kMaxLavaLevel};
 
-struct Cell {
-  int x = 0, y = 0, z = 0;
-  Cell offset(const std::array<int, 3>& d) const { return {x + d[0], y + d[1], z + d[2]}; }
-  BlockKey key() const { return packBlockKey(x, y, z); }
-};
+using Cell = FluidCell;
 
 constexpr std::array<std::array<int, 3>, 6> kSixNeighbours{
     {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}}};
@@ -106,14 +102,21 @@ class BodyCells {
   CacheEntry last_;
 };
 
-// A first-in first-out list that is only appended to while it is being read.
+// A first-in first-out list that is only appended to while it is being read; the
+// storage is one of the world's reused lists.
 template <class T>
 struct WorkList {
-  std::vector<T> items;
+  explicit WorkList(std::vector<T>& storage) : items(storage) { items.clear(); }
+  std::vector<T>& items;
   std::size_t next = 0;
   bool empty() const { return next == items.size(); }
   T pop() { return items[next++]; }
 };
+
+std::vector<Cell>& cleared(std::vector<Cell>& list) {
+  list.clear();
+  return list;
+}
 
 // One recomputation of the connected body of one fluid, started from one cell: finds the
 // cells the fluid may occupy (air and flowing cells at or below the start, connected to
@@ -121,7 +124,15 @@ struct WorkList {
 // nearest source, then writes the difference into the world.
 class BodyUpdate {
  public:
-  BodyUpdate(World& world, FluidKind fluid, Cell start) : world_(world), cells_(world), fluid_(fluid), start_(start) {}
+  BodyUpdate(World& world, FluidKind fluid, Cell start)
+      : world_(world),
+        cells_(world),
+        fluid_(fluid),
+        start_(start),
+        sources_(cleared(world.fluidScratch.sources)),
+        toExplore_(world.fluidScratch.toExplore),
+        visited_(cleared(world.fluidScratch.visited)),
+        feeders_(cleared(world.fluidScratch.feeders)) {}
 
   void run() {
     discover();
@@ -166,8 +177,6 @@ class BodyUpdate {
   }
 
   void discover() {
-    toExplore_.items.reserve(kMaxFluidBodyCells);
-    visited_.reserve(kMaxFluidBodyCells);
     meet(start_, false);
     while (!toExplore_.empty() && visited_.size() < kMaxFluidBodyCells) {
       const Cell cell = toExplore_.pop();
@@ -208,8 +217,7 @@ class BodyUpdate {
 
   // A breadth-first wave from the sources; falling fluid starts again at level 1.
   void assignLevels() {
-    WorkList<Cell> wave;
-    wave.items.reserve(visited_.size());
+    WorkList<Cell> wave(world_.fluidScratch.wave);
     for (const Cell& source : sources_) {
       for (const auto& d : kSideways) offerLevel(source.offset(d), 1, wave);
       offerLevel(source.offset(kDown), 1, wave);
@@ -322,10 +330,10 @@ class BodyUpdate {
   BodyCells cells_;  // sources and region cells met so far, and block reads
   FluidKind fluid_;
   Cell start_;
-  std::vector<Cell> sources_;
+  std::vector<Cell>& sources_;
   WorkList<Cell> toExplore_;
-  std::vector<Cell> visited_;
-  std::vector<Cell> feeders_;
+  std::vector<Cell>& visited_;
+  std::vector<Cell>& feeders_;
 };
 
 void updateBody(World& world, FluidKind fluid, Cell start) { BodyUpdate(world, fluid, start).run(); }

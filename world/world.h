@@ -70,6 +70,13 @@ struct UniqueQueue {
   }
 };
 
+// A cell as the fluid step walks it.
+struct FluidCell {
+  int x = 0, y = 0, z = 0;
+  FluidCell offset(const std::array<int, 3>& d) const { return {x + d[0], y + d[1], z + d[2]}; }
+  BlockKey key() const { return packBlockKey(x, y, z); }
+};
+
 // What one fluid body update knows about a cell.
 struct FluidCellState {
   enum Kind : std::uint8_t { Unmet, Source, Air, Flowing };
@@ -94,6 +101,8 @@ struct FluidChunkState {
 struct FluidScratch {
   std::unordered_map<ChunkKey, std::unique_ptr<FluidChunkState>, ChunkKeyHash> chunks;
   std::uint32_t update = 0;  // number of the running update; 0 is never used
+  // Lists of the running update (one runs at a time), kept for their capacity.
+  std::vector<FluidCell> sources, toExplore, visited, feeders, wave;
 };
 
 struct VillageSite {
