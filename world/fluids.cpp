@@ -33,9 +33,27 @@ bool hasNeighbour(const World& world, Cell cell, BlockId id) {
 
 using CellState = FluidCellState;
 
-// Chunks whose cell tables the world keeps between updates; beyond this many (16 KiB
-// each) they are dropped before the next update.
+std::size_t cellIndex(Cell cell) {
+  return static_cast<std::size_t>(chunkIndex(cell.x & 15, cell.y & 15, cell.z & 15));
+}
+
+// Chunks whose tables the world keeps between queue passes; beyond this many (17 KiB
+// each) they are dropped when the next pass starts.
 constexpr std::size_t kMaxKeptChunkStates = 512;
+
+FluidChunkState& keptState(FluidScratch& scratch, const ChunkKey& key) {
+  std::unique_ptr<FluidChunkState>& state = scratch.chunks[key];
+  if (state == nullptr) state = std::make_unique<FluidChunkState>();
+  return *state;
+}
+
+// Moves a counter of the scratch on. When it wraps, the number stored in every table is
+// forgotten, since an old number could otherwise come round again and look current.
+void advance(FluidScratch& scratch, std::uint32_t& counter, std::uint32_t FluidChunkState::*stored) {
+  if (++counter != 0) return;
+  for (auto& [key, state] : scratch.chunks) (*state).*stored = 0;
+  counter = 1;
+}
 
 // The cells a body update has met, and block reads, both by chunk: the world chunk is
 // looked up once per chunk the update touches, and neighbouring cells share cache lines.
@@ -45,11 +63,7 @@ constexpr std::size_t kMaxKeptChunkStates = 512;
 class BodyCells {
  public:
   explicit BodyCells(World& world) : world_(world), scratch_(world.fluidScratch) {
-    if (scratch_.chunks.size() > kMaxKeptChunkStates) scratch_.chunks.clear();
-    if (++scratch_.update == 0) {  // after a wrap, old numbers would look current
-      scratch_.chunks.clear();
-      scratch_.update = 1;
-    }
+    advance(scratch_, scratch_.update, &FluidChunkState::update);
   }
 
   // Only cells of loaded chunks may hold fluid: flowing into an unloaded column would
@@ -59,9 +73,9 @@ class BodyCells {
   }
   BlockId block(Cell cell) {
     const Chunk* chunk = chunkOf(cell).chunk;
-    return chunk == nullptr || !inWorldBounds(cell.x, cell.y, cell.z) ? kAir : chunk->blocks[indexOf(cell)];
+    return chunk == nullptr || !inWorldBounds(cell.x, cell.y, cell.z) ? kAir : chunk->blocks[cellIndex(cell)];
   }
-  CellState& state(Cell cell) { return chunkOf(cell).cells[indexOf(cell)]; }
+  CellState& state(Cell cell) { return chunkOf(cell).cells[cellIndex(cell)]; }
   FluidChunkState& chunkOf(Cell cell) {
     // Arithmetic shifts are floor divisions by 16.
     return chunk({cell.x >> 4, cell.y >> 4, cell.z >> 4});
@@ -80,20 +94,16 @@ class BodyCells {
     FluidChunkState* state = nullptr;
   };
 
-  static std::size_t indexOf(Cell cell) {
-    return static_cast<std::size_t>(chunkIndex(cell.x & 15, cell.y & 15, cell.z & 15));
-  }
   // The chunk's table, reset if it still holds an earlier update's notes.
   FluidChunkState& currentState(const ChunkKey& key) {
-    std::unique_ptr<FluidChunkState>& state = scratch_.chunks[key];
-    if (state == nullptr) state = std::make_unique<FluidChunkState>();
-    if (state->update != scratch_.update) {
-      state->update = scratch_.update;
-      state->chunk = findChunk(world_, key);
-      state->queued = 0;
-      state->cells.fill({});
+    FluidChunkState& state = keptState(scratch_, key);
+    if (state.update != scratch_.update) {
+      state.update = scratch_.update;
+      state.chunk = findChunk(world_, key);
+      state.queued = 0;
+      state.cells.fill({});
     }
-    return *state;
+    return state;
   }
 
   World& world_;
@@ -322,8 +332,17 @@ class BodyUpdate {
 
   // Other queued cells of this body are skipped for the rest of the step.
   void markProcessed() {
-    for (const Cell& cell : visited_) world_.processedThisStep.insert(cell.key());
-    for (const Cell& cell : sources_) world_.processedThisStep.insert(cell.key());
+    const std::uint32_t pass = world_.fluidScratch.pass;
+    const auto mark = [&](Cell cell) {
+      FluidChunkState& chunk = cells_.chunkOf(cell);
+      if (chunk.pass != pass) {
+        chunk.pass = pass;
+        chunk.processed.reset();
+      }
+      chunk.processed.set(cellIndex(cell));
+    };
+    for (const Cell& cell : visited_) mark(cell);
+    for (const Cell& cell : sources_) mark(cell);
   }
 
   World& world_;
@@ -338,11 +357,22 @@ class BodyUpdate {
 
 void updateBody(World& world, FluidKind fluid, Cell start) { BodyUpdate(world, fluid, start).run(); }
 
+bool processedThisPass(const FluidScratch& scratch, BlockKey key) {
+  const Cell cell{blockKeyX(key), blockKeyY(key), blockKeyZ(key)};
+  const auto found = scratch.chunks.find({cell.x >> 4, cell.y >> 4, cell.z >> 4});
+  return found != scratch.chunks.end() && found->second->pass == scratch.pass &&
+         found->second->processed.test(cellIndex(cell));
+}
+
+// Takes up to `take` cells from the queue and updates the body of each one that no
+// earlier update of this pass has covered.
 void processQueue(World& world, UniqueQueue& queue, int take) {
-  world.processedThisStep.clear();
+  FluidScratch& scratch = world.fluidScratch;
+  if (scratch.chunks.size() > kMaxKeptChunkStates) scratch.chunks.clear();
+  advance(scratch, scratch.pass, &FluidChunkState::pass);
   for (int i = 0; i < take && !queue.empty(); ++i) {
     const BlockKey key = queue.pop();
-    if (world.processedThisStep.contains(key)) continue;
+    if (processedThisPass(scratch, key)) continue;
     updateFluidAt(world, blockKeyX(key), blockKeyY(key), blockKeyZ(key));
   }
 }

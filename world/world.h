@@ -4,6 +4,7 @@
 // Out-of-range reads give air and out-of-range writes are dropped; nothing throws.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -87,20 +88,25 @@ struct FluidCellState {
 };
 
 // The cell states of one chunk, and which of the world's sets already hold what the
-// update's edits in this chunk queue. Valid for the update numbered `update` only.
+// update's edits in this chunk queue (valid for the update numbered `update` only), and
+// the cells whose body a queue pass has updated (valid for the pass numbered `pass` only).
 struct FluidChunkState {
   enum Queued : std::uint8_t { WaterQueued = 1, LavaQueued = 2, ColumnDirty = 4, ColumnRelit = 8, Remeshed = 16 };
   const Chunk* chunk = nullptr;  // looked up again by each update: columns come and go between updates
   std::uint32_t update = 0;
   std::uint8_t queued = 0;
   std::array<FluidCellState, kChunkCells> cells{};
+  std::uint32_t pass = 0;
+  std::bitset<kChunkCells> processed;
 };
 
-// Tables of the fluid body updates, kept across updates and steps: an update resets the
-// chunks it touches instead of allocating them again.
+// Tables of the fluid step, kept across updates and steps: an update resets the chunks it
+// touches instead of allocating them again, and a queue pass (taking cells from the water
+// or the lava queue) starts with no cell processed by moving to a new pass number.
 struct FluidScratch {
   std::unordered_map<ChunkKey, std::unique_ptr<FluidChunkState>, ChunkKeyHash> chunks;
   std::uint32_t update = 0;  // number of the running update; 0 is never used
+  std::uint32_t pass = 0;    // number of the running queue pass; 0 is never used
   // Lists of the running update (one runs at a time), kept for their capacity.
   std::vector<FluidCell> sources, toExplore, visited, feeders, wave;
 };
@@ -144,8 +150,7 @@ struct World {
 
   UniqueQueue waterQueue, lavaQueue;  // BlockKeys
   float waterAccumulator = 0.0f, lavaAccumulator = 0.0f;
-  FlatKeySet processedThisStep;  // BlockKeys
-  FluidScratch fluidScratch;
+  FluidScratch fluidScratch;  // also holds the cells processed in the running queue pass
   bool fluidsEnabled = true;
 
   std::unordered_set<ChunkKey, ChunkKeyHash> remeshSet;
