@@ -366,7 +366,7 @@ bool processedThisPass(const FluidScratch& scratch, BlockKey key) {
 
 // Takes up to `take` cells from the queue and updates the body of each one that no
 // earlier update of this pass has covered.
-void processQueue(World& world, UniqueQueue& queue, int take) {
+void processQueue(World& world, UniqueQueue<BlockKeySet>& queue, int take) {
   FluidScratch& scratch = world.fluidScratch;
   if (scratch.chunks.size() > kMaxKeptChunkStates) scratch.chunks.clear();
   advance(scratch, scratch.pass, &FluidChunkState::pass);

@@ -163,6 +163,68 @@ void FlatKeySet::clear() {
   hasZero_ = false;
 }
 
+namespace {
+
+// The low four bits of x, y and z of a block key pick the cell within its table; the
+// other bits pick the table.
+constexpr std::uint64_t kCellBitsOfKey = (0xFull << 40) | (0xFull << 19) | 0xFull;
+
+std::size_t cellBitOf(BlockKey key) {
+  return static_cast<std::size_t>((key & 0xF) | ((key >> 19) & 0xF) << 4 | ((key >> 40) & 0xF) << 8);
+}
+
+}  // namespace
+
+BlockKeySet::Table* BlockKeySet::find(std::uint64_t tableKey) const {
+  if (last_ != nullptr && lastKey_ == tableKey) return last_;
+  const auto found = tables_.find(tableKey);
+  if (found == tables_.end()) return nullptr;
+  lastKey_ = tableKey;
+  last_ = found->second.get();
+  return last_;
+}
+
+bool BlockKeySet::insert(BlockKey key) {
+  const std::uint64_t tableKey = key & ~kCellBitsOfKey;
+  Table* table = find(tableKey);
+  if (table == nullptr) {
+    table = (tables_[tableKey] = std::make_unique<Table>()).get();
+    lastKey_ = tableKey;
+    last_ = table;
+  }
+  const std::size_t bit = cellBitOf(key);
+  if (table->cells.test(bit)) return false;
+  table->cells.set(bit);
+  ++table->count;
+  ++size_;
+  return true;
+}
+
+bool BlockKeySet::erase(BlockKey key) {
+  const std::uint64_t tableKey = key & ~kCellBitsOfKey;
+  Table* table = find(tableKey);
+  const std::size_t bit = cellBitOf(key);
+  if (table == nullptr || !table->cells.test(bit)) return false;
+  table->cells.reset(bit);
+  --size_;
+  if (--table->count == 0) {  // empty tables go, so the set's memory follows its size
+    if (last_ == table) last_ = nullptr;
+    tables_.erase(tableKey);
+  }
+  return true;
+}
+
+bool BlockKeySet::contains(BlockKey key) const {
+  const Table* table = find(key & ~kCellBitsOfKey);
+  return table != nullptr && table->cells.test(cellBitOf(key));
+}
+
+void BlockKeySet::clear() {
+  tables_.clear();
+  last_ = nullptr;
+  size_ = 0;
+}
+
 World::World(std::int32_t worldSeed) : seed(worldSeed) {
   relightScratch.sky.assign(kColumnCells, 0);
   relightScratch.block.assign(kColumnCells, 0);

@@ -26,7 +26,7 @@ struct Chunk {
 };
 
 // A set of 64-bit keys in one flat table (open addressing with linear probing): adding a
-// key allocates nothing, so the tens of thousands of keys a fluid step queues stay cheap.
+// key allocates nothing.
 class FlatKeySet {
  public:
   bool insert(std::uint64_t key);  // false when already present
@@ -46,10 +46,36 @@ class FlatKeySet {
   bool hasZero_ = false;
 };
 
+// A set of block keys kept as one bit per cell in tables of 16 × 16 × 16 cells: keys of
+// neighbouring cells share a table, so the fluid queues, which take the cells around a
+// whole body at once, touch few cache lines. Any 64-bit key can be stored.
+class BlockKeySet {
+ public:
+  bool insert(BlockKey key);  // false when already present
+  bool erase(BlockKey key);   // false when absent
+  bool contains(BlockKey key) const;
+  std::size_t size() const { return size_; }
+  void clear();
+
+ private:
+  struct Table {
+    std::bitset<kChunkCells> cells;
+    std::size_t count = 0;
+  };
+  Table* find(std::uint64_t tableKey) const;
+
+  std::unordered_map<std::uint64_t, std::unique_ptr<Table>> tables_;
+  std::size_t size_ = 0;
+  // The table used last, since consecutive keys mostly fall into the same one.
+  mutable std::uint64_t lastKey_ = 0;
+  mutable Table* last_ = nullptr;
+};
+
 // A first-in first-out queue that holds each key at most once.
+template <class KeySet>
 struct UniqueQueue {
   std::deque<std::uint64_t> order;
-  FlatKeySet members;
+  KeySet members;
 
   bool push(std::uint64_t value) {
     if (!members.insert(value)) return false;
@@ -148,13 +174,13 @@ struct World {
   std::unordered_map<ColumnKey, std::vector<BlockKey>, ColumnKeyHash> columnEdits;
   std::unordered_map<BlockKey, std::uint8_t> fluidLevels;     // absent = source (level 0)
 
-  UniqueQueue waterQueue, lavaQueue;  // BlockKeys
+  UniqueQueue<BlockKeySet> waterQueue, lavaQueue;
   float waterAccumulator = 0.0f, lavaAccumulator = 0.0f;
   FluidScratch fluidScratch;  // also holds the cells processed in the running queue pass
   bool fluidsEnabled = true;
 
   std::unordered_set<ChunkKey, ChunkKeyHash> remeshSet;
-  UniqueQueue relightQueue;  // packRelightColumn values
+  UniqueQueue<FlatKeySet> relightQueue;  // packRelightColumn values
   RelightScratch relightScratch;
 
   bool captureEnabled = false;

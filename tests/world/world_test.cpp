@@ -191,7 +191,12 @@ TEST(WorldFluids, DisablingFluidsEmptiesTheQueuesAndStopsWakeUps) {
   EXPECT_TRUE(world.waterQueue.empty());
 }
 
-TEST(FlatKeySet, AgreesWithAnOrderedSetThroughInsertsErasesAndClears) {
+template <class KeySet>
+class KeySetTest : public ::testing::Test {};
+using KeySets = ::testing::Types<FlatKeySet, BlockKeySet>;
+TYPED_TEST_SUITE(KeySetTest, KeySets);
+
+TYPED_TEST(KeySetTest, AgreesWithAnOrderedSetThroughInsertsErasesAndClears) {
   // Neighbouring positions (keys that differ in few bits), plus the two extreme keys.
   std::vector<std::uint64_t> pool{0, ~std::uint64_t{0}};
   for (int x = -5; x < 5; ++x) {
@@ -199,7 +204,7 @@ TEST(FlatKeySet, AgreesWithAnOrderedSetThroughInsertsErasesAndClears) {
       for (int z = -5; z < 5; ++z) pool.push_back(packBlockKey(x, y, z));
     }
   }
-  FlatKeySet set;
+  TypeParam set;
   std::set<std::uint64_t> model;
   std::mt19937 random(7);
   for (int round = 0; round < 3; ++round) {
