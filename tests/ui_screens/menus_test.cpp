@@ -169,8 +169,14 @@ TEST_F(MenusTest, ClientPauseMenuHasNoSaveAndDisconnects) {
   ASSERT_TRUE(disconnect.has_value());
   EXPECT_EQ(ui.click(pause, *disconnect), PauseToMenu);
 
+  // A host keeps Save and also disconnects.
+  session.networkRole = RoleHost;
+  EXPECT_TRUE(find("Save").has_value());
+  EXPECT_TRUE(find("Disconnect to Menu").has_value());
+
   session.networkRole = RoleOffline;
   EXPECT_FALSE(find("Disconnect to Menu").has_value());
+  EXPECT_TRUE(find("Save and Quit to Menu").has_value());
   const std::optional<ImVec2> save = find("Save");
   ASSERT_TRUE(save.has_value());
   EXPECT_EQ(ui.click(pause, *save), PauseSave);
