@@ -97,9 +97,7 @@ void gamemodeCommand(GameSession& session, Arguments& args) {
   }
 }
 
-void spectatorCommand(GameSession& session, Arguments&) {
-  setGameMode(session, gameMode(session) == ModeSpectator ? session.modeBeforeSpectator : ModeSpectator);
-}
+void spectatorCommand(GameSession& session, Arguments&) { toggleSpectator(session); }
 
 void tpCommand(GameSession& session, Arguments& args) {
   float x = 0.0f, y = 0.0f, z = 0.0f;
@@ -125,7 +123,7 @@ void killCommand(GameSession& session, Arguments&) {
 }
 
 void timeCommand(GameSession& session, Arguments& args) {
-  const std::string word = lowerAscii(nextWord(args));
+  const std::string word = nextWord(args);
   if (word == "day") {
     session.timeOfDay = 0.25f;
     say(session, "Time set to day");
@@ -205,7 +203,7 @@ void debugCommand(GameSession& session, Arguments&) {
 void versionCommand(GameSession& session, Arguments&) { addMessage(session, std::string("Zorvander ") + kVersion); }
 
 void weatherCommand(GameSession& session, Arguments& args) {
-  const std::string word = lowerAscii(nextWord(args));
+  const std::string word = nextWord(args);
   session.weatherTimer = 90.0f;
   if (word == "clear") {
     session.weather = WeatherClear;
@@ -313,7 +311,7 @@ void villageCommand(GameSession& session, Arguments& args) {
   }
   const VillageSite& site = nearest->site;
   const std::string name = villageDisplayName(session, site);
-  if (lowerAscii(nextWord(args)) == "tp") {
+  if (nextWord(args) == "tp") {
     const float y = static_cast<float>(surfaceHeight(*session.world, site.x, site.z)) + 1.0f + 1.63f;
     movePlayer(session, static_cast<float>(site.x) + 0.5f, y, static_cast<float>(site.z) + 0.5f);
     addMessage(session, formatTranslated("Teleported to %s", name.c_str()));
@@ -365,6 +363,10 @@ void rememberLine(GameSession& session, const std::string& line) {
 }
 
 }  // namespace
+
+void toggleSpectator(GameSession& session) {
+  setGameMode(session, gameMode(session) == ModeSpectator ? session.modeBeforeSpectator : ModeSpectator);
+}
 
 void runCommand(GameSession& session, const std::string& line) {
   if (!line.empty()) {

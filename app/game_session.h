@@ -208,6 +208,9 @@ struct GameSession {
   // Whether the player flew when Spectator was entered: Creative flight resumes on return.
   bool flyingBeforeSpectator = false;
 
+  // False on a dedicated server: there is no local player to simulate, send or announce.
+  bool hasLocalPlayer = true;
+
   // The cursor position of the last motion, meaningful while `mouseTracking` is set.
   double cursorX = 0.0, cursorY = 0.0;
 

@@ -2,7 +2,10 @@
 // check modes, or report that the interactive game is not part of this build yet.
 
 #include <cstdio>
+#include <string_view>
+#include <vector>
 
+#include "app/dedicated_server.h"
 #include "app/mod_test.h"
 #include "app/startup.h"
 #include "app/net_test.h"
@@ -15,6 +18,9 @@
 int main(int argc, char** argv) {
   zorv::setLanguage(zorv::platform::userInterfaceIsChinese() ? zorv::LanguageChinese : zorv::LanguageEnglish);
   zorv::setNetTranslator(zorv::trFormat);
+  if (argc >= 2 && std::string_view(argv[1]) == "--server") {
+    return zorv::runDedicatedServer(std::vector<std::string_view>(argv + 2, argv + argc));
+  }
   const zorv::CommandLine commandLine = zorv::classifyCommandLine(argc, argv, zorv::platform::baseFolder());
   switch (commandLine.mode) {
     case zorv::RunMode::SelfTest: {

@@ -108,6 +108,7 @@ void host(GameSession& session, bool newWorld) {
   }
 
   stopNetworking(session);
+  session.net.modFingerprint = session.mods.fingerprint;  // clients must have the same mods
   std::string error;
   if (!startHost(session.net, *port, error)) {
     session.networkRole = RoleOffline;
@@ -154,6 +155,7 @@ void join(GameSession& session) {
   }
   // A session left over from an earlier attempt would keep its socket.
   stopNetworking(session);
+  session.net.modFingerprint = session.mods.fingerprint;  // the host compares it with its own
   if (!connect(session.net, endpoint, session.networkPlayerName, error)) {
     session.menuStatus = error;
     return;

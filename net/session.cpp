@@ -444,8 +444,10 @@ void broadcastPlayerLeft(NetSession& session, std::int32_t playerId) {
                       [&](Peer& peer) { send(session, peer, MessageType::PlayerLeft, payload, true); });
 }
 
+// Through the queue, behind the edit batches queued before it: a reliable message is
+// delivered in sequence order, so the client has every one of them when `Ready` arrives.
 void sendReady(NetSession& session, std::int32_t playerId) {
-  if (Peer* peer = findPeer(session, playerId)) send(session, *peer, MessageType::Ready, {}, true);
+  if (Peer* peer = findPeer(session, playerId)) enqueue(session, *peer, MessageType::Ready, {});
 }
 
 void broadcastChat(NetSession& session, std::int32_t exceptPlayerId, std::string_view sender, std::string_view text) {

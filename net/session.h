@@ -126,6 +126,7 @@ void sendPlayerInfoTo(NetSession& session, std::int32_t toPlayerId, const Player
 // To every welcomed peer except `exceptPlayerId`.
 void broadcastPlayerInfo(NetSession& session, std::int32_t exceptPlayerId, const PlayerInfoMessage& info);
 void broadcastPlayerLeft(NetSession& session, std::int32_t playerId);
+// Queued behind the edit batches already queued for the peer.
 void sendReady(NetSession& session, std::int32_t playerId);
 // To every welcomed peer except `exceptPlayerId` (0 excludes nobody).
 void broadcastChat(NetSession& session, std::int32_t exceptPlayerId, std::string_view sender, std::string_view text);

@@ -428,3 +428,38 @@ TEST(Session, MessagesBecomeEventsAndTheFiltersHold) {
 
 }  // namespace
 }  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// A world larger than the send window: `Ready` must still come after its last edit batch.
+TEST(Session, ReadyArrivesAfterEveryEditQueuedBeforeIt) {
+  VirtualNet net;
+  const std::size_t client = net.addClient("Alice");
+  net.frame(0.05, false);
+  ASSERT_EQ(countKind(net.hostEvents, SessionEventKind::JoinRequested), 1u);
+  const std::int32_t id = net.hostEvents[0].playerId;
+  std::vector<BlockEdit> edits(12000);
+  for (std::size_t i = 0; i < edits.size(); ++i) edits[i] = {static_cast<std::int32_t>(i), 20, 0, 3, 255};
+  sendWelcome(net.host, id, {0, 4242, 10, 30, 10, 0.5f, 0, "Host"});
+  sendEditsTo(net.host, id, edits);
+  sendReady(net.host, id);
+  net.run(5.0, 0.05, false);
+
+  const std::vector<SessionEvent>& events = net.clientEvents[client];
+  std::size_t received = 0, receivedBeforeReady = 0;
+  bool ready = false;
+  for (const SessionEvent& event : events) {
+    if (event.kind == SessionEventKind::EditsReceived) received += event.edits.size();
+    if (event.kind == SessionEventKind::WorldReady) {
+      ready = true;
+      receivedBeforeReady = received;
+    }
+  }
+  EXPECT_TRUE(ready);
+  EXPECT_EQ(received, 12000u);
+  EXPECT_EQ(receivedBeforeReady, 12000u);
+}
+
+}  // namespace
+}  // namespace zorv

@@ -1,0 +1,326 @@
+#include "app/dedicated_server.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <utility>
+
+#include "app/commands.h"
+#include "app/game_mod_context.h"
+#include "app/menu_actions.h"
+#include "app/multiplayer.h"
+#include "mods/events.h"
+#include "net/net_text.h"
+#include "persist/level_save.h"
+#include "platform/platform.h"
+#include "ui/localisation.h"
+#include "world/fluids.h"
+#include "world/light.h"
+
+namespace zorv {
+namespace {
+
+constexpr float kDayLength = 180.0f;  // seconds
+constexpr float kModTickPeriod = 0.05f;
+constexpr float kBurnDaylight = 0.7f;
+constexpr float kSpawnDaylight = 0.35f;
+constexpr float kBurnPeriod = 1.0f;
+constexpr float kNightSpawnPeriod = 7.0f;
+constexpr int kBurningSkyLight = 13;
+constexpr int kZombiesPerSpawn = 2;
+constexpr int kPlayerColumnRadius = 1;
+constexpr float kMaxStep = 0.1f;
+constexpr const char* kUsage = "usage: zorvander-server WORLD [PORT] [--seed TEXT]";
+
+std::atomic<bool> stopSignalled{false};
+
+void onStopSignal(int) { stopSignalled = true; }
+
+void installStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = onStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  std::signal(SIGPIPE, SIG_IGN);  // a closed console must not end the server unsaved
+}
+
+int floorInt(float value) { return static_cast<int>(std::floor(value)); }
+
+std::string lowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// Lines typed on standard input, read without blocking the steps.
+class ConsoleReader {
+ public:
+  // Waits at most `seconds` for input and returns the complete lines that arrived.
+  std::vector<std::string> poll(double seconds) {
+    std::vector<std::string> lines;
+    const int timeoutMs = static_cast<int>(std::max(0.0, seconds) * 1000.0);
+    if (closed_) {
+      if (timeoutMs > 0) ::poll(nullptr, 0, timeoutMs);
+      return lines;
+    }
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (::poll(&input, 1, timeoutMs) <= 0) return lines;
+    char chunk[512];
+    const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
+    if (got <= 0) {
+      closed_ = got == 0 || errno != EINTR;
+    } else {
+      pending_.append(chunk, static_cast<std::size_t>(got));
+    }
+    for (std::size_t end; (end = pending_.find('\n')) != std::string::npos; pending_.erase(0, end + 1)) {
+      lines.push_back(pending_.substr(0, end));
+    }
+    if (closed_ && !pending_.empty()) lines.push_back(std::exchange(pending_, {}));
+    return lines;
+  }
+
+ private:
+  std::string pending_;
+  bool closed_ = false;
+};
+
+void burnZombies(GameSession& session, float dt, float daylight) {
+  session.burnTimer = std::max(0.0f, session.burnTimer - dt);
+  if (daylight <= kBurnDaylight || session.burnTimer > 0.0f) return;
+  const World& world = *session.world;
+  bool burned = false;
+  for (Mob& mob : session.mobs) {
+    if (mob.kind != MobZombie || skyLight(world, floorInt(mob.x), floorInt(mob.y), floorInt(mob.z)) <= kBurningSkyLight) {
+      continue;
+    }
+    mob.health -= 1;
+    mob.hurtTimer = 0.25f;
+    burned = true;
+  }
+  std::erase_if(session.mobs, [](const Mob& mob) { return mob.kind == MobZombie && mob.health <= 0; });
+  if (burned) session.burnTimer = kBurnPeriod;
+}
+
+std::size_t zombieCount(const GameSession& session) {
+  return static_cast<std::size_t>(
+      std::count_if(session.mobs.begin(), session.mobs.end(), [](const Mob& mob) { return mob.kind == MobZombie; }));
+}
+
+void spawnAtNight(GameSession& session, float dt, float daylight) {
+  session.spawnTimer -= dt;
+  if (daylight >= kSpawnDaylight || session.spawnTimer > 0.0f) return;
+  session.spawnTimer = kNightSpawnPeriod;
+  for (const PlayerTarget& player : mobTargets(session)) {
+    if (zombieCount(session) > static_cast<std::size_t>(kServerZombieLimit)) break;
+    const std::vector<Mob> zombies =
+        spawnZombies(*session.world, clockSeed(), kZombiesPerSpawn, {player.x, player.y, player.z});
+    session.mobs.insert(session.mobs.end(), zombies.begin(), zombies.end());
+  }
+  assignEntityIds(session);
+}
+
+void changeWeather(GameSession& session, float dt) {
+  session.weatherTimer -= dt;
+  if (session.weatherTimer > 0.0f) return;
+  session.weatherTimer = static_cast<float>(clockSeed() % 120u + 70u);
+  const std::uint32_t roll = clockSeed() % 100u;
+  const Weather next = roll < 55 ? WeatherClear : roll < 85 ? WeatherRain : WeatherSnow;
+  if (next == session.weather) return;
+  session.weather = next;
+  addMessage(session, tr(weatherChangeText(next)));
+}
+
+void listPlayers(DedicatedServer& server) {
+  GameSession& session = server.session;
+  addMessage(session, formatTranslated("Players online: %d", static_cast<int>(session.remotePlayers.size())));
+  for (const RemotePlayer& player : session.remotePlayers) {
+    addMessage(session, formatTranslated("  %s (id %d)", player.name.c_str(), static_cast<int>(player.id)));
+  }
+}
+
+void serverHelp(GameSession& session) {
+  for (const char* line : {"Commands:", "/time day|night|set <0-1>", "/weather clear|rain|snow", "/seed, /save",
+                           "/mods  (list loaded mods)", "/version", "/list  (connected players)",
+                           "/stop  (save, say goodbye and shut down)"}) {
+    addMessage(session, tr(line));
+  }
+}
+
+bool hostWorld(DedicatedServer& server, const ServerOptions& options, std::string& error) {
+  GameSession& session = server.session;
+  if (!startHost(session.net, options.port, error)) return false;
+  session.networkRole = RoleHost;
+  session.localPlayerId = 1;
+  session.networkPlayerName = kServerPlayerName;
+  const std::string& name = options.worldName;
+  if (worldExists(name)) {
+    if (loadWorld(session, name)) return true;
+    error = formatTranslated("Could not load \"%s\"", name.c_str());
+  } else {
+    createWorld(session, seedFromText(options.seedText), name);
+    if (saveWorld(session)) return true;
+    error = formatTranslated("Could not write \"%s\"", name.c_str());
+  }
+  stopNetworking(session);
+  session.world.reset();
+  return false;
+}
+
+}  // namespace
+
+bool parseServerArguments(std::span<const std::string_view> args, ServerOptions& options, std::string& error) {
+  std::vector<std::string_view> positional;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] != "--seed") {
+      positional.push_back(args[i]);
+    } else if (i + 1 < args.size()) {
+      options.seedText = std::string(args[++i]);
+    } else {
+      error = kUsage;
+      return false;
+    }
+  }
+  if (positional.empty() || positional.size() > 2) {
+    error = kUsage;
+    return false;
+  }
+  options.worldName = isValidWorldName(positional[0]) ? std::string(positional[0]) : sanitizeWorldName(positional[0]);
+  if (positional.size() == 2) {
+    const std::optional<std::uint16_t> port = parsePortText(positional[1]);
+    if (!port) {
+      error = tr("Invalid UDP port");
+      return false;
+    }
+    options.port = *port;
+  }
+  return true;
+}
+
+std::vector<PlayerTarget> mobTargets(const GameSession& session) {
+  std::vector<PlayerTarget> players;
+  if (session.hasLocalPlayer) players.push_back({session.player.x, session.player.y, session.player.z, session.player.mode});
+  for (const RemotePlayer& player : session.remotePlayers) {
+    if (player.known) players.push_back({player.x, player.y, player.z, player.mode});
+  }
+  return players;
+}
+
+void stepHostRules(GameSession& session, float dt) {
+  if (session.world == nullptr) return;
+  World& world = *session.world;
+  for (const PlayerTarget& player : mobTargets(session)) {
+    ensureColumnsAround(world, floorInt(player.x), floorInt(player.z), kPlayerColumnRadius);
+  }
+  session.timeOfDay += dt / kDayLength;
+  if (session.timeOfDay >= 1.0f) session.timeOfDay -= 1.0f;
+  changeWeather(session, dt);
+  fluidStep(world, dt);
+  session.modTickTimer += dt;
+  if (session.modTickTimer >= kModTickPeriod) {
+    tick(session.mods, session.modTickTimer);
+    session.modTickTimer = 0.0f;
+  }
+  session.autosaveTimer += dt;
+  if (session.autosaveTimer >= kServerAutosaveSeconds) {
+    session.autosaveTimer = 0.0;
+    saveWorld(session);
+  }
+  processRelightQueue(world, 6);
+  remeshChanged(session);
+  updateMobs(world, session.mobs, dt, mobTargets(session));
+  updateDrops(world, session.drops, session.spawnPoint, session.inventory, false, dt);
+  const float daylight = daylightFactor(session.timeOfDay);
+  burnZombies(session, dt, daylight);
+  spawnAtNight(session, dt, daylight);
+}
+
+bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options, std::string& error) {
+  GameSession& session = server.session;
+  session.hasLocalPlayer = false;
+  loadMods(session.mods, platform::baseFolder() / "mods", session.modContext.get());
+  session.net.modFingerprint = session.mods.fingerprint;
+  if (!hostWorld(server, options, error)) return false;
+  server.port = options.port;
+  resetSendTimers(session);
+  setAppState(session, AppPlaying);
+  addMessage(session, formatTranslated("Hosting \"%s\" on UDP %u", options.worldName.c_str(),
+                                       static_cast<unsigned>(options.port)));
+  return true;
+}
+
+void stepDedicatedServer(DedicatedServer& server, float dt) {
+  stepHostRules(server.session, dt);
+  updateMultiplayer(server.session, dt);
+}
+
+void runServerCommand(DedicatedServer& server, std::string_view line) {
+  GameSession& session = server.session;
+  const std::size_t first = line.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return;
+  line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+  const std::string command = line.front() == '/' ? std::string(line) : "/" + std::string(line);
+  const std::string word = lowerAscii(command.substr(1, command.find_first_of(" \t") - 1));
+  if (word == "stop") {
+    server.stopRequested = true;
+  } else if (word == "list") {
+    listPlayers(server);
+  } else if (word == "help") {
+    serverHelp(session);
+  } else if (word == "time" || word == "weather" || word == "save" || word == "seed" || word == "mods" ||
+             word == "version") {
+    runCommand(session, command);
+  } else {
+    addMessage(session, formatTranslated("Unknown command: %s (try /help)", word.c_str()));
+  }
+}
+
+void stopDedicatedServer(DedicatedServer& server) {
+  GameSession& session = server.session;
+  if (saveWorld(session)) addMessage(session, formatTranslated("Saved %s", session.worldName.c_str()));
+  stopNetworking(session);
+}
+
+int runDedicatedServer(std::span<const std::string_view> args) {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // "[log]" lines reach a pipe at once
+  ServerOptions options;
+  std::string error;
+  if (!parseServerArguments(args, options, error)) {
+    std::fprintf(stderr, "server: %s\n", error.c_str());
+    return 2;
+  }
+  installStopSignals();
+  DedicatedServer server;
+  if (!startDedicatedServer(server, options, error)) {
+    std::fprintf(stderr, "server: %s\n", error.c_str());
+    return 1;
+  }
+  ConsoleReader console;
+  using Clock = std::chrono::steady_clock;
+  Clock::time_point last = Clock::now();
+  Clock::time_point nextStep = last;
+  while (!server.stopRequested && !stopSignalled) {
+    const double wait = std::chrono::duration<double>(nextStep - Clock::now()).count();
+    for (const std::string& line : console.poll(wait)) runServerCommand(server, line);
+    const Clock::time_point now = Clock::now();
+    if (now < nextStep) continue;
+    const float dt = std::min(kMaxStep, std::chrono::duration<float>(now - last).count());
+    last = now;
+    nextStep += std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(kServerStepSeconds));
+    if (nextStep < now) nextStep = now;  // behind: no burst of catch-up steps
+    stepDedicatedServer(server, dt);
+  }
+  stopDedicatedServer(server);
+  return 0;
+}
+
+}  // namespace zorv

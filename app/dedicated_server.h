@@ -1,0 +1,59 @@
+#pragma once
+// The dedicated server: hosts one world without a window, a renderer or a local player.
+// It runs the host's in-world rules at 20 steps per second, saves every 5 s, takes the
+// host commands that make sense without a player from standard input, and on /stop,
+// SIGINT or SIGTERM saves, says goodbye to every client and ends.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "app/game_session.h"
+#include "world/mobs.h"
+
+namespace zorv {
+
+inline constexpr double kServerStepSeconds = 0.05;  // 20 steps per second
+inline constexpr double kServerAutosaveSeconds = 5.0;
+inline constexpr int kServerZombieLimit = 5;  // no night spawning above this many zombies
+inline constexpr const char* kServerPlayerName = "Server";
+
+struct ServerOptions {
+  std::string worldName;  // a valid world folder name
+  std::uint16_t port = 27632;
+  std::string seedText;   // for a new world; empty takes the clock seed
+};
+
+// "WORLD [PORT] [--seed TEXT]"; false with a one-line message on anything else.
+bool parseServerArguments(std::span<const std::string_view> args, ServerOptions& options, std::string& error);
+
+struct DedicatedServer {
+  GameSession session;
+  std::uint16_t port = 0;
+  bool stopRequested = false;
+};
+
+// Loads the world, or creates and saves it when it does not exist, and starts hosting.
+// False with a message when the port is taken or the world cannot be loaded or written.
+bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options, std::string& error);
+// One step: the host's in-world rules for `dt` seconds, then the network exchange.
+void stepDedicatedServer(DedicatedServer& server, float dt);
+// One line typed on the console, with or without its leading '/'.
+void runServerCommand(DedicatedServer& server, std::string_view line);
+// Saves the world and says goodbye to every client.
+void stopDedicatedServer(DedicatedServer& server);
+
+// The host's in-world rules with no local player: clock, weather, fluids, the mods'
+// tick, the autosave, relighting, mobs and drops around the remote players, burning
+// zombies and night spawns around each remote player.
+void stepHostRules(GameSession& session, float dt);
+
+// The players the mobs react to: every remote player that has reported a position, and
+// the local player when there is one.
+std::vector<PlayerTarget> mobTargets(const GameSession& session);
+
+// The whole mode: parse, start, run until stopped; the process's exit status.
+int runDedicatedServer(std::span<const std::string_view> args);
+
+}  // namespace zorv

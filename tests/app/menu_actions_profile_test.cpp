@@ -1,0 +1,34 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/settings.h"
+#include "commands_fixture.h"
+
+namespace zorv {
+namespace {
+
+Profile profileNamed(const std::string& name) {
+  Profile profile;
+  testing::setText(profile.playerName, name);
+  return profile;
+}
+
+TEST(PlayerName, PrintableAsciiCutToTwentyThenTrimmed) {
+  EXPECT_EQ(effectivePlayerName(Profile{}), "Player");
+  EXPECT_EQ(effectivePlayerName(profileNamed("  Ada Lovelace  ")), "Ada Lovelace");
+  EXPECT_EQ(effectivePlayerName(profileNamed("     ")), "Player");
+  EXPECT_EQ(effectivePlayerName(profileNamed("\xE4\xB8\xAD\xE6\x96\x87")), "Player");
+  EXPECT_EQ(effectivePlayerName(profileNamed("")), "Player");
+  EXPECT_EQ(effectivePlayerName(profileNamed("Ann\xC3\xA9" "e\t!")), "Anne!");
+  // 25 characters: the first 20 are kept, then the spaces around them go.
+  EXPECT_EQ(effectivePlayerName(profileNamed("   abcdefghijklmnopqrstuv")), "abcdefghijklmnopq");
+  EXPECT_EQ(effectivePlayerName(profileNamed("abcdefghijklmnopqrs vwxyz")), "abcdefghijklmnopqrs");
+  // A full buffer without a terminating zero is read only to its end.
+  Profile full;
+  full.playerName.fill('q');
+  EXPECT_EQ(effectivePlayerName(full), std::string(20, 'q'));
+}
+
+}  // namespace
+}  // namespace zorv
