@@ -19,6 +19,7 @@ constexpr std::int32_t kHostPlayerId = 1;
 // A client whose position lags behind may ask for cells a little beyond its reach; the
 // host answers those with their content even where it has not loaded them yet.
 constexpr float kLoadForRequestReach = 32.0f;
+
 RemotePlayer* findRemotePlayer(GameSession& session, std::int32_t id) {
   const auto found = std::find_if(session.remotePlayers.begin(), session.remotePlayers.end(),
                                   [id](const RemotePlayer& player) { return player.id == id; });
@@ -79,8 +80,6 @@ void backToMultiplayerMenu(GameSession& session, const std::string& reason) {
   session.menuScreen = MenuMultiplayer;
   setAppState(session, AppMenu);
 }
-
-// ---- host -------------------------------------------------------------------------
 
 std::vector<BlockEdit> recordedEdits(const World& world) {
   std::vector<BlockEdit> edits;
@@ -212,8 +211,6 @@ void storeRemoteState(GameSession& session, const SessionEvent& event) {
     player.known = true;
   }
 }
-
-// ---- client ------------------------------------------------------------------------
 
 void startClientWorld(GameSession& session, const WelcomeMessage& welcome) {
   session.networkRole = RoleClient;
@@ -349,7 +346,7 @@ void applyEvent(GameSession& session, SessionEvent& event) {
       return;
     }
     case SessionEventKind::ChatReceived:
-      addMessage(session, event.sender + ": " + event.text);
+      addMessage(session, printableLine(event.sender + ": " + event.text));
       return;
     case SessionEventKind::PickupGranted:
       if (clientWithWorld) receivePickup(session, event.pickup);
@@ -373,8 +370,6 @@ void applyEvent(GameSession& session, SessionEvent& event) {
       return;
   }
 }
-
-// ---- periodic sends ----------------------------------------------------------------
 
 // Adds dt and reports (and restarts) a timer that reached its period.
 bool timerFires(float& timer, float dt, float period) {

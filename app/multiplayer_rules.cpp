@@ -188,4 +188,13 @@ std::int32_t pickupCandidate(std::span<const Drop> drops, Vec3 player, const Inv
   return 0;
 }
 
+std::string printableLine(std::string_view text) {
+  std::string line(text);
+  for (char& c : line) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 32 || byte == 127) c = ' ';
+  }
+  return line;
+}
+
 }  // namespace zorv

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/protocol.h"
@@ -54,5 +56,9 @@ std::optional<PickupGrantMessage> takeRequestedDrop(std::vector<Drop>& drops, Ve
 // The drop a client asks for next (0 when none): the first numbered one old enough, close
 // enough, and fitting into the inventory whole.
 std::int32_t pickupCandidate(std::span<const Drop> drops, Vec3 player, const Inventory& inventory);
+
+// A received text as one console and chat line: control characters (a line break, an
+// escape sequence) become spaces, so a peer cannot forge log lines or steer the terminal.
+std::string printableLine(std::string_view text);
 
 }  // namespace zorv

@@ -228,5 +228,11 @@ TEST(MultiplayerRules, ClientsAskForTheFirstDropThatFitsStrictlyWithinReach) {
   EXPECT_EQ(pickupCandidate(drops, {0, 10, 0}, inventory), 0);  // no room
 }
 
+TEST(MultiplayerRules, ReceivedLinesKeepTheirTextButNoControlCharacters) {
+  EXPECT_EQ(printableLine("Eve: hi\n[log] Server: fake\x1b[2J"), "Eve: hi [log] Server: fake [2J");
+  EXPECT_EQ(printableLine("Eve: \t\r\x7f"), "Eve:    ");  // its own space and three replaced
+  EXPECT_EQ(printableLine("\xe4\xbd\xa0\xe5\xa5\xbd"), "\xe4\xbd\xa0\xe5\xa5\xbd");  // UTF-8 stays
+}
+
 }  // namespace
 }  // namespace zorv
