@@ -26,7 +26,7 @@ void benchmarkFrame(GameSession& session, VulkanRenderer& renderer, const FrameV
 
 }  // namespace
 
-int runBenchmark(GameSession& session, VulkanRenderer& renderer, GLFWwindow* window) {
+int runBenchmark(GameSession& session, VulkanRenderer& renderer, GLFWwindow* /*window*/) {
   createWorld(session, static_cast<std::uint32_t>(kCheckSeed), "Benchmark");
   session.player.yaw = -90.0f;
   session.player.pitch = -18.0f;
@@ -49,7 +49,6 @@ int runBenchmark(GameSession& session, VulkanRenderer& renderer, GLFWwindow* win
               seconds, kBenchmarkFrames / seconds, static_cast<int>(renderer.drawnChunkCount()),
               static_cast<int>(session.streamer.residentCount()), static_cast<int>(renderer.chunkMeshCount()));
   std::fflush(stdout);
-  (void)window;
   return 0;
 }
 
