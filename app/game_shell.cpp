@@ -90,15 +90,13 @@ int runHostTest(GameSession& session) {
   return hosting ? 0 : 1;
 }
 
-// Saves what the player leaves behind and stops networking before the window goes. An
-// open inventory is closed first, so a stack held on the cursor goes back into it.
+}  // namespace
+
 void finishGame(GameSession& session) {
   if (session.inventoryOpen) closeInventory(session);
   if (session.networkRole != RoleClient && session.world && !session.worldName.empty()) saveWorld(session);
   stopNetworking(session);
 }
-
-}  // namespace
 
 int runWindowedMode(const CommandLine& commandLine) {
   if (!glfwInit()) {

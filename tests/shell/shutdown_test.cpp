@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/game_session.h"
+#include "app/game_shell.h"
+#include "persist/level_save.h"
+
+namespace zorv {
+namespace {
+
+// A saves folder of its own for each case, removed afterwards.
+class ShutdownSave : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = std::filesystem::temp_directory_path() /
+            ("zorv_shutdown_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::filesystem::create_directories(root_);
+    setSavesRoot(root_);
+  }
+  void TearDown() override {
+    setSavesRoot({});
+    std::filesystem::remove_all(root_);
+  }
+  std::filesystem::path root_;
+};
+
+int savedCount(const LevelSave& save, std::int16_t item) {
+  int count = 0;
+  for (const SavedSlot& slot : save.player.slots)
+    if (slot.item == item) count += slot.count;
+  return count;
+}
+
+TEST_F(ShutdownSave, ClosingTheWindowKeepsTheStacksHeldInTheInventoryScreen) {
+  GameSession session;
+  createWorld(session, 7, "exit_test");
+  setGameMode(session, ModeSurvival);
+  session.appState = AppPlaying;
+  openInventory(session, 2);
+  session.cursorStack = ItemStack{blocks::Bricks, 17, 0};
+  session.craftingGrid[0] = ItemStack{blocks::Planks, 3, 0};
+
+  finishGame(session);
+
+  EXPECT_FALSE(session.inventoryOpen);
+  LevelSave save;
+  ASSERT_TRUE(readLevel("exit_test", save));
+  EXPECT_EQ(savedCount(save, static_cast<std::int16_t>(blocks::Bricks)), 17);
+  EXPECT_EQ(savedCount(save, static_cast<std::int16_t>(blocks::Planks)), 3);
+}
+
+TEST_F(ShutdownSave, AClientLeavesTheHostsWorldUnsaved) {
+  GameSession session;
+  createWorld(session, 7, "client_copy");
+  std::filesystem::remove(worldFolder("client_copy") / "level.dat");
+  session.networkRole = RoleClient;
+  finishGame(session);
+  EXPECT_FALSE(std::filesystem::exists(worldFolder("client_copy") / "level.dat"));
+  EXPECT_EQ(session.networkRole, RoleOffline);
+}
+
+}  // namespace
+}  // namespace zorv
