@@ -7,6 +7,7 @@
 
 #include "app/dedicated_server.h"
 #include "persist/level_save.h"
+#include "world/terrain.h"
 #include "server_process.h"
 
 namespace zorv::testing {
@@ -93,12 +94,30 @@ TEST(DedicatedServer, NightSpawnsAndMobsFollowTheClientsNotAnAbsentPlayer) {
   ASSERT_TRUE(startDedicatedServer(server, {"Night", freeUdpPort(), "night"}, error)) << error;
   GameSession& session = server.session;
   EXPECT_TRUE(mobTargets(session).empty());
+  // The client stands 60 blocks from the spawn, on the highest of four candidate spots;
+  // the terrain around it gets solid ground with room above wherever a zombie may appear.
+  World& world = *session.world;
+  const int sx = static_cast<int>(std::floor(session.spawnPoint.x));
+  const int sz = static_cast<int>(std::floor(session.spawnPoint.z));
+  int cx = sx + 60, cz = sz;
+  for (const auto& [dx, dz] : {std::pair{-60, 0}, std::pair{0, 60}, std::pair{0, -60}}) {
+    if (surfaceHeight(world, sx + dx, sz + dz) > surfaceHeight(world, cx, cz)) cx = sx + dx, cz = sz + dz;
+  }
+  ensureColumnsAround(world, cx, cz, 2);
+  for (int x = cx - 21; x <= cx + 21; ++x) {
+    for (int z = cz - 21; z <= cz + 21; ++z) {
+      const int h = surfaceHeight(world, x, z);
+      setBlockRaw(world, x, h, z, blocks::Stone);
+      setBlockRaw(world, x, h + 1, z, kAir);
+      setBlockRaw(world, x, h + 2, z, kAir);
+    }
+  }
   RemotePlayer client;
   client.id = 2;
   client.known = true;
-  client.x = session.spawnPoint.x + 60.0f;
-  client.y = session.spawnPoint.y;
-  client.z = session.spawnPoint.z;
+  client.x = static_cast<float>(cx) + 0.5f;
+  client.y = static_cast<float>(surfaceHeight(world, cx, cz)) + 2.62f;
+  client.z = static_cast<float>(cz) + 0.5f;
   session.remotePlayers.push_back(client);
   ASSERT_EQ(mobTargets(session).size(), 1u);
   EXPECT_FLOAT_EQ(mobTargets(session)[0].x, client.x);
