@@ -97,9 +97,7 @@ void gamemodeCommand(GameSession& session, Arguments& args) {
   }
 }
 
-void spectatorCommand(GameSession& session, Arguments&) {
-  setGameMode(session, gameMode(session) == ModeSpectator ? session.modeBeforeSpectator : ModeSpectator);
-}
+void spectatorCommand(GameSession& session, Arguments&) { toggleSpectator(session); }
 
 void tpCommand(GameSession& session, Arguments& args) {
   float x = 0.0f, y = 0.0f, z = 0.0f;
@@ -365,6 +363,10 @@ void rememberLine(GameSession& session, const std::string& line) {
 }
 
 }  // namespace
+
+void toggleSpectator(GameSession& session) {
+  setGameMode(session, gameMode(session) == ModeSpectator ? session.modeBeforeSpectator : ModeSpectator);
+}
 
 void runCommand(GameSession& session, const std::string& line) {
   if (!line.empty()) {

@@ -25,4 +25,8 @@ inline constexpr std::array<std::string_view, 20> kCommandNames = {
 // carries it out. Uses `session.renderer` for re-meshing when there is one.
 void runCommand(GameSession& session, const std::string& line);
 
+// From Spectator back to the mode used before it, from any other mode to Spectator
+// (the /spectator command and the F4 key).
+void toggleSpectator(GameSession& session);
+
 }  // namespace zorv

@@ -68,14 +68,14 @@ void toggleInventory(GameSession& session) {
   }
 }
 
-// With F3 held the modes cycle; otherwise Spectator toggles with the mode used before it.
+// With F3 held the modes cycle Creative, Survival, Spectator; otherwise Spectator toggles.
 void switchMode(GameSession& session, bool cycle) {
-  const GameMode mode = gameMode(session);
-  if (cycle) {
-    setGameMode(session, mode == ModeCreative ? ModeSurvival : mode == ModeSurvival ? ModeSpectator : ModeCreative);
-  } else {
-    setGameMode(session, mode == ModeSpectator ? session.modeBeforeSpectator : ModeSpectator);
+  if (!cycle) {
+    toggleSpectator(session);
+    return;
   }
+  const GameMode mode = gameMode(session);
+  setGameMode(session, mode == ModeCreative ? ModeSurvival : mode == ModeSurvival ? ModeSpectator : ModeCreative);
 }
 
 void toggleMinimap(GameSession& session) {

@@ -16,7 +16,9 @@
 #include "content/resource_packs.h"
 #include "platform/platform.h"
 #include "render/vulkan_support.h"
+#include "ui/localisation.h"
 #include "world/registry.h"
+#include "world/villages.h"
 
 namespace zorv {
 
@@ -64,6 +66,24 @@ bool offers(const std::vector<VkExtensionProperties>& extensions, const char* na
 }
 
 std::uint32_t capVersion(std::uint32_t version) { return std::min(version, static_cast<std::uint32_t>(VK_API_VERSION_1_3)); }
+
+// Glyphs of the Chinese face: Dear ImGui's common simplified set plus every character of
+// the translated texts and the village names, a few of which the common set lacks. Built
+// once and kept: the atlas reads the ranges when it is built, after the font is added.
+const ImWchar* chineseGlyphRanges() {
+  static const ImVector<ImWchar> ranges = [] {
+    ImFontGlyphRangesBuilder builder;
+    builder.AddRanges(ImGui::GetIO().Fonts->GetGlyphRangesChineseSimplifiedCommon());
+    for (const Translation& row : translationTable()) {
+      if (row.chinese) builder.AddText(row.chinese);
+    }
+    builder.AddText(chineseVillageNameText().c_str());
+    ImVector<ImWchar> built;
+    builder.BuildRanges(&built);
+    return built;
+  }();
+  return ranges.Data;
+}
 
 // Font files that cover simplified Chinese: fontconfig's best match first, then the
 // usual locations of WenQuanYi Micro Hei and Noto Sans CJK.
@@ -532,7 +552,7 @@ void VulkanRenderer::createImGui() {
   for (const std::string& candidate : chineseFontCandidates()) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(candidate, error)) continue;
-    if (io.Fonts->AddFontFromFileTTF(candidate.c_str(), 16.0f, nullptr, io.Fonts->GetGlyphRangesChineseSimplifiedCommon())) {
+    if (io.Fonts->AddFontFromFileTTF(candidate.c_str(), 16.0f, nullptr, chineseGlyphRanges())) {
       uiFontPath_ = candidate;
       break;
     }

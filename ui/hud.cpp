@@ -383,6 +383,7 @@ bool placementOutlineShown(const World& world, const PickResult& pick) {
 }
 
 ItemStack hotbarSlotContent(const GameSession& session, int slot) {
+  if (slot < 0 || slot >= kHotbarSlots) return {};  // a damaged selection shows nothing
   const ItemStack& stack = session.inventory.slots[static_cast<std::size_t>(slot)];
   if (session.player.mode != ModeCreative) return stack.empty() ? ItemStack{} : stack;
   if (stack.count > 0 && stack.id != 0) return stack;

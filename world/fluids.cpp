@@ -15,11 +15,7 @@ struct FluidKind {
 constexpr FluidKind kWater{blocks::Water, kMaxWaterLevel};
 constexpr FluidKind kLava{blocks::Lava, kMaxLavaLevel};
 
-struct Cell {
-  int x = 0, y = 0, z = 0;
-  Cell offset(const std::array<int, 3>& d) const { return {x + d[0], y + d[1], z + d[2]}; }
-  BlockKey key() const { return packBlockKey(x, y, z); }
-};
+using Cell = FluidCell;
 
 constexpr std::array<std::array<int, 3>, 6> kSixNeighbours{
     {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}}};
@@ -35,78 +31,102 @@ bool hasNeighbour(const World& world, Cell cell, BlockId id) {
   return false;
 }
 
-// What one body update knows about a cell it met.
-struct CellState {
-  enum Kind : std::uint8_t { Unmet, Source, Air, Flowing };
-  Kind kind = Unmet;
-  std::uint8_t stored = 0;    // a flowing cell's level when it was met
-  std::uint8_t assigned = 0;  // level from the nearest source; 0 = unreachable
-};
+using CellState = FluidCellState;
+
+std::size_t cellIndex(Cell cell) {
+  return static_cast<std::size_t>(chunkIndex(cell.x & 15, cell.y & 15, cell.z & 15));
+}
+
+// Chunks whose tables the world keeps between queue passes; beyond this many (17 KiB
+// each) they are dropped when the next pass starts.
+constexpr std::size_t kMaxKeptChunkStates = 512;
+
+FluidChunkState& keptState(FluidScratch& scratch, const ChunkKey& key) {
+  std::unique_ptr<FluidChunkState>& state = scratch.chunks[key];
+  if (state == nullptr) state = std::make_unique<FluidChunkState>();
+  return *state;
+}
+
+// Moves a counter of the scratch on. When it wraps, the number stored in every table is
+// forgotten, since an old number could otherwise come round again and look current.
+void advance(FluidScratch& scratch, std::uint32_t& counter, std::uint32_t FluidChunkState::*stored) {
+  if (++counter != 0) return;
+  for (auto& [key, state] : scratch.chunks) (*state).*stored = 0;
+  counter = 1;
+}
 
 // The cells a body update has met, and block reads, both by chunk: the world chunk is
 // looked up once per chunk the update touches, and neighbouring cells share cache lines.
 // The chunk map does not change during an update (every cell written is loaded already),
-// so the chunk pointers stay valid.
+// so the chunk pointers stay valid. The tables live in the world's fluid scratch and are
+// reset when an update first reaches their chunk.
 class BodyCells {
  public:
-  explicit BodyCells(const World& world) : world_(world) {}
+  explicit BodyCells(World& world) : world_(world), scratch_(world.fluidScratch) {
+    advance(scratch_, scratch_.update, &FluidChunkState::update);
+  }
 
   // Only cells of loaded chunks may hold fluid: flowing into an unloaded column would
   // generate it and overwrite its terrain.
   bool usable(Cell cell) {
-    return inWorldBounds(cell.x, cell.y, cell.z) && recordOf(cell).chunk != nullptr;
+    return inWorldBounds(cell.x, cell.y, cell.z) && chunkOf(cell).chunk != nullptr;
   }
   BlockId block(Cell cell) {
-    const Chunk* chunk = recordOf(cell).chunk;
-    return chunk == nullptr || !inWorldBounds(cell.x, cell.y, cell.z) ? kAir : chunk->blocks[indexOf(cell)];
+    const Chunk* chunk = chunkOf(cell).chunk;
+    return chunk == nullptr || !inWorldBounds(cell.x, cell.y, cell.z) ? kAir : chunk->blocks[cellIndex(cell)];
   }
-  CellState& state(Cell cell) { return recordOf(cell).cells[indexOf(cell)]; }
+  CellState& state(Cell cell) { return chunkOf(cell).cells[cellIndex(cell)]; }
+  FluidChunkState& chunkOf(Cell cell) {
+    // Arithmetic shifts are floor divisions by 16.
+    return chunk({cell.x >> 4, cell.y >> 4, cell.z >> 4});
+  }
+  FluidChunkState& chunk(const ChunkKey& key) {
+    if (last_.state != nullptr && last_.key == key) return *last_.state;
+    CacheEntry& entry = cache_[ChunkKeyHash{}(key) % cache_.size()];
+    if (entry.state == nullptr || !(entry.key == key)) entry = {key, &currentState(key)};
+    last_ = entry;
+    return *entry.state;
+  }
 
  private:
-  struct ChunkRecord {
-    const Chunk* chunk = nullptr;
-    std::array<CellState, kChunkCells> cells{};
-  };
   struct CacheEntry {
     ChunkKey key;
-    ChunkRecord* record = nullptr;
+    FluidChunkState* state = nullptr;
   };
 
-  static std::size_t indexOf(Cell cell) {
-    return static_cast<std::size_t>(chunkIndex(cell.x & 15, cell.y & 15, cell.z & 15));
-  }
-  ChunkRecord& recordOf(Cell cell) {
-    // Arithmetic shifts are floor divisions by 16.
-    const ChunkKey key{cell.x >> 4, cell.y >> 4, cell.z >> 4};
-    if (last_.record != nullptr && last_.key == key) return *last_.record;
-    CacheEntry& entry = cache_[ChunkKeyHash{}(key) % cache_.size()];
-    if (entry.record == nullptr || !(entry.key == key)) entry = {key, &findOrAddRecord(key)};
-    last_ = entry;
-    return *entry.record;
-  }
-  ChunkRecord& findOrAddRecord(const ChunkKey& key) {
-    std::unique_ptr<ChunkRecord>& record = records_[key];
-    if (record == nullptr) {
-      record = std::make_unique<ChunkRecord>();
-      record->chunk = findChunk(world_, key);
+  // The chunk's table, reset if it still holds an earlier update's notes.
+  FluidChunkState& currentState(const ChunkKey& key) {
+    FluidChunkState& state = keptState(scratch_, key);
+    if (state.update != scratch_.update) {
+      state.update = scratch_.update;
+      state.chunk = findChunk(world_, key);
+      state.queued = 0;
+      state.cells.fill({});
     }
-    return *record;
+    return state;
   }
 
-  const World& world_;
-  std::unordered_map<ChunkKey, std::unique_ptr<ChunkRecord>, ChunkKeyHash> records_;
+  World& world_;
+  FluidScratch& scratch_;
   std::array<CacheEntry, 61> cache_{};
   CacheEntry last_;
 };
 
-// A first-in first-out list that is only appended to while it is being read.
+// A first-in first-out list that is only appended to while it is being read; the
+// storage is one of the world's reused lists.
 template <class T>
 struct WorkList {
-  std::vector<T> items;
+  explicit WorkList(std::vector<T>& storage) : items(storage) { items.clear(); }
+  std::vector<T>& items;
   std::size_t next = 0;
   bool empty() const { return next == items.size(); }
   T pop() { return items[next++]; }
 };
+
+std::vector<Cell>& cleared(std::vector<Cell>& list) {
+  list.clear();
+  return list;
+}
 
 // One recomputation of the connected body of one fluid, started from one cell: finds the
 // cells the fluid may occupy (air and flowing cells at or below the start, connected to
@@ -114,7 +134,15 @@ struct WorkList {
 // nearest source, then writes the difference into the world.
 class BodyUpdate {
  public:
-  BodyUpdate(World& world, FluidKind fluid, Cell start) : world_(world), cells_(world), fluid_(fluid), start_(start) {}
+  BodyUpdate(World& world, FluidKind fluid, Cell start)
+      : world_(world),
+        cells_(world),
+        fluid_(fluid),
+        start_(start),
+        sources_(cleared(world.fluidScratch.sources)),
+        toExplore_(world.fluidScratch.toExplore),
+        visited_(cleared(world.fluidScratch.visited)),
+        feeders_(cleared(world.fluidScratch.feeders)) {}
 
   void run() {
     discover();
@@ -159,8 +187,6 @@ class BodyUpdate {
   }
 
   void discover() {
-    toExplore_.items.reserve(kMaxFluidBodyCells);
-    visited_.reserve(kMaxFluidBodyCells);
     meet(start_, false);
     while (!toExplore_.empty() && visited_.size() < kMaxFluidBodyCells) {
       const Cell cell = toExplore_.pop();
@@ -201,8 +227,7 @@ class BodyUpdate {
 
   // A breadth-first wave from the sources; falling fluid starts again at level 1.
   void assignLevels() {
-    WorkList<Cell> wave;
-    wave.items.reserve(visited_.size());
+    WorkList<Cell> wave(world_.fluidScratch.wave);
     for (const Cell& source : sources_) {
       for (const auto& d : kSideways) offerLevel(source.offset(d), 1, wave);
       offerLevel(source.offset(kDown), 1, wave);
@@ -217,10 +242,43 @@ class BodyUpdate {
     }
   }
 
-  void markLevelChanged(Cell cell, BlockKey key) {
-    if (world_.captureEnabled) world_.captureSet.insert(key);
-    world_.dirtyColumns.insert({chunkCoord(cell.x), chunkCoord(cell.z)});
-    queueRemeshAround(world_, cell.x, cell.y, cell.z);
+  // The queueing of setBlock and of a level change, asked of the world's sets once per
+  // chunk (and of the fluid queues once per cell) rather than once per edit: nothing takes
+  // from those sets while the update runs, so a repeated request would change nothing.
+  void queueOnce(FluidChunkState& chunk, FluidChunkState::Queued flag, auto&& queue) {
+    if ((chunk.queued & flag) != 0) return;
+    chunk.queued |= flag;
+    queue();
+  }
+  void markColumnChanged(Cell cell, bool relight) {
+    FluidChunkState& chunk = cells_.chunkOf(cell);
+    const ColumnKey column{chunkCoord(cell.x), chunkCoord(cell.z)};
+    queueOnce(chunk, FluidChunkState::ColumnDirty, [&] { world_.dirtyColumns.insert(column); });
+    if (relight) queueOnce(chunk, FluidChunkState::ColumnRelit, [&] { queueRelight(world_, column.cx, column.cz); });
+    forEachChunkShowing(cell.x, cell.y, cell.z, [&](const ChunkKey& key) {
+      queueOnce(cells_.chunk(key), FluidChunkState::Remeshed, [&] { world_.remeshSet.insert(key); });
+    });
+  }
+  // wakeFluid, skipping the queues the cell is known to be in already.
+  void wake(Cell cell) {
+    if (!world_.fluidsEnabled || !inWorldBounds(cell.x, cell.y, cell.z)) return;
+    const BlockId id = cells_.block(cell);
+    const bool water = id == blocks::Water || id == kAir, lava = id == blocks::Lava || id == kAir;
+    std::uint8_t& woken = cells_.state(cell).woken;
+    const auto wanted = static_cast<std::uint8_t>((water ? FluidChunkState::WaterQueued : 0) |
+                                                  (lava ? FluidChunkState::LavaQueued : 0));
+    if ((wanted & ~woken) == 0) return;
+    woken |= wanted;
+    const BlockKey key = cell.key();
+    if (water) world_.waterQueue.push(key);
+    if (lava) world_.lavaQueue.push(key);
+  }
+  // setBlock of a loaded cell.
+  void edit(Cell cell, BlockId id) {
+    storeEdit(world_, cell.x, cell.y, cell.z, id);
+    markColumnChanged(cell, true);
+    wake(cell);
+    for (const auto& d : kSixNeighbours) wake(cell.offset(d));
   }
 
   // Writes the new levels; the cells still hold what discovery saw, since each cell is
@@ -231,14 +289,15 @@ class BodyUpdate {
       const CellState& state = cells_.state(cell);
       if (state.kind == CellState::Flowing) {
         if (state.assigned == 0) {
-          setBlock(world_, cell.x, cell.y, cell.z, kAir);
+          edit(cell, kAir);
         } else if (state.assigned != state.stored) {
           world_.fluidLevels[key] = state.assigned;
-          markLevelChanged(cell, key);
+          if (world_.captureEnabled) world_.captureSet.insert(key);
+          markColumnChanged(cell, false);
         }
       } else if (state.assigned != 0) {
-        setBlock(world_, cell.x, cell.y, cell.z, fluid_.block);
-        world_.fluidLevels[key] = state.assigned;  // setBlock erased any level
+        edit(cell, fluid_.block);
+        world_.fluidLevels[key] = state.assigned;  // the edit erased any level
       }
     }
   }
@@ -273,28 +332,47 @@ class BodyUpdate {
 
   // Other queued cells of this body are skipped for the rest of the step.
   void markProcessed() {
-    world_.processedThisStep.reserve(world_.processedThisStep.size() + visited_.size() + sources_.size());
-    for (const Cell& cell : visited_) world_.processedThisStep.insert(cell.key());
-    for (const Cell& cell : sources_) world_.processedThisStep.insert(cell.key());
+    const std::uint32_t pass = world_.fluidScratch.pass;
+    const auto mark = [&](Cell cell) {
+      FluidChunkState& chunk = cells_.chunkOf(cell);
+      if (chunk.pass != pass) {
+        chunk.pass = pass;
+        chunk.processed.reset();
+      }
+      chunk.processed.set(cellIndex(cell));
+    };
+    for (const Cell& cell : visited_) mark(cell);
+    for (const Cell& cell : sources_) mark(cell);
   }
 
   World& world_;
   BodyCells cells_;  // sources and region cells met so far, and block reads
   FluidKind fluid_;
   Cell start_;
-  std::vector<Cell> sources_;
+  std::vector<Cell>& sources_;
   WorkList<Cell> toExplore_;
-  std::vector<Cell> visited_;
-  std::vector<Cell> feeders_;
+  std::vector<Cell>& visited_;
+  std::vector<Cell>& feeders_;
 };
 
 void updateBody(World& world, FluidKind fluid, Cell start) { BodyUpdate(world, fluid, start).run(); }
 
-void processQueue(World& world, UniqueQueue<BlockKey>& queue, int take) {
-  world.processedThisStep.clear();
+bool processedThisPass(const FluidScratch& scratch, BlockKey key) {
+  const Cell cell{blockKeyX(key), blockKeyY(key), blockKeyZ(key)};
+  const auto found = scratch.chunks.find({cell.x >> 4, cell.y >> 4, cell.z >> 4});
+  return found != scratch.chunks.end() && found->second->pass == scratch.pass &&
+         found->second->processed.test(cellIndex(cell));
+}
+
+// Takes up to `take` cells from the queue and updates the body of each one that no
+// earlier update of this pass has covered.
+void processQueue(World& world, UniqueQueue<BlockKeySet>& queue, int take) {
+  FluidScratch& scratch = world.fluidScratch;
+  if (scratch.chunks.size() > kMaxKeptChunkStates) scratch.chunks.clear();
+  advance(scratch, scratch.pass, &FluidChunkState::pass);
   for (int i = 0; i < take && !queue.empty(); ++i) {
     const BlockKey key = queue.pop();
-    if (world.processedThisStep.count(key) != 0) continue;
+    if (processedThisPass(scratch, key)) continue;
     updateFluidAt(world, blockKeyX(key), blockKeyY(key), blockKeyZ(key));
   }
 }

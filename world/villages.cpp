@@ -253,6 +253,13 @@ void buildVillagesInColumn(World& world, int cx, int cz) {
   }
 }
 
+std::string chineseVillageNameText() {
+  std::string text;
+  for (const char* word : kChinesePrefixes) text += word;
+  for (const char* word : kChineseSuffixes) text += word;
+  return text;
+}
+
 std::string villageName(const VillageSite& site, std::int32_t seed, bool chinese) {
   std::uint32_t h = (static_cast<std::uint32_t>(site.z) * 0xD8163841u) ^
                     ((static_cast<std::uint32_t>(seed) ^ 0x9A11u) * 0xCB1AB31Fu) ^

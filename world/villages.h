@@ -34,5 +34,7 @@ void buildVillagesInColumn(World& world, int cx, int cz);
 
 // Generated name of a village; `chinese` picks the Simplified Chinese word tables.
 std::string villageName(const VillageSite& site, std::int32_t seed, bool chinese);
+// Every word the Chinese village names are made of, run together (for font glyph sets).
+std::string chineseVillageNameText();
 
 }  // namespace zorv

@@ -30,15 +30,7 @@ void recordEdit(World& world, int x, int y, int z, BlockId id) {
 }  // namespace
 
 void queueRemeshAround(World& world, int x, int y, int z) {
-  const int cx = chunkCoord(x), cy = chunkCoord(y), cz = chunkCoord(z);
-  const int lx = localCoord(x), ly = localCoord(y), lz = localCoord(z);
-  world.remeshSet.insert({cx, cy, cz});
-  if (lx == 0) world.remeshSet.insert({cx - 1, cy, cz});
-  if (lx == kChunkSize - 1) world.remeshSet.insert({cx + 1, cy, cz});
-  if (ly == 0 && cy > kMinChunkY) world.remeshSet.insert({cx, cy - 1, cz});
-  if (ly == kChunkSize - 1 && cy < kMaxChunkY) world.remeshSet.insert({cx, cy + 1, cz});
-  if (lz == 0) world.remeshSet.insert({cx, cy, cz - 1});
-  if (lz == kChunkSize - 1) world.remeshSet.insert({cx, cy, cz + 1});
+  forEachChunkShowing(x, y, z, [&](const ChunkKey& key) { world.remeshSet.insert(key); });
 }
 
 namespace {
@@ -94,6 +86,145 @@ std::vector<ColumnKey> loadedColumns(const World& world) {
 
 }  // namespace
 
+std::size_t FlatKeySet::homeSlot(std::uint64_t key) const {
+  // Packed positions differ in few bits; mixing spreads them over the table.
+  key ^= key >> 33;
+  key *= 0xFF51AFD7ED558CCDull;
+  key ^= key >> 33;
+  return static_cast<std::size_t>(key) & (slots_.size() - 1);
+}
+
+std::size_t FlatKeySet::slotOf(std::uint64_t key) const {
+  std::size_t slot = homeSlot(key);
+  while (slots_[slot] != 0 && slots_[slot] != key) slot = (slot + 1) & (slots_.size() - 1);
+  return slot;
+}
+
+void FlatKeySet::grow() {
+  std::vector<std::uint64_t> old(std::max<std::size_t>(64, slots_.size() * 2), 0);
+  old.swap(slots_);
+  for (std::uint64_t key : old) {
+    if (key != 0) slots_[slotOf(key)] = key;
+  }
+}
+
+bool FlatKeySet::insert(std::uint64_t key) {
+  if (key == 0) {
+    if (hasZero_) return false;
+    hasZero_ = true;
+    ++size_;
+    return true;
+  }
+  // At most half full, so runs of occupied slots stay short.
+  if (2 * (size_ + 1) > slots_.size()) grow();
+  const std::size_t slot = slotOf(key);
+  if (slots_[slot] == key) return false;
+  slots_[slot] = key;
+  ++size_;
+  return true;
+}
+
+bool FlatKeySet::contains(std::uint64_t key) const {
+  if (key == 0) return hasZero_;
+  return !slots_.empty() && slots_[slotOf(key)] == key;
+}
+
+bool FlatKeySet::erase(std::uint64_t key) {
+  if (key == 0) {
+    if (!hasZero_) return false;
+    hasZero_ = false;
+    --size_;
+    return true;
+  }
+  if (slots_.empty()) return false;
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t hole = slotOf(key);
+  if (slots_[hole] != key) return false;
+  slots_[hole] = 0;
+  --size_;
+  // Moves later keys of the run back into the hole when their home slot allows it, so
+  // every key stays reachable from its home slot without gaps.
+  for (std::size_t next = (hole + 1) & mask; slots_[next] != 0; next = (next + 1) & mask) {
+    const std::size_t distanceFromHome = (next - homeSlot(slots_[next])) & mask;
+    const std::size_t distanceToHole = (next - hole) & mask;
+    if (distanceFromHome >= distanceToHole) {
+      slots_[hole] = slots_[next];
+      slots_[next] = 0;
+      hole = next;
+    }
+  }
+  return true;
+}
+
+void FlatKeySet::clear() {
+  if (size_ == 0) return;
+  std::fill(slots_.begin(), slots_.end(), 0);
+  size_ = 0;
+  hasZero_ = false;
+}
+
+namespace {
+
+// The low four bits of x, y and z of a block key pick the cell within its table; the
+// other bits pick the table.
+constexpr std::uint64_t kCellBitsOfKey = (0xFull << 40) | (0xFull << 19) | 0xFull;
+
+std::size_t cellBitOf(BlockKey key) {
+  return static_cast<std::size_t>((key & 0xF) | ((key >> 19) & 0xF) << 4 | ((key >> 40) & 0xF) << 8);
+}
+
+}  // namespace
+
+BlockKeySet::Table* BlockKeySet::find(std::uint64_t tableKey) const {
+  if (last_ != nullptr && lastKey_ == tableKey) return last_;
+  const auto found = tables_.find(tableKey);
+  if (found == tables_.end()) return nullptr;
+  lastKey_ = tableKey;
+  last_ = found->second.get();
+  return last_;
+}
+
+bool BlockKeySet::insert(BlockKey key) {
+  const std::uint64_t tableKey = key & ~kCellBitsOfKey;
+  Table* table = find(tableKey);
+  if (table == nullptr) {
+    table = (tables_[tableKey] = std::make_unique<Table>()).get();
+    lastKey_ = tableKey;
+    last_ = table;
+  }
+  const std::size_t bit = cellBitOf(key);
+  if (table->cells.test(bit)) return false;
+  table->cells.set(bit);
+  ++table->count;
+  ++size_;
+  return true;
+}
+
+bool BlockKeySet::erase(BlockKey key) {
+  const std::uint64_t tableKey = key & ~kCellBitsOfKey;
+  Table* table = find(tableKey);
+  const std::size_t bit = cellBitOf(key);
+  if (table == nullptr || !table->cells.test(bit)) return false;
+  table->cells.reset(bit);
+  --size_;
+  if (--table->count == 0) {  // empty tables go, so the set's memory follows its size
+    if (last_ == table) last_ = nullptr;
+    tables_.erase(tableKey);
+  }
+  return true;
+}
+
+bool BlockKeySet::contains(BlockKey key) const {
+  const Table* table = find(key & ~kCellBitsOfKey);
+  return table != nullptr && table->cells.test(cellBitOf(key));
+}
+
+void BlockKeySet::clear() {
+  tables_.clear();
+  last_ = nullptr;
+  size_ = 0;
+}
+
 World::World(std::int32_t worldSeed) : seed(worldSeed) {
   relightScratch.sky.assign(kColumnCells, 0);
   relightScratch.block.assign(kColumnCells, 0);
@@ -145,13 +276,17 @@ void setBlockRaw(World& world, int x, int y, int z, BlockId id) {
   storeBlock(world, x, y, z, id);
 }
 
-void setBlock(World& world, int x, int y, int z, BlockId id) {
-  if (!inWorldBounds(x, y, z)) return;
+void storeEdit(World& world, int x, int y, int z, BlockId id) {
   setBlockRaw(world, x, y, z, id);
   recordEdit(world, x, y, z, id);
   const BlockKey key = packBlockKey(x, y, z);
   world.fluidLevels.erase(key);
   if (world.captureEnabled) world.captureSet.insert(key);
+}
+
+void setBlock(World& world, int x, int y, int z, BlockId id) {
+  if (!inWorldBounds(x, y, z)) return;
+  storeEdit(world, x, y, z, id);
   const ColumnKey column = columnOf(x, z);
   world.dirtyColumns.insert(column);
   queueRelight(world, column.cx, column.cz);

@@ -4,6 +4,7 @@
 // Out-of-range reads give air and out-of-range writes are dropped; nothing throws.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -24,30 +25,116 @@ struct Chunk {
   std::array<std::uint8_t, kChunkCells> blockLight{};
 };
 
-// A first-in first-out queue that holds each value at most once.
-template <class T, class Hash = std::hash<T>>
-struct UniqueQueue {
-  std::deque<T> order;
-  std::unordered_set<T, Hash> members;
+// A set of 64-bit keys in one flat table (open addressing with linear probing): adding a
+// key allocates nothing.
+class FlatKeySet {
+ public:
+  bool insert(std::uint64_t key);  // false when already present
+  bool erase(std::uint64_t key);   // false when absent
+  bool contains(std::uint64_t key) const;
+  std::size_t size() const { return size_; }
+  void clear();  // keeps the table for reuse
 
-  bool push(const T& value) {
-    if (!members.insert(value).second) return false;
+ private:
+  // 0 marks an empty slot, so the key 0 is kept beside the table.
+  std::size_t homeSlot(std::uint64_t key) const;
+  std::size_t slotOf(std::uint64_t key) const;  // the key's slot or the empty one ending its run
+  void grow();
+
+  std::vector<std::uint64_t> slots_;
+  std::size_t size_ = 0;
+  bool hasZero_ = false;
+};
+
+// A set of block keys kept as one bit per cell in tables of 16 × 16 × 16 cells: keys of
+// neighbouring cells share a table, so the fluid queues, which take the cells around a
+// whole body at once, touch few cache lines. Any 64-bit key can be stored.
+class BlockKeySet {
+ public:
+  bool insert(BlockKey key);  // false when already present
+  bool erase(BlockKey key);   // false when absent
+  bool contains(BlockKey key) const;
+  std::size_t size() const { return size_; }
+  void clear();
+
+ private:
+  struct Table {
+    std::bitset<kChunkCells> cells;
+    std::size_t count = 0;
+  };
+  Table* find(std::uint64_t tableKey) const;
+
+  std::unordered_map<std::uint64_t, std::unique_ptr<Table>> tables_;
+  std::size_t size_ = 0;
+  // The table used last, since consecutive keys mostly fall into the same one.
+  mutable std::uint64_t lastKey_ = 0;
+  mutable Table* last_ = nullptr;
+};
+
+// A first-in first-out queue that holds each key at most once.
+template <class KeySet>
+struct UniqueQueue {
+  std::deque<std::uint64_t> order;
+  KeySet members;
+
+  bool push(std::uint64_t value) {
+    if (!members.insert(value)) return false;
     order.push_back(value);
     return true;
   }
-  T pop() {
-    T value = order.front();
+  std::uint64_t pop() {
+    const std::uint64_t value = order.front();
     order.pop_front();
     members.erase(value);
     return value;
   }
   bool empty() const { return order.empty(); }
   std::size_t size() const { return order.size(); }
-  bool contains(const T& value) const { return members.count(value) != 0; }
+  bool contains(std::uint64_t value) const { return members.contains(value); }
   void clear() {
     order.clear();
     members.clear();
   }
+};
+
+// A cell as the fluid step walks it.
+struct FluidCell {
+  int x = 0, y = 0, z = 0;
+  FluidCell offset(const std::array<int, 3>& d) const { return {x + d[0], y + d[1], z + d[2]}; }
+  BlockKey key() const { return packBlockKey(x, y, z); }
+};
+
+// What one fluid body update knows about a cell.
+struct FluidCellState {
+  enum Kind : std::uint8_t { Unmet, Source, Air, Flowing };
+  Kind kind = Unmet;
+  std::uint8_t stored = 0;    // a flowing cell's level when it was met
+  std::uint8_t assigned = 0;  // level from the nearest source; 0 = unreachable
+  std::uint8_t woken = 0;     // FluidChunkState::WaterQueued / LavaQueued: queues known to hold the cell
+};
+
+// The cell states of one chunk, and which of the world's sets already hold what the
+// update's edits in this chunk queue (valid for the update numbered `update` only), and
+// the cells whose body a queue pass has updated (valid for the pass numbered `pass` only).
+struct FluidChunkState {
+  enum Queued : std::uint8_t { WaterQueued = 1, LavaQueued = 2, ColumnDirty = 4, ColumnRelit = 8, Remeshed = 16 };
+  const Chunk* chunk = nullptr;  // looked up again by each update: columns come and go between updates
+  std::uint32_t update = 0;
+  std::uint8_t queued = 0;
+  std::array<FluidCellState, kChunkCells> cells{};
+  std::uint32_t pass = 0;
+  std::bitset<kChunkCells> processed;
+};
+
+// Tables of the fluid step, kept across updates and steps: an update resets the chunks it
+// touches instead of allocating them again, and a queue pass (taking cells from the water
+// or the lava queue) starts with no cell processed by moving to a new pass number.
+struct FluidScratch {
+  std::unordered_map<ChunkKey, std::unique_ptr<FluidChunkState>, ChunkKeyHash> chunks;
+  std::uint32_t update = 0;  // number of the running update; 0 is never used
+  std::uint32_t pass = 0;    // number of the running queue pass; 0 is never used
+  // Lists of the running update (one runs at a time), kept for their capacity.
+  std::vector<FluidCell> sources, toExplore, visited, feeders, wave;
 };
 
 struct VillageSite {
@@ -87,13 +174,13 @@ struct World {
   std::unordered_map<ColumnKey, std::vector<BlockKey>, ColumnKeyHash> columnEdits;
   std::unordered_map<BlockKey, std::uint8_t> fluidLevels;     // absent = source (level 0)
 
-  UniqueQueue<BlockKey> waterQueue, lavaQueue;
+  UniqueQueue<BlockKeySet> waterQueue, lavaQueue;
   float waterAccumulator = 0.0f, lavaAccumulator = 0.0f;
-  std::unordered_set<BlockKey> processedThisStep;
+  FluidScratch fluidScratch;  // also holds the cells processed in the running queue pass
   bool fluidsEnabled = true;
 
   std::unordered_set<ChunkKey, ChunkKeyHash> remeshSet;
-  UniqueQueue<std::uint64_t> relightQueue;  // packRelightColumn values
+  UniqueQueue<FlatKeySet> relightQueue;  // packRelightColumn values
   RelightScratch relightScratch;
 
   bool captureEnabled = false;
@@ -123,6 +210,10 @@ void setBlockRaw(World& world, int x, int y, int z, BlockId id);
 // The edit path: records the edit, clears the fluid level, captures it for network
 // sync, marks the column dirty, queues relight and remeshing, and wakes fluids.
 void setBlock(World& world, int x, int y, int z, BlockId id);
+// The writing half of setBlock, for an in-bounds cell: stores the id, records the edit,
+// clears the fluid level and captures the change. The fluid step, which edits thousands of
+// neighbouring cells at once, does the queueing half itself, once per chunk and cell.
+void storeEdit(World& world, int x, int y, int z, BlockId id);
 // Applies one edit of a loaded level save (level −1 = none).
 void applySavedEdit(World& world, int x, int y, int z, BlockId id, int level);
 
@@ -133,8 +224,21 @@ void ensureColumnsAround(World& world, int x, int z, int radius);
 // Drops every column farther than `radius` (Chebyshev) from (cx0, cz0).
 void unloadFar(World& world, int cx0, int cz0, int radius);
 
-// Queues the chunk holding the cell for remeshing and, where the cell lies on a chunk
-// face, the chunk across it.
+// Calls `visit` with the chunk holding the cell and, where the cell lies on a chunk face,
+// the chunk across it: the chunks whose meshes show the cell.
+template <class Visit>
+void forEachChunkShowing(int x, int y, int z, Visit&& visit) {
+  const int cx = chunkCoord(x), cy = chunkCoord(y), cz = chunkCoord(z);
+  const int lx = localCoord(x), ly = localCoord(y), lz = localCoord(z);
+  visit(ChunkKey{cx, cy, cz});
+  if (lx == 0) visit(ChunkKey{cx - 1, cy, cz});
+  if (lx == kChunkSize - 1) visit(ChunkKey{cx + 1, cy, cz});
+  if (ly == 0 && cy > kMinChunkY) visit(ChunkKey{cx, cy - 1, cz});
+  if (ly == kChunkSize - 1 && cy < kMaxChunkY) visit(ChunkKey{cx, cy + 1, cz});
+  if (lz == 0) visit(ChunkKey{cx, cy, cz - 1});
+  if (lz == kChunkSize - 1) visit(ChunkKey{cx, cy, cz + 1});
+}
+// Queues every chunk showing the cell for remeshing.
 void queueRemeshAround(World& world, int x, int y, int z);
 // Inserts the 7 empty chunks of a column (replacing any that exist).
 void createEmptyColumn(World& world, int cx, int cz);

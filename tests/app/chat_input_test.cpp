@@ -338,6 +338,32 @@ TEST_F(KeyTest, OverlayModeAndScreenshotKeys) {
   EXPECT_TRUE(session.minimapOn);
 }
 
+TEST_F(KeyTest, WorldKeysDoNothingOutsidePlay) {
+  setGameMode(session, ModeSurvival);
+  for (const AppState state : {AppDead, AppMenu}) {
+    session.appState = state;
+    session.messages.clear();
+    tap(&KeyStates::escape);
+    tap(&KeyStates::inventory);
+    tap(&KeyStates::spectator);
+    tap(&KeyStates::minimap);
+    tap(&KeyStates::screenshot);
+    EXPECT_EQ(session.appState, state);
+    EXPECT_FALSE(session.inventoryOpen);
+    EXPECT_EQ(gameMode(session), ModeSurvival);
+    EXPECT_TRUE(session.minimapOn);
+    EXPECT_FALSE(session.screenshotRequested);
+    EXPECT_TRUE(session.messages.empty());
+  }
+  setGameMode(session, ModeCreative);
+  session.appState = AppPaused;
+  tap(&KeyStates::fly);
+  tap(&KeyStates::space);
+  tap(&KeyStates::space);
+  EXPECT_FALSE(session.player.flying);
+  EXPECT_DOUBLE_EQ(memory.lastSpaceTime, kNoSpaceTap);  // presses outside play are not remembered
+}
+
 TEST_F(KeyTest, ScrollWrapsAroundTheHotbar) {
   session.inventory.select(0);
   onScrolled(session, 1.0);

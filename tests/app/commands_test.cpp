@@ -36,14 +36,6 @@ const std::vector<std::string> kHelpLines = {
     "/debug, /version",
 };
 
-TEST(CommandNames, TableOrderForCompletion) {
-  ASSERT_EQ(kCommandNames.size(), 20u);
-  EXPECT_EQ(kCommandNames.front(), "help");
-  EXPECT_EQ(kCommandNames[3], "tp");
-  EXPECT_EQ(kCommandNames[14], "version");
-  EXPECT_EQ(kCommandNames.back(), "village");
-}
-
 TEST_F(CommandTest, HelpListsEveryLineInOrderAndTheClientNote) {
   bareWorld();
   runCommand(session, "/HELP");  // the word is lower-cased

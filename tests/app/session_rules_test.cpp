@@ -255,6 +255,20 @@ TEST(SessionRules, ClosingTheInventoryReturnsCursorAndGridStacks) {
   EXPECT_EQ(session.inventory.countOf(item("wooden_axe")), 1);
 }
 
+TEST(SessionRules, LeavingPlayWithTheInventoryOpenKeepsItsStacks) {
+  GameSession session;
+  setAppState(session, AppPlaying);
+  openInventory(session, 2);
+  session.cursorStack = {blocks::Sand, 4, 0};
+  session.craftingGrid[3] = {blocks::Wood, 1, 0};
+  setAppState(session, AppPaused);
+  EXPECT_FALSE(session.inventoryOpen);
+  EXPECT_TRUE(session.cursorStack.empty());
+  EXPECT_TRUE(session.craftingGrid[3].empty());
+  EXPECT_EQ(session.inventory.countOf(blocks::Sand), 4);
+  EXPECT_EQ(session.inventory.countOf(blocks::Wood), 1);
+}
+
 TEST(SessionRules, StacksThatDoNotFitLandAtThePlayersFeet) {
   GameSession session;
   session.world = std::make_unique<World>(5);

@@ -4,19 +4,23 @@
 
 #include <gtest/gtest.h>
 #include <imgui.h>
+#include <imgui_internal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <functional>
 #include <fstream>
+#include <string>
 
 #include "render/png_writer.h"
 #include "frame_fixture.h"
+#include "ui/localisation.h"
 #include "world/light.h"
 #include "world/mesher.h"
 #include "world/registry.h"
 #include "world/terrain.h"
+#include "world/villages.h"
 #include "world/world.h"
 
 namespace zorv::frames {
@@ -126,6 +130,30 @@ TEST_F(RenderFrames, NoonShowsSkyAboveTerrainAndMidnightIsDark) {
   EXPECT_GT(meanDifference(unshadowed, noon), 0.3) << "switching shadows off changed nothing";
 }
 
+// An interface frame with far more vertices than the first one still draws all of them,
+// the last shape included.
+TEST_F(RenderFrames, LargerInterfaceFramesDrawEveryShape) {
+  renderer_->setEnvironment(1.0f, 128.0f, kNoonSun);
+  const Scene scene = spawnScene();
+  const Mat4 matrix = viewProjection(scene.camera, static_cast<float>(kWidth) / kHeight);
+  // Small frames first, so every per-image buffer of the interface exists at a small size.
+  for (int frame = 0; frame < 8; ++frame) {
+    renderer_->beginUiFrame();
+    ImGui::GetForegroundDrawList()->AddRectFilled(ImVec2(0, 0), ImVec2(1, 1), IM_COL32(0, 0, 0, 255));
+    renderer_->drawFrame(matrix, scene.camera.eye, {}, {});
+  }
+  renderer_->beginUiFrame();
+  ImDrawList& list = *ImGui::GetForegroundDrawList();
+  for (int i = 0; i < 10000; ++i) list.AddRectFilled(ImVec2(0, 0), ImVec2(2, 2), IM_COL32(0, 0, 0, 255));
+  list.AddRectFilled(ImVec2(100, 60), ImVec2(220, 120), IM_COL32(255, 0, 255, 255));
+  const std::filesystem::path path = outputFolder() / "many_ui_vertices.png";
+  ASSERT_TRUE(renderer_->captureFrame(matrix, scene.camera.eye, {}, {}, path, {"Zorvander test", "interface"}));
+  const auto shape = readPicture(path).meanColour(110, 70, 210, 110);
+  EXPECT_GT(shape[0], 240.0);
+  EXPECT_LT(shape[1], 15.0);
+  EXPECT_GT(shape[2], 240.0);
+}
+
 // A stone floor with one pillar, lit from +x: the floor on the −x side of the pillar lies
 // in its shadow.
 void uploadPillarScene(VulkanRenderer& renderer) {
@@ -222,6 +250,15 @@ TEST_F(RenderFrames, ChineseTextUsesRealGlyphs) {
   ImFont* font = ImGui::GetIO().Fonts->Fonts[0];
   ASSERT_NE(font->FindGlyphNoFallback(0x4F60), nullptr);  // 你
   ASSERT_NE(font->FindGlyphNoFallback(0x754C), nullptr);  // 界
+  // Every character of the translated texts and of the Chinese village names, including
+  // those outside Dear ImGui's common simplified set (聊 屏 渲 砾 锭 苔 藓 蕨).
+  std::string translated = chineseVillageNameText();
+  for (const Translation& row : translationTable()) translated += row.chinese;
+  for (const char* at = translated.c_str(); *at;) {
+    unsigned int codepoint = 0;
+    at += ImTextCharFromUtf8(&codepoint, at, nullptr);
+    EXPECT_NE(font->FindGlyphNoFallback(static_cast<ImWchar>(codepoint)), nullptr) << codepoint;
+  }
   ImGui::SetNextWindowPos(ImVec2(0, 0));
   ImGui::SetNextWindowSize(ImVec2(kWidth, kHeight));
   ImGui::Begin("glyphs", nullptr, ImGuiWindowFlags_NoDecoration | ImGuiWindowFlags_NoBackground);

@@ -34,25 +34,20 @@ class HeadlessUi {
     return result;
   }
 
-  // Moves the mouse over the window (three columns, every 4 pixels down) until the item
+  // Moves the mouse over the window (every 20 pixels across, every 5 down) until the item
   // labelled `label` directly inside it reports the mouse over it, disabled items
   // included; nothing when it is absent.
   template <typename Build>
   std::optional<ImVec2> locate(Build&& build, const char* window, const char* label) {
-    for (int settle = 0; settle < 3; ++settle) frame(build);
-    ImGuiWindow* found = ImGui::FindWindowByName(window);
-    if (found == nullptr) return std::nullopt;
-    const ImGuiID id = found->GetID(label);
-    const ImVec2 pos = found->Pos, size = found->Size;
-    for (float column : {20.0f, 150.0f, size.x * 0.5f}) {
-      for (float y = 2.0f; y < size.y; y += 4.0f) {
-        const ImVec2 at(pos.x + column, pos.y + y);
-        ImGui::GetIO().AddMousePosEvent(at.x, at.y);
-        frame(build);
-        if (GImGui->HoveredId == id) return at;
-      }
-    }
-    return std::nullopt;
+    return locateItem(build, window, [label](ImGuiWindow& found) { return found.GetID(label); });
+  }
+
+  // The same for the item labelled `label` under PushID(`pushedId`).
+  template <typename Build>
+  std::optional<ImVec2> locate(Build&& build, const char* window, int pushedId, const char* label) {
+    return locateItem(build, window, [pushedId, label](ImGuiWindow& found) {
+      return ImHashStr(label, 0, ImHashData(&pushedId, sizeof pushedId, found.ID));
+    });
   }
 
   // Presses and releases the left button at `at`; returns the result of the release frame.
@@ -68,6 +63,24 @@ class HeadlessUi {
   }
 
  private:
+  template <typename Build, typename ItemId>
+  std::optional<ImVec2> locateItem(Build&& build, const char* window, ItemId&& itemId) {
+    for (int settle = 0; settle < 3; ++settle) frame(build);
+    ImGuiWindow* found = ImGui::FindWindowByName(window);
+    if (found == nullptr) return std::nullopt;
+    const ImGuiID id = itemId(*found);
+    const ImVec2 pos = found->Pos, size = found->Size;
+    for (float y = 2.0f; y < size.y; y += 5.0f) {
+      for (float x = 4.0f; x < size.x; x += 20.0f) {
+        const ImVec2 at(pos.x + x, pos.y + y);
+        ImGui::GetIO().AddMousePosEvent(at.x, at.y);
+        frame(build);
+        if (GImGui->HoveredId == id) return at;
+      }
+    }
+    return std::nullopt;
+  }
+
   ImGuiContext* context_;
 };
 

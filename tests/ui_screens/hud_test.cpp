@@ -168,6 +168,8 @@ TEST_F(HudSessionTest, CreativePaletteFillsEmptyHotbarSlots) {
   EXPECT_EQ(palette.count, 1);  // one: no count drawn
   EXPECT_EQ(hotbarSlotContent(session, 2).id, blocks::Bricks);
   EXPECT_EQ(hotbarSlotContent(session, 2).count, 5);
+  EXPECT_TRUE(hotbarSlotContent(session, 9).empty());  // not a hotbar slot
+  EXPECT_TRUE(hotbarSlotContent(session, -1).empty());
   session.player.mode = ModeSurvival;
   EXPECT_TRUE(hotbarSlotContent(session, 3).empty());
   EXPECT_EQ(hotbarSlotContent(session, 2).count, 5);

@@ -168,6 +168,19 @@ TEST_F(MenusTest, ClientPauseMenuHasNoSaveAndDisconnects) {
   EXPECT_FLOAT_EQ(session.player.lookSensitivity, 0.25f);
 }
 
+TEST_F(MenusTest, LanguageComboSwitchesToChinese) {
+  const std::optional<ImVec2> combo = findMain("##language");
+  ASSERT_TRUE(combo.has_value());
+  ui.click(mainMenu(), *combo);
+  // The open list is a popup window of its own; its items carry their index as id.
+  const std::optional<ImVec2> chinese = ui.locate(mainMenu(), "##Combo_00", 1, "中文");
+  ASSERT_TRUE(chinese.has_value());
+  ui.click(mainMenu(), *chinese);
+  EXPECT_EQ(language(), LanguageChinese);
+  EXPECT_TRUE(findMain(tr("Singleplayer")).has_value());
+  EXPECT_STRNE(tr("Singleplayer"), "Singleplayer");
+}
+
 TEST_F(MenusTest, ChineseLabelsFromTheNextFrameOn) {
   ui.frame(mainMenu());
   setLanguage(LanguageChinese);

@@ -215,5 +215,28 @@ TEST(Fluids, FluidsStopAtUnloadedColumnsInsteadOfGeneratingThem) {
   EXPECT_FALSE(isColumnLoaded(area.world, 21, 0));
 }
 
+TEST(Fluids, ColumnsReplacedBetweenStepsAreReadAfresh) {
+  FlatArea area(280, 320);
+  const int y = kFloorY + 1;
+  setBlock(area.world, 300, y, 0, blocks::Water);
+  area.steps(40, 0.2f);
+  ASSERT_EQ(area.level(303, y), 3);
+
+  // The same columns come back empty: nothing of the old body may be read any more.
+  unloadFar(area.world, 1000, 1000, 0);
+  for (int cx = chunkCoord(280) - 1; cx <= chunkCoord(320) + 1; ++cx) {
+    for (int cz = -2; cz <= 1; ++cz) createEmptyColumn(area.world, cx, cz);
+  }
+  area.addFloor(280, 320, kFloorY);
+  setBlock(area.world, 310, y, 0, blocks::Water);
+  area.steps(40, 0.2f);
+  EXPECT_EQ(area.at(300, y), kAir);
+  EXPECT_EQ(area.level(303, y), 7);
+  EXPECT_EQ(area.at(302, y), kAir);
+  EXPECT_EQ(area.level(317, y), 7);
+  EXPECT_EQ(area.at(318, y), kAir);
+  EXPECT_EQ(area.fluidCells().size(), 1u + 4u * (1 + 2 + 3 + 4 + 5 + 6 + 7));
+}
+
 }  // namespace
 }  // namespace zorv

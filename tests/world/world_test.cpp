@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
+#include <set>
 
 #include "world/terrain.h"
 
@@ -187,6 +189,48 @@ TEST(WorldFluids, DisablingFluidsEmptiesTheQueuesAndStopsWakeUps) {
   EXPECT_TRUE(world.lavaQueue.empty());
   setBlock(world, 8, 61, 8, kAir);
   EXPECT_TRUE(world.waterQueue.empty());
+}
+
+template <class KeySet>
+class KeySetTest : public ::testing::Test {};
+using KeySets = ::testing::Types<FlatKeySet, BlockKeySet>;
+TYPED_TEST_SUITE(KeySetTest, KeySets);
+
+TYPED_TEST(KeySetTest, AgreesWithAnOrderedSetThroughInsertsErasesAndClears) {
+  // Neighbouring positions (keys that differ in few bits), plus the two extreme keys.
+  std::vector<std::uint64_t> pool{0, ~std::uint64_t{0}};
+  for (int x = -5; x < 5; ++x) {
+    for (int y = 50; y < 53; ++y) {
+      for (int z = -5; z < 5; ++z) pool.push_back(packBlockKey(x, y, z));
+    }
+  }
+  TypeParam set;
+  std::set<std::uint64_t> model;
+  std::mt19937 random(7);
+  for (int round = 0; round < 3; ++round) {
+    for (int op = 0; op < 6000; ++op) {
+      const std::uint64_t key = pool[random() % pool.size()];
+      // Inserting twice as often as erasing fills the set, so runs of neighbours form.
+      if (random() % 3 != 0) {
+        ASSERT_EQ(set.insert(key), model.insert(key).second) << op;
+      } else {
+        ASSERT_EQ(set.erase(key), model.erase(key) == 1) << op;
+      }
+      if (op % 500 == 0) {
+        ASSERT_EQ(set.size(), model.size());
+        for (std::uint64_t k : pool) ASSERT_EQ(set.contains(k), model.count(k) == 1) << k;
+      }
+    }
+    while (!model.empty()) {  // emptying it by erases leaves nothing reachable behind
+      ASSERT_TRUE(set.erase(*model.begin()));
+      model.erase(model.begin());
+    }
+    for (std::uint64_t k : pool) ASSERT_FALSE(set.contains(k));
+    for (int i = 0; i < 100; ++i) set.insert(pool[static_cast<std::size_t>(i)]);
+    set.clear();  // and a cleared one is reused by the next round
+    EXPECT_EQ(set.size(), 0u);
+    for (std::uint64_t k : pool) ASSERT_FALSE(set.contains(k));
+  }
 }
 
 }  // namespace
