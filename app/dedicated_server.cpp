@@ -19,7 +19,6 @@
 #include "app/menu_actions.h"
 #include "app/multiplayer.h"
 #include "mods/events.h"
-#include "net/net_text.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
 #include "ui/localisation.h"
