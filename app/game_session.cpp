@@ -151,7 +151,6 @@ void replaceWorld(GameSession& session, std::uint32_t seed, const std::string& n
   if (session.renderer) session.renderer->clearChunkMeshes();
   session.streamer.reset();
   session.world.reset();  // the old world's region data is released before the new one opens
-  session.minimapColourCache.clear();
   session.world = std::make_unique<World>(static_cast<std::int32_t>(seed));
   const std::filesystem::path folder = worldFolder(name);
   if (!folder.empty()) setSaveFolder(*session.world, folder);
@@ -571,7 +570,6 @@ void leaveWorld(GameSession& session) {
   if (session.renderer) session.renderer->clearChunkMeshes();
   session.streamer.reset();
   session.world.reset();
-  session.minimapColourCache.clear();
 
   session.mobs.clear();
   session.drops.clear();
@@ -651,11 +649,14 @@ void updateMinimap(GameSession& session) {
   grid.originX = floorInt(session.player.x) - 64;
   grid.originZ = floorInt(session.player.z) - 64;
   auto& cache = session.minimapColourCache;
-  if (cache.size() > kMinimapCacheLimit) cache.clear();
+  if (cache.seed != session.world->seed || cache.colours.size() > kMinimapCacheLimit) {
+    cache.colours.clear();
+    cache.seed = session.world->seed;
+  }
   for (int i = 0; i < kMinimapSize; ++i) {
     for (int j = 0; j < kMinimapSize; ++j) {
       const int x = grid.originX + 2 * j, z = grid.originZ + 2 * i;
-      const auto [entry, added] = cache.try_emplace(packColumn(x, z), 0u);
+      const auto [entry, added] = cache.colours.try_emplace(packColumn(x, z), 0u);
       if (added) entry->second = minimapColour(*session.world, x, z);
       grid.colours[static_cast<std::size_t>(i * kMinimapSize + j)] = entry->second;
     }

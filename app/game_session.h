@@ -214,9 +214,13 @@ struct GameSession {
   // The cursor position of the last motion, meaningful while `mouseTracking` is set.
   double cursorX = 0.0, cursorY = 0.0;
 
-  // Minimap colours of columns already sampled in this world, keyed by packColumn(x, z):
-  // a column's surface height and class depend only on the seed and its position.
-  std::unordered_map<std::uint64_t, std::uint32_t> minimapColourCache;
+  // Minimap colours of columns already sampled, keyed by packColumn(x, z), for the world
+  // seed they were sampled with: a column's surface height and class depend only on the
+  // seed and its position.
+  struct MinimapColourCache {
+    std::int32_t seed = 0;
+    std::unordered_map<std::uint64_t, std::uint32_t> colours;
+  } minimapColourCache;
 };
 
 GameMode gameMode(const GameSession& session);

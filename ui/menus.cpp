@@ -82,11 +82,14 @@ void worldList(GameSession& session, const char* id, float height, const char* e
   if (session.worldList.empty()) ImGui::TextDisabled("%s", emptyText);
   for (std::size_t i = 0; i < session.worldList.size(); ++i) {
     const int index = static_cast<int>(i);
+    // The name is drawn apart from the label: a folder name may hold "##", which a label hides.
     ImGui::PushID(index);
-    if (ImGui::Selectable(session.worldList[i].c_str(), session.selectedWorld == index)) {
+    const ImVec2 textAt = ImGui::GetCursorScreenPos();
+    if (ImGui::Selectable("##world", session.selectedWorld == index)) {
       session.selectedWorld = index;
       session.deleteConfirmOpen = false;
     }
+    ImGui::GetWindowDrawList()->AddText(textAt, ImGui::GetColorU32(ImGuiCol_Text), session.worldList[i].c_str());
     ImGui::PopID();
   }
   ImGui::EndChild();

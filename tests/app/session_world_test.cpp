@@ -353,6 +353,17 @@ TEST_F(SessionWorld, MinimapSamplesEverySecondColumnAroundThePlayer) {
     }
   }
   EXPECT_GT(distinct.size(), 1u);
+
+  // A world of another seed replacing this one without leaving: nothing stale is shown.
+  session.world = std::make_unique<World>(9);
+  updateMinimap(session);
+  for (int j = 0; j < kMinimapSize; j += 9) {
+    const int x = session.minimap.originX + 2 * j, z = session.minimap.originZ + 2 * j;
+    const std::uint32_t colour = session.minimap.colours[static_cast<std::size_t>(j * kMinimapSize + j)];
+    const std::uint32_t expected =
+        expectedColour(surfaceHeight(*session.world, x, z), surfaceBiome(*session.world, x, z));
+    for (int shift : {0, 8, 16}) EXPECT_NEAR((colour >> shift) & 0xFF, (expected >> shift) & 0xFF, 1);
+  }
 }
 
 }  // namespace

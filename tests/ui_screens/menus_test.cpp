@@ -104,6 +104,22 @@ TEST_F(MenusTest, WithoutWorldsPlayAndHostAreDisabled) {
   EXPECT_EQ(clickMain("Play Selected"), MenuPlaySelected);
 }
 
+TEST_F(MenusTest, WorldNamesAreShownWhole) {
+  session.menuScreen = MenuWorlds;
+  // Vertices of the world list's own window: four per visible glyph.
+  const auto listVertices = [&](std::vector<std::string> names) {
+    session.worldList = std::move(names);
+    for (int frame = 0; frame < 3; ++frame) ui.frame(mainMenu());
+    for (ImGuiWindow* window : GImGui->Windows) {
+      if (std::string(window->Name).find("##worldlist") != std::string::npos) return window->DrawList->VtxBuffer.Size;
+    }
+    return -1;
+  };
+  const int plain = listVertices({"zz"});
+  ASSERT_GT(plain, 0);
+  EXPECT_EQ(listVertices({"a##"}), plain + 4);  // "##" would hide the rest of a label
+}
+
 TEST_F(MenusTest, DeleteAsksFirstAndCancelGivesNoAction) {
   session.menuScreen = MenuWorlds;
   session.worldList = {"Alpha", "Beta"};
@@ -153,8 +169,14 @@ TEST_F(MenusTest, ClientPauseMenuHasNoSaveAndDisconnects) {
   ASSERT_TRUE(disconnect.has_value());
   EXPECT_EQ(ui.click(pause, *disconnect), PauseToMenu);
 
+  // A host keeps Save and also disconnects.
+  session.networkRole = RoleHost;
+  EXPECT_TRUE(find("Save").has_value());
+  EXPECT_TRUE(find("Disconnect to Menu").has_value());
+
   session.networkRole = RoleOffline;
   EXPECT_FALSE(find("Disconnect to Menu").has_value());
+  EXPECT_TRUE(find("Save and Quit to Menu").has_value());
   const std::optional<ImVec2> save = find("Save");
   ASSERT_TRUE(save.has_value());
   EXPECT_EQ(ui.click(pause, *save), PauseSave);
