@@ -19,7 +19,6 @@
 #include "app/menu_actions.h"
 #include "app/multiplayer.h"
 #include "mods/events.h"
-#include "net/net_text.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
 #include "ui/localisation.h"
@@ -31,13 +30,8 @@ namespace {
 
 constexpr float kDayLength = 180.0f;  // seconds
 constexpr float kModTickPeriod = 0.05f;
-constexpr float kBurnDaylight = 0.7f;
-constexpr float kSpawnDaylight = 0.35f;
-constexpr float kBurnPeriod = 1.0f;
-constexpr float kNightSpawnPeriod = 7.0f;
-constexpr int kBurningSkyLight = 13;
-constexpr int kZombiesPerSpawn = 2;
 constexpr int kPlayerColumnRadius = 1;
+constexpr int kChunkJobsPerStep = 6;
 constexpr float kMaxStep = 0.1f;
 constexpr const char* kUsage = "usage: zorvander-server WORLD [PORT] [--seed TEXT]";
 
@@ -93,52 +87,6 @@ class ConsoleReader {
   std::string pending_;
   bool closed_ = false;
 };
-
-void burnZombies(GameSession& session, float dt, float daylight) {
-  session.burnTimer = std::max(0.0f, session.burnTimer - dt);
-  if (daylight <= kBurnDaylight || session.burnTimer > 0.0f) return;
-  const World& world = *session.world;
-  bool burned = false;
-  for (Mob& mob : session.mobs) {
-    if (mob.kind != MobZombie || skyLight(world, floorInt(mob.x), floorInt(mob.y), floorInt(mob.z)) <= kBurningSkyLight) {
-      continue;
-    }
-    mob.health -= 1;
-    mob.hurtTimer = 0.25f;
-    burned = true;
-  }
-  std::erase_if(session.mobs, [](const Mob& mob) { return mob.kind == MobZombie && mob.health <= 0; });
-  if (burned) session.burnTimer = kBurnPeriod;
-}
-
-std::size_t zombieCount(const GameSession& session) {
-  return static_cast<std::size_t>(
-      std::count_if(session.mobs.begin(), session.mobs.end(), [](const Mob& mob) { return mob.kind == MobZombie; }));
-}
-
-void spawnAtNight(GameSession& session, float dt, float daylight) {
-  session.spawnTimer -= dt;
-  if (daylight >= kSpawnDaylight || session.spawnTimer > 0.0f) return;
-  session.spawnTimer = kNightSpawnPeriod;
-  for (const PlayerTarget& player : mobTargets(session)) {
-    if (zombieCount(session) > static_cast<std::size_t>(kServerZombieLimit)) break;
-    const std::vector<Mob> zombies =
-        spawnZombies(*session.world, clockSeed(), kZombiesPerSpawn, {player.x, player.y, player.z});
-    session.mobs.insert(session.mobs.end(), zombies.begin(), zombies.end());
-  }
-  assignEntityIds(session);
-}
-
-void changeWeather(GameSession& session, float dt) {
-  session.weatherTimer -= dt;
-  if (session.weatherTimer > 0.0f) return;
-  session.weatherTimer = static_cast<float>(clockSeed() % 120u + 70u);
-  const std::uint32_t roll = clockSeed() % 100u;
-  const Weather next = roll < 55 ? WeatherClear : roll < 85 ? WeatherRain : WeatherSnow;
-  if (next == session.weather) return;
-  session.weather = next;
-  addMessage(session, tr(weatherChangeText(next)));
-}
 
 void listPlayers(DedicatedServer& server) {
   GameSession& session = server.session;
@@ -206,15 +154,6 @@ bool parseServerArguments(std::span<const std::string_view> args, ServerOptions&
   return true;
 }
 
-std::vector<PlayerTarget> mobTargets(const GameSession& session) {
-  std::vector<PlayerTarget> players;
-  if (session.hasLocalPlayer) players.push_back({session.player.x, session.player.y, session.player.z, session.player.mode});
-  for (const RemotePlayer& player : session.remotePlayers) {
-    if (player.known) players.push_back({player.x, player.y, player.z, player.mode});
-  }
-  return players;
-}
-
 void stepHostRules(GameSession& session, float dt) {
   if (session.world == nullptr) return;
   World& world = *session.world;
@@ -235,13 +174,11 @@ void stepHostRules(GameSession& session, float dt) {
     session.autosaveTimer = 0.0;
     saveWorld(session);
   }
-  processRelightQueue(world, 6);
+  processRelightQueue(world, kChunkJobsPerStep);
   remeshChanged(session);
   updateMobs(world, session.mobs, dt, mobTargets(session));
   updateDrops(world, session.drops, session.spawnPoint, session.inventory, false, dt);
-  const float daylight = daylightFactor(session.timeOfDay);
-  burnZombies(session, dt, daylight);
-  spawnAtNight(session, dt, daylight);
+  burnAndSpawnZombies(session, dt);
 }
 
 bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options, std::string& error) {

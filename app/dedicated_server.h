@@ -10,13 +10,11 @@
 #include <string_view>
 
 #include "app/game_session.h"
-#include "world/mobs.h"
 
 namespace zorv {
 
 inline constexpr double kServerStepSeconds = 0.05;  // 20 steps per second
 inline constexpr double kServerAutosaveSeconds = 5.0;
-inline constexpr int kServerZombieLimit = 5;  // no night spawning above this many zombies
 inline constexpr const char* kServerPlayerName = "Server";
 
 struct ServerOptions {
@@ -48,10 +46,6 @@ void stopDedicatedServer(DedicatedServer& server);
 // tick, the autosave, relighting, mobs and drops around the remote players, burning
 // zombies and night spawns around each remote player.
 void stepHostRules(GameSession& session, float dt);
-
-// The players the mobs react to: every remote player that has reported a position, and
-// the local player when there is one.
-std::vector<PlayerTarget> mobTargets(const GameSession& session);
 
 // The whole mode: parse, start, run until stopped; the process's exit status.
 int runDedicatedServer(std::span<const std::string_view> args);

@@ -820,6 +820,8 @@ void trackVillages(GameSession& session, float dt) {
   }
 }
 
+}  // namespace
+
 void changeWeather(GameSession& session, float dt) {
   session.weatherTimer -= dt;
   if (session.weatherTimer > 0.0f) return;
@@ -832,6 +834,18 @@ void changeWeather(GameSession& session, float dt) {
   static constexpr const char* kAnnouncements[] = {"The sky clears", "It starts to rain", "It starts to snow"};
   addMessage(session, tr(kAnnouncements[next]));
 }
+
+std::vector<PlayerTarget> mobTargets(const GameSession& session) {
+  std::vector<PlayerTarget> players;
+  const PlayerBody& player = session.player;
+  if (session.hasLocalPlayer) players.push_back({player.x, player.y, player.z, player.mode});
+  for (const RemotePlayer& remote : session.remotePlayers) {
+    if (remote.known) players.push_back({remote.x, remote.y, remote.z, remote.mode});
+  }
+  return players;
+}
+
+namespace {
 
 float wrapAngle(float angle) {
   constexpr float pi = std::numbers::pi_v<float>;
@@ -851,13 +865,7 @@ void animateReceivedEntities(GameSession& session, float dt) {
 }
 
 void simulateEntities(GameSession& session, float dt) {
-  std::vector<PlayerTarget> players{{session.player.x, session.player.y, session.player.z, session.player.mode}};
-  if (session.networkRole == RoleHost) {
-    for (const RemotePlayer& remote : session.remotePlayers) {
-      if (remote.known) players.push_back({remote.x, remote.y, remote.z, remote.mode});
-    }
-  }
-  updateMobs(*session.world, session.mobs, dt, players);
+  updateMobs(*session.world, session.mobs, dt, mobTargets(session));
   updateDrops(*session.world, session.drops, playerEye(session), session.inventory,
               gameMode(session) != ModeSpectator, dt);
 }
@@ -872,6 +880,8 @@ void moveParticles(GameSession& session, float dt) {
   }
   std::erase_if(session.particles, [](const Particle& particle) { return particle.life <= 0.0f; });
 }
+
+}  // namespace
 
 void burnAndSpawnZombies(GameSession& session, float dt) {
   World& world = *session.world;
@@ -891,15 +901,20 @@ void burnAndSpawnZombies(GameSession& session, float dt) {
   session.spawnTimer -= dt;
   if (daylight < 0.35f && session.spawnTimer <= 0.0f) {
     session.spawnTimer = 7.0f;
-    const auto zombies =
-        std::count_if(session.mobs.begin(), session.mobs.end(), [](const Mob& mob) { return mob.kind == MobZombie; });
-    if (zombies <= 5) {
-      const std::vector<Mob> spawned = spawnZombies(world, clockSeed(), 2, playerEye(session));
+    // Around the local player; a dedicated server has none and spawns around each client.
+    for (const PlayerTarget& target : mobTargets(session)) {
+      const auto zombies =
+          std::count_if(session.mobs.begin(), session.mobs.end(), [](const Mob& mob) { return mob.kind == MobZombie; });
+      if (zombies > 5) break;
+      const std::vector<Mob> spawned = spawnZombies(world, clockSeed(), 2, {target.x, target.y, target.z});
       session.mobs.insert(session.mobs.end(), spawned.begin(), spawned.end());
       assignEntityIds(session);
+      if (session.hasLocalPlayer) break;
     }
   }
 }
+
+namespace {
 
 void mobsHitPlayer(GameSession& session, float dt) {
   if (!inSurvival(session)) {

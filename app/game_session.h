@@ -275,6 +275,15 @@ std::string inGameClock(float timeOfDay);
 
 // One in-world step while Playing with chat and inventory closed.
 void stepWorld(GameSession& session, float dt, const MovementKeys& keys);
+
+// Host rules of the step that need no local player (the dedicated server runs them too).
+// The weather timer and its random change.
+void changeWeather(GameSession& session, float dt);
+// Zombies burning by day and night spawns near the players.
+void burnAndSpawnZombies(GameSession& session, float dt);
+// The players mobs react to: the local one (unless there is none) and every remote
+// player that has reported a position.
+std::vector<PlayerTarget> mobTargets(const GameSession& session);
 // Attack, mine, place, trade and open a crafting table with the look ray's target.
 void mouseActions(GameSession& session, float dt, const PickResult& target, const MouseButtons& buttons);
 // Breaks the block at a cell: particles, air, re-mesh, torch support.

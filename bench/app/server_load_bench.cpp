@@ -146,7 +146,8 @@ void ServerStepWithEightWalkingClients(benchmark::State& state) {
     (saved ? saveStepMs : stepMs).push_back(seconds * 1000.0);
   }
   state.counters["autosave_steps"] = static_cast<double>(saveStepMs.size());
-  state.counters["autosave_step_max_ms"] = saveStepMs.empty() ? 0.0 : *std::max_element(saveStepMs.begin(), saveStepMs.end());
+  state.counters["autosave_step_max_ms"] =
+      saveStepMs.empty() ? 0.0 : *std::max_element(saveStepMs.begin(), saveStepMs.end());
   const double simulated = static_cast<double>(allStepMs.size()) * kStep;
   state.counters["clients"] = static_cast<double>(counted.server.session.remotePlayers.size());
   state.counters["mobs"] = static_cast<double>(counted.server.session.mobs.size());

@@ -91,8 +91,9 @@ struct LinkedGames {
   // Every reliable message of both sides acknowledged, nothing left queued.
   bool settled() const {
     const Peer& toClient = host.net.peers.front();
-    return toClient.link.inFlight.empty() && toClient.link.sendQueue.empty() && client.net.server.link.inFlight.empty() &&
-           client.net.server.link.sendQueue.empty();
+    const PeerLink& toHost = client.net.server.link;
+    return toClient.link.inFlight.empty() && toClient.link.sendQueue.empty() && toHost.inFlight.empty() &&
+           toHost.sendQueue.empty();
   }
 };
 

@@ -224,7 +224,7 @@ TEST(MultiplayerRules, ClientsAskForTheFirstDropThatFitsStrictlyWithinReach) {
   std::vector<Drop> drops{dropAt(0, 0, 10, 1.0f), dropAt(3, 1.3f, 10, 1.0f), dropAt(4, 0, 11.5f, 1.0f),
                           dropAt(5, 0.5f, 10, 0.34f), dropAt(6, 0.5f, 11, 1.0f), dropAt(7, 0, 10, 1.0f)};
   EXPECT_EQ(pickupCandidate(drops, {0, 10, 0}, inventory), 6);
-  for (int slot = 0; slot < kInventorySlots; ++slot) inventory.slots[static_cast<std::size_t>(slot)] = {blocks::Stone, 64, 0};
+  for (ItemStack& slot : inventory.slots) slot = {blocks::Stone, 64, 0};
   EXPECT_EQ(pickupCandidate(drops, {0, 10, 0}, inventory), 0);  // no room
 }
 

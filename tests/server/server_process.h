@@ -109,7 +109,9 @@ class ServerProcess {
   // Everything printed so far.
   const std::string& output() {
     char chunk[4096];
-    for (ssize_t got; (got = ::read(output_, chunk, sizeof chunk)) > 0;) output_text_.append(chunk, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = ::read(output_, chunk, sizeof chunk)) > 0;) {
+      output_text_.append(chunk, static_cast<std::size_t>(got));
+    }
     return output_text_;
   }
   // Waits until `text` appears in the output after `from`; its position, or nothing.

@@ -1,0 +1,142 @@
+// The dedicated server in this process: start-up on a new and an existing world, the
+// console commands, and the host's rules running without a local player.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/dedicated_server.h"
+#include "persist/level_save.h"
+#include "world/terrain.h"
+#include "server_process.h"
+
+namespace zorv::testing {
+namespace {
+
+struct PrivateSaves {
+  std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("zorv_dedicated_" + std::to_string(::getpid()));
+  PrivateSaves() {
+    std::filesystem::remove_all(root);
+    setSavesRoot(root);
+  }
+  ~PrivateSaves() {
+    setSavesRoot({});
+    std::filesystem::remove_all(root);
+  }
+};
+
+bool logged(const GameSession& session, const std::string& text) {
+  for (const LogEntry& entry : session.messages) {
+    if (entry.text == text) return true;
+  }
+  return false;
+}
+
+TEST(DedicatedServer, StartsOnANewWorldAndReopensItWithTheSameSeed) {
+  PrivateSaves saves;
+  const std::uint16_t port = freeUdpPort();
+  std::uint32_t seed = 0;
+  {
+    DedicatedServer server;
+    std::string error;
+    ASSERT_TRUE(startDedicatedServer(server, {"Fresh", port, "abc"}, error)) << error;
+    const GameSession& session = server.session;
+    EXPECT_EQ(session.seed, fnv1a(kFingerprintBasis, "abc"));
+    EXPECT_EQ(session.seed, 440920331u);  // FNV-1a of "abc"
+    EXPECT_EQ(session.networkRole, RoleHost);
+    EXPECT_FALSE(session.hasLocalPlayer);
+    EXPECT_TRUE(session.net.active);
+    EXPECT_TRUE(std::filesystem::exists(saves.root / "Fresh" / "level.dat"));
+    EXPECT_TRUE(logged(session, "Hosting \"Fresh\" on UDP " + std::to_string(port)));
+    seed = session.seed;
+    stopDedicatedServer(server);
+    EXPECT_FALSE(server.session.net.active);
+  }
+  DedicatedServer again;
+  std::string error;
+  ASSERT_TRUE(startDedicatedServer(again, {"Fresh", port, "another seed text"}, error)) << error;
+  EXPECT_EQ(again.session.seed, seed);  // an existing world keeps its own seed
+  stopDedicatedServer(again);
+}
+
+TEST(DedicatedServer, ConsoleTakesTheServerCommandsOnly) {
+  PrivateSaves saves;
+  DedicatedServer server;
+  std::string error;
+  ASSERT_TRUE(startDedicatedServer(server, {"Console", freeUdpPort(), "console"}, error)) << error;
+  GameSession& session = server.session;
+  runServerCommand(server, "   ");
+  runServerCommand(server, "/list");
+  EXPECT_TRUE(logged(session, "Players online: 0"));
+  runServerCommand(server, "time day");  // the '/' may be left out
+  EXPECT_FLOAT_EQ(session.timeOfDay, 0.25f);
+  runServerCommand(server, "  /TIME night \r");
+  EXPECT_FLOAT_EQ(session.timeOfDay, 0.75f);
+  runServerCommand(server, "/weather snow");
+  EXPECT_EQ(session.weather, WeatherSnow);
+  runServerCommand(server, "/fill 0 0 0 1 1 1 stone");  // needs a player's world view: not here
+  EXPECT_TRUE(logged(session, "Unknown command: fill (try /help)"));
+  runServerCommand(server, "/gamemode survival");
+  EXPECT_TRUE(logged(session, "Unknown command: gamemode (try /help)"));
+  runServerCommand(server, "/help");
+  EXPECT_TRUE(logged(session, "/stop  (save, say goodbye and shut down)"));
+  EXPECT_FALSE(server.stopRequested);
+  runServerCommand(server, "/Stop");
+  EXPECT_TRUE(server.stopRequested);
+  stopDedicatedServer(server);
+}
+
+TEST(DedicatedServer, NightSpawnsAndMobsFollowTheClientsNotAnAbsentPlayer) {
+  PrivateSaves saves;
+  DedicatedServer server;
+  std::string error;
+  ASSERT_TRUE(startDedicatedServer(server, {"Night", freeUdpPort(), "night"}, error)) << error;
+  GameSession& session = server.session;
+  EXPECT_TRUE(mobTargets(session).empty());
+  // The client stands 60 blocks from the spawn, on the highest of four candidate spots;
+  // the terrain around it gets solid ground with room above wherever a zombie may appear.
+  World& world = *session.world;
+  const int sx = static_cast<int>(std::floor(session.spawnPoint.x));
+  const int sz = static_cast<int>(std::floor(session.spawnPoint.z));
+  int cx = sx + 60, cz = sz;
+  for (const auto& [dx, dz] : {std::pair{-60, 0}, std::pair{0, 60}, std::pair{0, -60}}) {
+    if (surfaceHeight(world, sx + dx, sz + dz) > surfaceHeight(world, cx, cz)) cx = sx + dx, cz = sz + dz;
+  }
+  ensureColumnsAround(world, cx, cz, 2);
+  for (int x = cx - 21; x <= cx + 21; ++x) {
+    for (int z = cz - 21; z <= cz + 21; ++z) {
+      const int h = surfaceHeight(world, x, z);
+      setBlockRaw(world, x, h, z, blocks::Stone);
+      setBlockRaw(world, x, h + 1, z, kAir);
+      setBlockRaw(world, x, h + 2, z, kAir);
+    }
+  }
+  RemotePlayer client;
+  client.id = 2;
+  client.known = true;
+  client.x = static_cast<float>(cx) + 0.5f;
+  client.y = static_cast<float>(surfaceHeight(world, cx, cz)) + 2.62f;
+  client.z = static_cast<float>(cz) + 0.5f;
+  session.remotePlayers.push_back(client);
+  ASSERT_EQ(mobTargets(session).size(), 1u);
+  EXPECT_FLOAT_EQ(mobTargets(session)[0].x, client.x);
+
+  session.mobs.clear();
+  session.timeOfDay = 0.75f;  // midnight
+  session.spawnTimer = 0.0f;
+  const float before = session.timeOfDay;
+  for (int i = 0; i < 20; ++i) stepHostRules(session, 0.05f);
+  EXPECT_NEAR(session.timeOfDay, before + 1.0f / 180.0f, 1e-5f);  // twenty steps of 0.05 s
+  // Spawned zombies stand 12 to 20 blocks from the client, so away from the empty spawn.
+  ASSERT_FALSE(session.mobs.empty());
+  for (const Mob& mob : session.mobs) {
+    EXPECT_EQ(mob.kind, MobZombie);
+    EXPECT_LE(std::hypot(mob.x - client.x, mob.z - client.z), 21.0f);
+    EXPECT_NE(mob.id, 0);
+  }
+  stopDedicatedServer(server);
+}
+
+}  // namespace
+}  // namespace zorv::testing
