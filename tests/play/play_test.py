@@ -3,8 +3,8 @@
 Vulkan driver, synthetic keyboard and mouse input through xdotool (XTEST).
 
 It creates a world from the menu, walks, breaks a block, places one, types /give stone 5,
-switches to survival, opens and closes the inventory, types /time night, saves and quits
-to the menu, loads the world again and quits. The level save written after each visit
+switches to survival, opens and closes the inventory, types /time night, takes an F2
+screenshot, saves and quits to the menu, loads the world again and quits. The level save written after each visit
 must hold the broken and the placed block and the five stones. Screenshots of the virtual
 screen are written at each step into the output folder.
 
@@ -322,6 +322,16 @@ def play(game_executable, report_tool, output):
         player.run_command(game, "/time night", "Time set to night")
         time.sleep(4.0)
         display.save(os.path.join(output, "play_6_night.png"))
+        mark = game.line_count()
+        player.hold_key("F2")
+        line = game.lines[game.wait_for("Screenshot saved: ", 60, mark)]
+        shot = line.split("Screenshot saved: ", 1)[1]
+        if os.path.dirname(shot) != os.path.join(folder, "screenshots") or not shot.endswith("_ZorvK.png"):
+            raise Failure("unexpected screenshot path " + shot)
+        with open(shot, "rb") as picture:
+            if picture.read(8) != b"\x89PNG\r\n\x1a\n":
+                raise Failure("the F2 screenshot is not a PNG file")
+        shutil.copy(shot, os.path.join(output, "play_6_f2_screenshot.png"))
 
         player.hold_key("Escape")
         time.sleep(5.0)
