@@ -28,10 +28,7 @@
 namespace zorv {
 namespace {
 
-constexpr float kDayLength = 180.0f;  // seconds
-constexpr float kModTickPeriod = 0.05f;
 constexpr int kPlayerColumnRadius = 1;
-constexpr int kChunkJobsPerStep = 6;
 constexpr float kMaxStep = 0.1f;
 constexpr const char* kUsage = "usage: zorvander-server WORLD [PORT] [--seed TEXT]";
 
@@ -160,22 +157,9 @@ void stepHostRules(GameSession& session, float dt) {
   for (const PlayerTarget& player : mobTargets(session)) {
     ensureColumnsAround(world, floorInt(player.x), floorInt(player.z), kPlayerColumnRadius);
   }
-  session.timeOfDay += dt / kDayLength;
-  if (session.timeOfDay >= 1.0f) session.timeOfDay -= 1.0f;
-  changeWeather(session, dt);
-  fluidStep(world, dt);
-  session.modTickTimer += dt;
-  if (session.modTickTimer >= kModTickPeriod) {
-    tick(session.mods, session.modTickTimer);
-    session.modTickTimer = 0.0f;
-  }
-  session.autosaveTimer += dt;
-  if (session.autosaveTimer >= kServerAutosaveSeconds) {
-    session.autosaveTimer = 0.0;
-    saveWorld(session);
-  }
-  processRelightQueue(world, kChunkJobsPerStep);
-  remeshChanged(session);
+  advanceClock(session, dt);
+  runHostWorldRules(session, dt);
+  autosaveAndRunChunkJobs(session, dt);
   updateMobs(world, session.mobs, dt, mobTargets(session));
   updateDrops(world, session.drops, session.spawnPoint, session.inventory, false, dt);
   burnAndSpawnZombies(session, dt);

@@ -14,7 +14,6 @@
 namespace zorv {
 
 inline constexpr double kServerStepSeconds = 0.05;  // 20 steps per second
-inline constexpr double kServerAutosaveSeconds = 5.0;
 inline constexpr const char* kServerPlayerName = "Server";
 
 struct ServerOptions {

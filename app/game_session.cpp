@@ -951,6 +951,33 @@ void smoothRemotePlayers(GameSession& session, float dt) {
 
 }  // namespace
 
+void advanceClock(GameSession& session, float dt) {
+  session.timeOfDay += dt / kDayLength;
+  if (session.timeOfDay >= 1.0f) session.timeOfDay -= 1.0f;
+}
+
+void runHostWorldRules(GameSession& session, float dt) {
+  if (!session.world) return;
+  changeWeather(session, dt);
+  fluidStep(*session.world, dt);
+  session.modTickTimer += dt;
+  if (session.modTickTimer >= kModTickInterval) {
+    tick(session.mods, session.modTickTimer);
+    session.modTickTimer = 0.0f;
+  }
+}
+
+void autosaveAndRunChunkJobs(GameSession& session, float dt) {
+  if (!session.world) return;
+  session.autosaveTimer += dt;
+  if (session.autosaveTimer >= kAutosaveInterval) {
+    session.autosaveTimer = 0.0;
+    saveWorld(session);
+  }
+  processRelightQueue(*session.world, kChunkJobsPerStep);
+  remeshChanged(session);
+}
+
 void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
   if (!session.world) return;
   World& world = *session.world;
@@ -978,10 +1005,7 @@ void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
   easeFieldOfView(session, dt, input, keys.sprint);
   countFootsteps(session, dt);
 
-  if (!client) {
-    session.timeOfDay += dt / kDayLength;
-    if (session.timeOfDay >= 1.0f) session.timeOfDay -= 1.0f;
-  }
+  if (!client) advanceClock(session, dt);
 
   session.minimapTimer += dt;
   if (session.minimapTimer > kMinimapInterval) {
@@ -991,24 +1015,8 @@ void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
 
   trackVillages(session, dt);
 
-  if (!client) {
-    changeWeather(session, dt);
-    fluidStep(world, dt);
-    session.modTickTimer += dt;
-    if (session.modTickTimer >= kModTickInterval) {
-      tick(session.mods, session.modTickTimer);
-      session.modTickTimer = 0.0f;
-    }
-  }
-
-  session.autosaveTimer += dt;
-  if (session.autosaveTimer >= kAutosaveInterval) {
-    session.autosaveTimer = 0.0;
-    saveWorld(session);
-  }
-
-  processRelightQueue(world, kChunkJobsPerStep);
-  remeshChanged(session);
+  if (!client) runHostWorldRules(session, dt);
+  autosaveAndRunChunkJobs(session, dt);
 
   if (client) {
     animateReceivedEntities(session, dt);

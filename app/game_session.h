@@ -277,6 +277,12 @@ std::string inGameClock(float timeOfDay);
 void stepWorld(GameSession& session, float dt, const MovementKeys& keys);
 
 // Host rules of the step that need no local player (the dedicated server runs them too).
+// The day clock (a day lasts 180 s).
+void advanceClock(GameSession& session, float dt);
+// Weather, the fluid step and the mods' tick.
+void runHostWorldRules(GameSession& session, float dt);
+// The periodic autosave, then the queued chunk jobs and the renderer's meshes.
+void autosaveAndRunChunkJobs(GameSession& session, float dt);
 // The weather timer and its random change.
 void changeWeather(GameSession& session, float dt);
 // Zombies burning by day and night spawns near the players.
