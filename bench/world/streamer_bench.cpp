@@ -36,24 +36,10 @@ void BM_TakeChunkSnapshot(benchmark::State& state) {
 BENCHMARK(BM_TakeChunkSnapshot)->Unit(benchmark::kMicrosecond);
 
 // Takes meshes and forgets them; the streamer only needs somewhere to send them.
-class CountingRenderer : public Renderer {
+class CountingRenderer : public NullRenderer {
  public:
   int uploads = 0;
-  bool init(GLFWwindow*, bool) override { return true; }
-  void shutdown() override {}
   void uploadChunkMesh(const ChunkKey&, const Mesh&) override { ++uploads; }
-  void uploadTranslucentMesh(const ChunkKey&, const Mesh&) override {}
-  void removeChunkMeshes(const ChunkKey&) override {}
-  void clearChunkMeshes() override {}
-  void setModelMesh(std::uint32_t, const Mesh&) override {}
-  void setParticleMesh(const Mesh&) override {}
-  void setEnvironment(float, float, Vec3) override {}
-  void setEffects(bool, bool) override {}
-  void setVsync(bool) override {}
-  void onResize() override {}
-  void beginUiFrame() override {}
-  void drawFrame(const std::array<float, 16>&, Vec3, const std::vector<EntityInstance>&,
-                 const std::vector<ParticleInstance>&) override {}
 };
 
 // CPU time of the calling thread: on a busy machine the wall time of an update also

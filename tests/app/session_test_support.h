@@ -40,10 +40,8 @@ class TemporarySaves {
   std::filesystem::path root_;
 };
 
-class RecordingRenderer : public Renderer {
+class RecordingRenderer : public NullRenderer {
  public:
-  bool init(GLFWwindow*, bool) override { return true; }
-  void shutdown() override {}
   void uploadChunkMesh(const ChunkKey& key, const Mesh&) override { ++uploads[keyText(key)]; }
   void uploadTranslucentMesh(const ChunkKey& key, const Mesh&) override { ++uploads[keyText(key)]; }
   void removeChunkMeshes(const ChunkKey& key) override { uploads.erase(keyText(key)); }
@@ -51,15 +49,6 @@ class RecordingRenderer : public Renderer {
     ++clears;
     uploads.clear();
   }
-  void setModelMesh(std::uint32_t, const Mesh&) override {}
-  void setParticleMesh(const Mesh&) override {}
-  void setEnvironment(float, float, Vec3) override {}
-  void setEffects(bool, bool) override {}
-  void setVsync(bool) override {}
-  void onResize() override {}
-  void beginUiFrame() override {}
-  void drawFrame(const std::array<float, 16>&, Vec3, const std::vector<EntityInstance>&,
-                 const std::vector<ParticleInstance>&) override {}
 
   static std::string keyText(const ChunkKey& key) {
     return std::to_string(key.cx) + "," + std::to_string(key.cy) + "," + std::to_string(key.cz);

@@ -172,30 +172,17 @@ namespace zorv {
 namespace {
 
 // Remembers the model hand-overs in order.
-class ModelRecorder final : public Renderer {
+class ModelRecorder final : public NullRenderer {
  public:
   std::vector<std::pair<std::uint32_t, std::size_t>> models;  // slot, index count
   std::size_t particleIndices = 0;
   int callsAfterParticle = 0;
 
-  bool init(GLFWwindow*, bool) override { return true; }
-  void shutdown() override {}
-  void uploadChunkMesh(const ChunkKey&, const Mesh&) override {}
-  void uploadTranslucentMesh(const ChunkKey&, const Mesh&) override {}
-  void removeChunkMeshes(const ChunkKey&) override {}
-  void clearChunkMeshes() override {}
   void setModelMesh(std::uint32_t index, const Mesh& mesh) override {
     if (particleIndices != 0) ++callsAfterParticle;
     models.emplace_back(index, mesh.indices.size());
   }
   void setParticleMesh(const Mesh& mesh) override { particleIndices = mesh.indices.size(); }
-  void setEnvironment(float, float, Vec3) override {}
-  void setEffects(bool, bool) override {}
-  void setVsync(bool) override {}
-  void onResize() override {}
-  void beginUiFrame() override {}
-  void drawFrame(const std::array<float, 16>&, Vec3, const std::vector<EntityInstance>&,
-                 const std::vector<ParticleInstance>&) override {}
 };
 
 TEST(ModelSlots, RegisteredInSlotOrderWithTheParticleCubeLast) {

@@ -18,13 +18,11 @@ using KeyTuple = std::tuple<int, int, int>;
 KeyTuple tupleOf(const ChunkKey& key) { return {key.cx, key.cy, key.cz}; }
 
 // Keeps what a renderer would hold, and counts the calls.
-class RecordingRenderer : public Renderer {
+class RecordingRenderer : public NullRenderer {
  public:
   std::map<KeyTuple, Mesh> opaque, translucent;
   int opaqueUploads = 0, translucentUploads = 0, removals = 0;
 
-  bool init(GLFWwindow*, bool) override { return true; }
-  void shutdown() override {}
   void uploadChunkMesh(const ChunkKey& key, const Mesh& mesh) override {
     ++opaqueUploads;
     opaque[tupleOf(key)] = mesh;
@@ -42,15 +40,6 @@ class RecordingRenderer : public Renderer {
     opaque.clear();
     translucent.clear();
   }
-  void setModelMesh(std::uint32_t, const Mesh&) override {}
-  void setParticleMesh(const Mesh&) override {}
-  void setEnvironment(float, float, Vec3) override {}
-  void setEffects(bool, bool) override {}
-  void setVsync(bool) override {}
-  void onResize() override {}
-  void beginUiFrame() override {}
-  void drawFrame(const std::array<float, 16>&, Vec3, const std::vector<EntityInstance>&,
-                 const std::vector<ParticleInstance>&) override {}
 };
 
 // A mesh builder whose output names the test phase it was built in, and that can be held
