@@ -172,10 +172,7 @@ bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options,
   session.net.modFingerprint = session.mods.fingerprint;
   if (!hostWorld(server, options, error)) return false;
   server.port = options.port;
-  resetSendTimers(session);
-  setAppState(session, AppPlaying);
-  addMessage(session, formatTranslated("Hosting \"%s\" on UDP %u", options.worldName.c_str(),
-                                       static_cast<unsigned>(options.port)));
+  beginHostedPlay(session, options.worldName, options.port);
   return true;
 }
 

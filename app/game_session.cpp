@@ -205,6 +205,14 @@ const char* weatherName(Weather weather) {
   }
 }
 
+const char* weatherChangeText(Weather weather) {
+  switch (weather) {
+    case WeatherRain: return "It starts to rain";
+    case WeatherSnow: return "It starts to snow";
+    default: return "The sky clears";
+  }
+}
+
 void addMessage(GameSession& session, const std::string& text) {
   LogEntry entry{text.substr(0, utf8Cut(text, kMaxMessageBytes)), session.clock ? session.clock() : 0.0};
   std::printf("[log] %s\n", entry.text.c_str());
@@ -831,8 +839,7 @@ void changeWeather(GameSession& session, float dt) {
   const Weather next = draw < 55 ? WeatherClear : draw < 85 ? WeatherRain : WeatherSnow;
   if (next == session.weather) return;
   session.weather = next;
-  static constexpr const char* kAnnouncements[] = {"The sky clears", "It starts to rain", "It starts to snow"};
-  addMessage(session, tr(kAnnouncements[next]));
+  addMessage(session, tr(weatherChangeText(next)));
 }
 
 std::vector<PlayerTarget> mobTargets(const GameSession& session) {

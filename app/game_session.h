@@ -226,6 +226,8 @@ struct GameSession {
 GameMode gameMode(const GameSession& session);
 const char* gameModeName(GameMode mode);   // untranslated
 const char* weatherName(Weather weather);  // untranslated
+// "The sky clears", "It starts to rain" or "It starts to snow" (untranslated).
+const char* weatherChangeText(Weather weather);
 
 // Appends an already translated and formatted line (cut at 511 bytes), drops the oldest
 // beyond 40, and prints "[log] <text>" on standard output.

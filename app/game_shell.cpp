@@ -11,6 +11,7 @@
 #include "app/game_session.h"
 #include "app/input_rules.h"
 #include "app/main_loop.h"
+#include "app/multiplayer.h"
 #include "app/scenes.h"
 #include "mods/loader.h"
 #include "persist/level_save.h"
@@ -77,9 +78,7 @@ int runHostTest(GameSession& session) {
   std::string error;
   const bool hosting = startHost(session.net, static_cast<std::uint16_t>(kHostTestPort), error);
   if (hosting) {
-    session.sendTimers = NetSendTimers{};
-    setAppState(session, AppPlaying);
-    addMessage(session, formatTranslated("Hosting \"%s\" on UDP %u", kHostTestWorld, kHostTestPort));
+    beginHostedPlay(session, kHostTestWorld, static_cast<std::uint16_t>(kHostTestPort));
     std::printf("hosttest: %s\n", session.messages.back().text.c_str());
     stopNetworking(session);
   } else {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/multiplayer.h"
 #include "app/startup.h"
 #include "mods/loader.h"
 #include "net/address.h"
@@ -125,11 +126,9 @@ void host(GameSession& session, bool newWorld) {
     session.menuStatus = formatTranslated("Could not load \"%s\"", name.c_str());
     return;
   }
-  session.sendTimers = {};
   session.menuScreen = MenuMultiplayer;
   session.menuStatus.clear();
-  setAppState(session, AppPlaying);
-  addMessage(session, formatTranslated("Hosting \"%s\" on UDP %u", name.c_str(), static_cast<unsigned>(*port)));
+  beginHostedPlay(session, name, *port);
 }
 
 // Forgets the played world and everything drawn of it, for a world that a host will send.

@@ -448,16 +448,10 @@ void applyEvents(GameSession& session, std::vector<SessionEvent> events) {
 
 void resetSendTimers(GameSession& session) { session.sendTimers = NetSendTimers{}; }
 
-const char* weatherChangeText(Weather weather) {
-  switch (weather) {
-    case WeatherRain:
-      return "It starts to rain";
-    case WeatherSnow:
-      return "It starts to snow";
-    case WeatherClear:
-      break;
-  }
-  return "The sky clears";
+void beginHostedPlay(GameSession& session, const std::string& worldName, std::uint16_t port) {
+  resetSendTimers(session);
+  setAppState(session, AppPlaying);
+  addMessage(session, formatTranslated("Hosting \"%s\" on UDP %u", worldName.c_str(), static_cast<unsigned>(port)));
 }
 
 PlayerStateMessage localPlayerState(const GameSession& session) {

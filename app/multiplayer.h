@@ -25,9 +25,9 @@ void updateMultiplayer(GameSession& session, float dt);
 void applyEvents(GameSession& session, std::vector<SessionEvent> events);
 // Restarts the periodic sends (a new host or client session).
 void resetSendTimers(GameSession& session);
-
-// "The sky clears", "It starts to rain" or "It starts to snow" (untranslated).
-const char* weatherChangeText(Weather weather);
+// Once hosting has started with a world: fresh send timers, Playing, and the
+// "Hosting "%s" on UDP %u" message.
+void beginHostedPlay(GameSession& session, const std::string& worldName, std::uint16_t port);
 
 // The local player's state as it travels: angles in radians, health clamped to 0..255.
 PlayerStateMessage localPlayerState(const GameSession& session);

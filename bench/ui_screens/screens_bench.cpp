@@ -4,6 +4,8 @@
 
 #include <imgui.h>
 
+#include "headless_ui.h"
+
 #include "ui/hud.h"
 #include "ui/localisation.h"
 #include "ui/menus.h"
@@ -11,29 +13,10 @@
 namespace zorv {
 namespace {
 
-class UiContext {
- public:
-  UiContext() : context_(ImGui::CreateContext()) {
-    ImGuiIO& io = ImGui::GetIO();
-    io.DisplaySize = ImVec2(1280.0f, 720.0f);
-    io.DeltaTime = 1.0f / 60.0f;
-    io.IniFilename = nullptr;
-    unsigned char* pixels = nullptr;
-    int width = 0, height = 0;
-    io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
-  }
-  ~UiContext() { ImGui::DestroyContext(context_); }
-  UiContext(const UiContext&) = delete;
-  UiContext& operator=(const UiContext&) = delete;
-
- private:
-  ImGuiContext* context_;
-};
-
 // Survival with the minimap, rain, 40 wounded mobs in view, a full chat, the debug overlay
 // and the inventory open.
 void BM_BusiestHudFrame(benchmark::State& state) {
-  UiContext ui;
+  testing::HeadlessUi ui;
   setLanguage(LanguageEnglish);
   GameSession session;
   session.clock = [] { return 50.0; };
@@ -70,7 +53,7 @@ void BM_BusiestHudFrame(benchmark::State& state) {
 BENCHMARK(BM_BusiestHudFrame)->Unit(benchmark::kMicrosecond);
 
 void BM_WorldListFrame(benchmark::State& state) {
-  UiContext ui;
+  testing::HeadlessUi ui;
   setLanguage(LanguageEnglish);
   GameSession session;
   session.menuScreen = MenuWorlds;
