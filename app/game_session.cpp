@@ -495,6 +495,44 @@ void loadEntities(GameSession& session, const LevelSave& save) {
   assignEntityIds(session);
 }
 
+bool canSaveWorld(const GameSession& session) {
+  return session.world && !session.worldName.empty() && session.networkRole != RoleClient;
+}
+
+// The level file's content: the game's state now and every recorded edit.
+LevelSave levelSaveOf(const GameSession& session) {
+  LevelSave save;
+  save.seed = session.seed;
+  save.timeOfDay = session.timeOfDay;
+  save.weather = session.weather;
+  save.hasPlayer = true;
+  const PlayerBody& player = session.player;
+  save.player.x = player.x;
+  save.player.y = player.y;
+  save.player.z = player.z;
+  save.player.yaw = player.yaw;
+  save.player.pitch = player.pitch;
+  save.player.flying = player.flying;
+  save.player.health = player.health;
+  save.player.gameMode = player.mode;
+  save.player.selectedSlot = static_cast<std::uint8_t>(session.inventory.selected);
+  for (const ItemStack& slot : session.inventory.slots) {
+    const bool empty = slot.empty();
+    save.player.slots.push_back({static_cast<std::int16_t>(empty ? 0 : slot.id),
+                                 empty ? std::uint16_t{0} : clampToU16(slot.count), clampToU16(slot.durability)});
+  }
+  for (const Mob& mob : session.mobs) {
+    save.mobs.push_back({mob.x, mob.y, mob.z, mob.homeX, mob.homeY, mob.homeZ, mob.targetYaw, mob.decisionTimer,
+                         mob.kind, mob.health});
+  }
+  for (const Drop& drop : session.drops) {
+    save.drops.push_back({drop.x, drop.y, drop.z, static_cast<std::int16_t>(drop.item), drop.durability,
+                          clampToU16(drop.count), drop.age});
+  }
+  save.edits = savedEdits(*session.world);
+  return save;
+}
+
 }  // namespace
 
 bool loadWorld(GameSession& session, const std::string& name) {
@@ -529,39 +567,19 @@ bool loadWorld(GameSession& session, const std::string& name) {
 }
 
 bool saveWorld(GameSession& session) {
-  if (!session.world || session.worldName.empty() || session.networkRole == RoleClient) return false;
-  LevelSave save;
-  save.seed = session.seed;
-  save.timeOfDay = session.timeOfDay;
-  save.weather = session.weather;
-  save.hasPlayer = true;
-  const PlayerBody& player = session.player;
-  save.player.x = player.x;
-  save.player.y = player.y;
-  save.player.z = player.z;
-  save.player.yaw = player.yaw;
-  save.player.pitch = player.pitch;
-  save.player.flying = player.flying;
-  save.player.health = player.health;
-  save.player.gameMode = player.mode;
-  save.player.selectedSlot = static_cast<std::uint8_t>(session.inventory.selected);
-  for (const ItemStack& slot : session.inventory.slots) {
-    const bool empty = slot.empty();
-    save.player.slots.push_back({static_cast<std::int16_t>(empty ? 0 : slot.id),
-                                 empty ? std::uint16_t{0} : clampToU16(slot.count), clampToU16(slot.durability)});
-  }
-  for (const Mob& mob : session.mobs) {
-    save.mobs.push_back({mob.x, mob.y, mob.z, mob.homeX, mob.homeY, mob.homeZ, mob.targetYaw, mob.decisionTimer,
-                         mob.kind, mob.health});
-  }
-  for (const Drop& drop : session.drops) {
-    save.drops.push_back({drop.x, drop.y, drop.z, static_cast<std::int16_t>(drop.item), drop.durability,
-                          clampToU16(drop.count), drop.age});
-  }
-  save.edits = savedEdits(*session.world);
-  const bool written = writeLevel(session.worldName, save);
+  if (!canSaveWorld(session)) return false;
+  // An autosave still being written must land before this newer save, not after it.
+  finishBackgroundFlush(*session.world, true);
+  const bool written = writeLevel(session.worldName, levelSaveOf(session));
   flush(*session.world);
   return written;
+}
+
+void saveWorldInBackground(GameSession& session) {
+  if (!canSaveWorld(session)) return;
+  startBackgroundFlush(*session.world, [folder = worldFolder(session.worldName), save = levelSaveOf(session)] {
+    return writeLevelTo(folder, save);
+  });
 }
 
 void stopNetworking(GameSession& session) {
@@ -977,9 +995,10 @@ void runHostWorldRules(GameSession& session, float dt) {
 void autosaveAndRunChunkJobs(GameSession& session, float dt) {
   if (!session.world) return;
   session.autosaveTimer += dt;
+  finishBackgroundFlush(*session.world, false);
   if (session.autosaveTimer >= kAutosaveInterval) {
     session.autosaveTimer = 0.0;
-    saveWorld(session);
+    saveWorldInBackground(session);
   }
   processRelightQueue(*session.world, kChunkJobsPerStep);
   remeshChanged(session);

@@ -253,6 +253,9 @@ Vec3 findSpawnPoint(World& world);
 void createWorld(GameSession& session, std::uint32_t seed, const std::string& name);
 bool loadWorld(GameSession& session, const std::string& name);
 bool saveWorld(GameSession& session);
+// The autosave: the same state is written on another thread while the game goes on; the
+// next step that finds it done applies it to the world.
+void saveWorldInBackground(GameSession& session);
 void leaveWorld(GameSession& session);
 void refreshWorldList(GameSession& session);
 void respawnPlayer(GameSession& session);

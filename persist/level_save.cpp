@@ -299,8 +299,12 @@ std::vector<std::uint8_t> encodeLegacyWorld(const LevelSave& save) {
 }
 
 bool writeLevel(std::string_view name, const LevelSave& save) {
-  if (!isValidWorldName(name) || !withinReadLimits(save)) return false;
-  return writeFileAtomically(worldFolder(name) / "level.dat", kLevelMagic, kLevelVersion,
+  return isValidWorldName(name) && writeLevelTo(worldFolder(name), save);
+}
+
+bool writeLevelTo(const std::filesystem::path& folder, const LevelSave& save) {
+  if (folder.empty() || !withinReadLimits(save)) return false;
+  return writeFileAtomically(folder / "level.dat", kLevelMagic, kLevelVersion,
                              [&](ByteWriter& writer) { writeLevelBody(writer, save); });
 }
 

@@ -95,6 +95,9 @@ bool worldExists(std::string_view name);
 bool deleteWorld(std::string_view name);
 
 bool writeLevel(std::string_view name, const LevelSave& save);
+// The same into the level file of a world folder found beforehand, for a writer on
+// another thread (the saves root is not read there).
+bool writeLevelTo(const std::filesystem::path& folder, const LevelSave& save);
 bool readLevel(std::string_view name, LevelSave& save);
 // Seed, time, weather, mobs, drops and edits from `world.dat` (versions 1 to 3).
 bool readLegacyWorld(std::string_view name, LevelSave& save);

@@ -98,8 +98,8 @@ std::int32_t columnOfRegion(std::int32_t region, int local) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(region) * kRegionColumns + static_cast<std::uint32_t>(local));
 }
 
-// Decodes every entry of a region file in index order and hands each snapshot to
-// `visit`; false at the first entry that fails.
+// Decodes every entry of a region file in index order and hands each entry with its
+// snapshot to `visit`; false at the first entry that fails.
 template <class Visit>
 bool decodeRegion(std::span<const std::uint8_t> bytes, Visit visit) {
   RegionHeader header;
@@ -112,31 +112,80 @@ bool decodeRegion(std::span<const std::uint8_t> bytes, Visit visit) {
     if (!decodeColumn(data, snapshot)) return false;
     snapshot.cx = columnOfRegion(header.rx, entry.lx);
     snapshot.cz = columnOfRegion(header.rz, entry.lz);
-    visit(entry.lx, entry.lz, std::move(snapshot));
+    visit(entry, std::move(snapshot));
   }
   return true;
 }
 
-std::optional<std::vector<std::uint8_t>> compressColumn(const ColumnSnapshot& snapshot) {
+// A region's entries as they are stored: each column's compressed blob and its
+// uncompressed length, by slot in region-map order.
+struct StoredEntry {
+  std::vector<std::uint8_t> compressed;
+  std::uint32_t length = 0;
+};
+using StoredRegion = std::map<std::pair<int, int>, StoredEntry>;
+
+// A snapshot compressed for storing; nothing when it cannot be stored as the reader
+// expects (more fluid entries than cells) or compression fails.
+std::optional<StoredEntry> compressColumn(const ColumnSnapshot& snapshot) {
+  if (snapshot.fluidLevels.size() > kMaxColumnFluids) return std::nullopt;
   const std::vector<std::uint8_t> data = serializeColumn(snapshot);
   uLongf size = compressBound(static_cast<uLong>(data.size()));
-  std::vector<std::uint8_t> compressed(size);
-  if (compress2(compressed.data(), &size, data.data(), static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION) !=
+  StoredEntry entry{std::vector<std::uint8_t>(size), static_cast<std::uint32_t>(data.size())};
+  if (compress2(entry.compressed.data(), &size, data.data(), static_cast<uLong>(data.size()), Z_DEFAULT_COMPRESSION) !=
       Z_OK) {
     return std::nullopt;
   }
-  compressed.resize(size);
-  return compressed;
+  entry.compressed.resize(size);
+  return entry;
 }
 
-// The existing content of a region file: empty when there is none, nothing when a file
-// is there but cannot be read completely.
-std::optional<RegionMap> existingRegion(const std::filesystem::path& path) {
+bool isRegionSlot(const std::pair<int, int>& slot) {
+  return slot.first >= 0 && slot.first < kRegionColumns && slot.second >= 0 && slot.second < kRegionColumns;
+}
+
+// Header, index and blobs of a region file.
+std::vector<std::uint8_t> assembleRegion(int rx, int rz, const StoredRegion& region) {
+  std::size_t total = kRegionHeaderBytes + kIndexEntryBytes * region.size();
+  for (const auto& [slot, entry] : region) total += entry.compressed.size();
+  std::vector<std::uint8_t> bytes(kRegionMagic.begin(), kRegionMagic.end());
+  bytes.reserve(total);
+  ByteWriter writer{bytes};
+  writer.u32(kRegionVersion);
+  writer.i32(rx);
+  writer.i32(rz);
+  writer.u32(static_cast<std::uint32_t>(region.size()));
+  std::size_t offset = kRegionHeaderBytes + kIndexEntryBytes * region.size();
+  for (const auto& [slot, entry] : region) {
+    writer.u16(static_cast<std::uint16_t>(slot.first));
+    writer.u16(static_cast<std::uint16_t>(slot.second));
+    writer.u32(static_cast<std::uint32_t>(offset));
+    writer.u32(static_cast<std::uint32_t>(entry.compressed.size()));
+    writer.u32(entry.length);
+    offset += entry.compressed.size();
+  }
+  for (const auto& [slot, entry] : region) bytes.insert(bytes.end(), entry.compressed.begin(), entry.compressed.end());
+  return bytes;
+}
+
+// The existing entries of a region file, each checked by inflating and decoding it as a
+// read does but kept compressed, so a merge does not compress them again: empty when
+// there is no file, nothing when a file is there but cannot be read completely.
+std::optional<StoredRegion> existingRegion(const std::filesystem::path& path) {
   std::error_code error;
   const auto status = std::filesystem::symlink_status(path, error);
-  if (status.type() == std::filesystem::file_type::not_found) return RegionMap{};
-  RegionMap region;
-  if (error || !readRegion(path, region)) return std::nullopt;
+  if (status.type() == std::filesystem::file_type::not_found) return StoredRegion{};
+  if (error) return std::nullopt;
+  const auto bytes = readFileBytes(path);
+  if (!bytes) return std::nullopt;
+  StoredRegion region;
+  const std::span<const std::uint8_t> file{*bytes};
+  if (!decodeRegion(file, [&](const IndexEntry& entry, ColumnSnapshot&&) {
+        const auto blob = file.subspan(entry.offset, entry.compressedLength);
+        region[{entry.lx, entry.lz}] = {{blob.begin(), blob.end()}, entry.length};
+      })) {
+    return std::nullopt;
+  }
   return region;
 }
 
@@ -193,8 +242,8 @@ bool decodeColumn(std::span<const std::uint8_t> bytes, ColumnSnapshot& snapshot)
 
 bool parseRegion(std::span<const std::uint8_t> bytes, RegionMap& region) {
   RegionMap parsed;
-  if (!decodeRegion(bytes, [&](int lx, int lz, ColumnSnapshot&& snapshot) {
-        parsed[{lx, lz}] = std::move(snapshot);
+  if (!decodeRegion(bytes, [&](const IndexEntry& entry, ColumnSnapshot&& snapshot) {
+        parsed[{entry.lx, entry.lz}] = std::move(snapshot);
       })) {
     return false;
   }
@@ -208,34 +257,13 @@ bool readRegion(const std::filesystem::path& path, RegionMap& region) {
 }
 
 std::optional<std::vector<std::uint8_t>> encodeRegion(int rx, int rz, const RegionMap& region) {
-  std::vector<std::vector<std::uint8_t>> blobs;
-  blobs.reserve(region.size());
+  StoredRegion stored;
   for (const auto& [slot, snapshot] : region) {
-    const bool storable = slot.first >= 0 && slot.first < kRegionColumns && slot.second >= 0 &&
-                          slot.second < kRegionColumns && snapshot.fluidLevels.size() <= kMaxColumnFluids;
-    std::optional<std::vector<std::uint8_t>> blob = storable ? compressColumn(snapshot) : std::nullopt;
-    if (!blob) return std::nullopt;
-    blobs.push_back(std::move(*blob));
+    std::optional<StoredEntry> entry = isRegionSlot(slot) ? compressColumn(snapshot) : std::nullopt;
+    if (!entry) return std::nullopt;
+    stored[slot] = std::move(*entry);
   }
-  std::vector<std::uint8_t> bytes;
-  ByteWriter writer{bytes};
-  writer.text(kRegionMagic);
-  writer.u32(kRegionVersion);
-  writer.i32(rx);
-  writer.i32(rz);
-  writer.u32(static_cast<std::uint32_t>(region.size()));
-  std::size_t offset = kRegionHeaderBytes + kIndexEntryBytes * region.size();
-  std::size_t index = 0;
-  for (const auto& [slot, snapshot] : region) {
-    writer.u16(static_cast<std::uint16_t>(slot.first));
-    writer.u16(static_cast<std::uint16_t>(slot.second));
-    writer.u32(static_cast<std::uint32_t>(offset));
-    writer.u32(static_cast<std::uint32_t>(blobs[index].size()));
-    writer.u32(static_cast<std::uint32_t>(kColumnHeaderBytes + kFluidEntryBytes * snapshot.fluidLevels.size()));
-    offset += blobs[index++].size();
-  }
-  for (const auto& blob : blobs) bytes.insert(bytes.end(), blob.begin(), blob.end());
-  return bytes;
+  return assembleRegion(rx, rz, stored);
 }
 
 bool writeRegion(const std::filesystem::path& path, int rx, int rz, const RegionMap& region) {
@@ -250,8 +278,8 @@ bool loadColumnFrom(const std::filesystem::path& worldFolder, int cx, int cz, Co
   const int lx = cx - rx * kRegionColumns, lz = cz - rz * kRegionColumns;
   bool found = false;
   ColumnSnapshot wanted;
-  const bool complete = decodeRegion(*bytes, [&](int entryX, int entryZ, ColumnSnapshot&& decoded) {
-    if (entryX != lx || entryZ != lz) return;
+  const bool complete = decodeRegion(*bytes, [&](const IndexEntry& entry, ColumnSnapshot&& decoded) {
+    if (entry.lx != lx || entry.lz != lz) return;
     wanted = std::move(decoded);
     found = true;
   });
@@ -272,12 +300,14 @@ bool flushColumnsTo(const std::filesystem::path& worldFolder, const std::vector<
   for (const auto& [regionKey, group] : groups) {
     const auto [rx, rz] = regionKey;
     const std::filesystem::path path = regionPathIn(worldFolder, rx, rz);
-    std::optional<RegionMap> region = existingRegion(path);
+    std::optional<StoredRegion> region = existingRegion(path);
     if (!region) return false;
     for (const ColumnSnapshot* snapshot : group) {
-      (*region)[{snapshot->cx - rx * kRegionColumns, snapshot->cz - rz * kRegionColumns}] = *snapshot;
+      std::optional<StoredEntry> entry = compressColumn(*snapshot);
+      if (!entry) return false;
+      (*region)[{snapshot->cx - rx * kRegionColumns, snapshot->cz - rz * kRegionColumns}] = std::move(*entry);
     }
-    if (!writeRegion(path, rx, rz, *region)) return false;
+    if (!writeBytesAtomically(path, assembleRegion(rx, rz, *region))) return false;
   }
   return true;
 }

@@ -1,8 +1,10 @@
 #include "world/world.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <map>
+#include <system_error>
 
 #include "world/fluids.h"
 #include "world/registry.h"
@@ -82,6 +84,75 @@ std::vector<ColumnKey> loadedColumns(const World& world) {
     if (key.cy == 0) columns.push_back({key.cx, key.cz});
   }
   return columns;
+}
+
+// Stages the loaded columns that are not clean and takes every pending snapshot out,
+// grouped by region in ascending (rx, rz). The staged columns lose their dirty mark, so a
+// change made while they are written marks them again for the next flush.
+std::vector<std::vector<ColumnSnapshot>> takeStagedColumns(World& world) {
+  if (world.saveFolder.empty()) {
+    world.pendingColumns.clear();
+    world.dirtyColumns.clear();
+    return {};
+  }
+  stageColumns(world, loadedColumns(world));
+  std::map<std::pair<int, int>, std::vector<ColumnSnapshot>> byRegion;
+  for (auto& [column, snapshot] : world.pendingColumns) {
+    world.dirtyColumns.erase(column);
+    byRegion[{regionCoord(column.cx), regionCoord(column.cz)}].push_back(std::move(snapshot));
+  }
+  world.pendingColumns.clear();
+  std::vector<std::vector<ColumnSnapshot>> regions;
+  for (auto& [region, snapshots] : byRegion) regions.push_back(std::move(snapshots));
+  return regions;
+}
+
+std::size_t stagedCount(const std::vector<std::vector<ColumnSnapshot>>& regions) {
+  std::size_t count = 0;
+  for (const auto& snapshots : regions) count += snapshots.size();
+  return count;
+}
+
+// Runs `before`, then merges each region's snapshots into its file; a region that fails
+// does not stop the others. Touches no world state: it may run on another thread.
+ColumnWriteResult writeStagedColumns(const std::filesystem::path& folder,
+                                     const std::vector<std::vector<ColumnSnapshot>>& regions,
+                                     const std::function<bool()>& before) {
+  ColumnWriteResult result;
+  if (before) result.beforeWritten = before();
+  for (const auto& snapshots : regions) {
+    if (!flushColumnsTo(folder, snapshots)) continue;
+    for (const ColumnSnapshot& snapshot : snapshots) result.written.push_back({snapshot.cx, snapshot.cz});
+  }
+  return result;
+}
+
+// Written columns match their files now. An unwritten snapshot goes back to pending for
+// the next flush unless a newer one of the column was staged meanwhile.
+void applyWriteResult(World& world, const std::vector<std::vector<ColumnSnapshot>>& regions,
+                      const ColumnWriteResult& result) {
+  const std::unordered_set<ColumnKey, ColumnKeyHash> written(result.written.begin(), result.written.end());
+  for (const auto& snapshots : regions) {
+    for (const ColumnSnapshot& snapshot : snapshots) {
+      const ColumnKey column{snapshot.cx, snapshot.cz};
+      if (written.count(column) != 0) {
+        world.knownColumns.insert(column);
+      } else {
+        world.pendingColumns.try_emplace(column, snapshot);
+      }
+    }
+  }
+}
+
+// The snapshot of a column that a background flush is writing; null when it holds none.
+const ColumnSnapshot* columnBeingWritten(const World& world, int cx, int cz) {
+  if (!world.backgroundFlush.regions) return nullptr;
+  for (const auto& snapshots : *world.backgroundFlush.regions) {
+    for (const ColumnSnapshot& snapshot : snapshots) {
+      if (snapshot.cx == cx && snapshot.cz == cz) return &snapshot;
+    }
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -365,12 +436,17 @@ void setSaveFolder(World& world, const std::filesystem::path& folder) { world.sa
 
 bool loadStoredColumn(World& world, int cx, int cz) {
   if (world.saveFolder.empty()) return false;
+  // Unwritten data first: pending snapshots, then those a background flush is writing,
+  // whose file may not hold them yet. Either leaves the column dirty.
   ColumnSnapshot snapshot;
   const auto pending = world.pendingColumns.find({cx, cz});
-  const bool fromPending = pending != world.pendingColumns.end();
-  if (fromPending) {
+  const ColumnSnapshot* beingWritten = columnBeingWritten(world, cx, cz);
+  const bool fromPending = pending != world.pendingColumns.end() || beingWritten != nullptr;
+  if (pending != world.pendingColumns.end()) {
     snapshot = std::move(pending->second);
     world.pendingColumns.erase(pending);
+  } else if (beingWritten != nullptr) {
+    snapshot = *beingWritten;
   } else if (!loadColumnFrom(world.saveFolder, cx, cz, snapshot)) {
     return false;
   }
@@ -403,30 +479,35 @@ ColumnSnapshot snapshotColumn(const World& world, int cx, int cz) {
 }
 
 bool flush(World& world) {
-  if (world.saveFolder.empty()) {
-    world.pendingColumns.clear();
-    world.dirtyColumns.clear();
-    return true;
+  finishBackgroundFlush(world, true);
+  const auto regions = takeStagedColumns(world);
+  const ColumnWriteResult result = writeStagedColumns(world.saveFolder, regions, {});
+  applyWriteResult(world, regions, result);
+  return result.written.size() == stagedCount(regions);
+}
+
+void startBackgroundFlush(World& world, std::function<bool()> before) {
+  finishBackgroundFlush(world, true);
+  auto regions = std::make_shared<const std::vector<std::vector<ColumnSnapshot>>>(takeStagedColumns(world));
+  auto write = [regions, folder = world.saveFolder, before = std::move(before)] {
+    return writeStagedColumns(folder, *regions, before);
+  };
+  world.backgroundFlush.regions = regions;
+  try {
+    world.backgroundFlush.result = std::async(std::launch::async, write);
+  } catch (const std::system_error&) {
+    world.backgroundFlush.result = std::async(std::launch::deferred, write);  // no thread: write when collected
   }
-  stageColumns(world, loadedColumns(world));
-  std::map<std::pair<int, int>, std::vector<ColumnSnapshot>> regions;
-  for (const auto& [column, snapshot] : world.pendingColumns) {
-    regions[{regionCoord(column.cx), regionCoord(column.cz)}].push_back(snapshot);
-  }
-  bool allWritten = true;
-  for (const auto& [region, snapshots] : regions) {
-    if (!flushColumnsTo(world.saveFolder, snapshots)) {
-      allWritten = false;
-      continue;
-    }
-    for (const ColumnSnapshot& snapshot : snapshots) {
-      const ColumnKey column{snapshot.cx, snapshot.cz};
-      world.knownColumns.insert(column);
-      world.dirtyColumns.erase(column);
-      world.pendingColumns.erase(column);
-    }
-  }
-  return allWritten;
+}
+
+std::optional<ColumnWriteResult> finishBackgroundFlush(World& world, bool wait) {
+  ColumnWriteJob& job = world.backgroundFlush;
+  if (!job.result.valid()) return std::nullopt;
+  if (!wait && job.result.wait_for(std::chrono::seconds(0)) != std::future_status::ready) return std::nullopt;
+  ColumnWriteResult result = job.result.get();
+  applyWriteResult(world, *job.regions, result);
+  job.regions.reset();
+  return result;
 }
 
 std::vector<SavedEdit> savedEdits(const World& world) {

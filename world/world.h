@@ -8,7 +8,10 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
+#include <future>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -18,6 +21,20 @@
 #include "world/types.h"
 
 namespace zorv {
+
+// What writing a batch of columns achieved: the result of the work run before them (the
+// level file) and the columns whose region file was written.
+struct ColumnWriteResult {
+  bool beforeWritten = true;
+  std::vector<ColumnKey> written;
+};
+
+// A flush running on another thread. The staged snapshots, grouped by region, are read by
+// both threads and changed by neither; they stay readable until the result is applied.
+struct ColumnWriteJob {
+  std::shared_ptr<const std::vector<std::vector<ColumnSnapshot>>> regions;
+  std::future<ColumnWriteResult> result;
+};
 
 struct Chunk {
   std::array<BlockId, kChunkCells> blocks{};
@@ -193,6 +210,8 @@ struct World {
   std::filesystem::path saveFolder;
   std::unordered_map<ColumnKey, ColumnSnapshot, ColumnKeyHash> pendingColumns;  // unloaded, not yet written
   std::unordered_set<ColumnKey, ColumnKeyHash> knownColumns;  // content matches disk or pending data
+  // Declared last so that it is destroyed first: destroying the world waits for the write.
+  ColumnWriteJob backgroundFlush;
 };
 
 // Chunk lookup; null when not loaded.
@@ -255,8 +274,16 @@ bool loadStoredColumn(World& world, int cx, int cz);
 // A loaded column's blocks and fluid levels in the persisted order.
 ColumnSnapshot snapshotColumn(const World& world, int cx, int cz);
 // Writes every unsaved column to the region files. A region that cannot be written keeps
-// its columns pending for the next flush; false when any region failed.
+// its columns pending for the next flush; false when any region failed. A background flush
+// still running is finished first.
 bool flush(World& world);
+// The same on another thread, after `before` (the level file) has run there, so the game
+// goes on while files are compressed, written and synced. Columns staged by it can be
+// loaded again meanwhile; changes made meanwhile are left for the next flush.
+void startBackgroundFlush(World& world, std::function<bool()> before);
+// Applies a background flush that has ended (with `wait`, waits for it first): written
+// columns become known, the others go back to pending. Nothing when none has ended.
+std::optional<ColumnWriteResult> finishBackgroundFlush(World& world, bool wait);
 // Every recorded edit with the fluid level stored at its position (255 when none), for the level save.
 std::vector<SavedEdit> savedEdits(const World& world);
 

@@ -313,10 +313,24 @@ TEST_F(FlatWorld, AutosaveWritesTheNamedWorldEveryFiveSeconds) {
   testing::TemporarySaves saves;
   session.worldName = "autosaved";
   steps(49, 0.1f);
+  finishBackgroundFlush(*session.world, true);
   EXPECT_FALSE(worldExists("autosaved"));
   steps(2, 0.1f);
-  EXPECT_TRUE(worldExists("autosaved"));
   EXPECT_LT(session.autosaveTimer, 0.25);
+  // The step hands the writing to another thread.
+  const std::optional<ColumnWriteResult> autosaved = finishBackgroundFlush(*session.world, true);
+  ASSERT_TRUE(autosaved.has_value());
+  EXPECT_TRUE(autosaved->beforeWritten);
+  EXPECT_TRUE(worldExists("autosaved"));
+  // A save waits for an autosave still being written, so the older one never lands last.
+  session.timeOfDay = 0.25f;
+  saveWorldInBackground(session);
+  session.timeOfDay = 0.75f;
+  ASSERT_TRUE(saveWorld(session));
+  LevelSave saved;
+  ASSERT_TRUE(readLevel("autosaved", saved));
+  EXPECT_FLOAT_EQ(saved.timeOfDay, 0.75f);
+  EXPECT_FALSE(session.world->backgroundFlush.result.valid());
 }
 
 TEST_F(FlatWorld, ParticlesFallAndExpire) {
