@@ -77,6 +77,20 @@ void BM_Flush100Columns(benchmark::State& state) {
 }
 BENCHMARK(BM_Flush100Columns)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// The usual autosave: two changed columns merged into a region file of 300 stored ones,
+// which are checked but not compressed again.
+void BM_FlushTwoColumnsIntoStoredRegion(benchmark::State& state) {
+  const std::filesystem::path folder = scratchFolder();
+  const std::vector<ColumnSnapshot> stored = regionOfColumns(300);
+  flushColumnsTo(folder, stored);
+  const std::vector<ColumnSnapshot> changed(stored.begin(), stored.begin() + 2);
+  for (auto _ : state) {
+    if (!flushColumnsTo(folder, changed)) state.SkipWithError("flush failed");
+  }
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_FlushTwoColumnsIntoStoredRegion)->Unit(benchmark::kMillisecond);
+
 void BM_LoadColumnFromFullRegion(benchmark::State& state) {
   const std::filesystem::path folder = scratchFolder();
   flushColumnsTo(folder, regionOfColumns(1024));
