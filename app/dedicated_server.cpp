@@ -29,6 +29,9 @@ namespace zorv {
 namespace {
 
 constexpr int kPlayerColumnRadius = 1;
+// Columns stay loaded within the game's default view distance plus the margin a game's
+// own streaming keeps, around every player and the spawn; farther ones are saved and freed.
+constexpr int kKeepColumnRadius = 12;
 constexpr float kMaxStep = 0.1f;
 constexpr const char* kUsage = "usage: zorvander-server WORLD [PORT] [--seed TEXT]";
 
@@ -154,9 +157,12 @@ bool parseServerArguments(std::span<const std::string_view> args, ServerOptions&
 void stepHostRules(GameSession& session, float dt) {
   if (session.world == nullptr) return;
   World& world = *session.world;
+  std::vector<ColumnKey> centres{{chunkCoord(floorInt(session.spawnPoint.x)), chunkCoord(floorInt(session.spawnPoint.z))}};
   for (const PlayerTarget& player : mobTargets(session)) {
     ensureColumnsAround(world, floorInt(player.x), floorInt(player.z), kPlayerColumnRadius);
+    centres.push_back({chunkCoord(floorInt(player.x)), chunkCoord(floorInt(player.z))});
   }
+  unloadFarFromAll(world, centres, kKeepColumnRadius);
   advanceClock(session, dt);
   runHostWorldRules(session, dt);
   autosaveAndRunChunkJobs(session, dt);

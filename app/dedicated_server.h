@@ -43,7 +43,8 @@ void stopDedicatedServer(DedicatedServer& server);
 
 // The host's in-world rules with no local player: clock, weather, fluids, the mods'
 // tick, the autosave, relighting, mobs and drops around the remote players, burning
-// zombies and night spawns around each remote player.
+// zombies and night spawns around each remote player. Columns far from every player and
+// the spawn are unloaded.
 void stepHostRules(GameSession& session, float dt);
 
 // The whole mode: parse, start, run until stopped; the process's exit status.

@@ -39,17 +39,25 @@ void GameModContext::message(const std::string& text) { addMessage(session_, tex
 
 bool GameModContext::give(const std::string& name, int count) {
   NamedStack stack;
-  if (count <= 0 || !resolveItemName(name, stack)) return false;
+  // A dedicated server has no player of its own whose inventory could take the items.
+  if (!session_.hasLocalPlayer || count <= 0 || !resolveItemName(name, stack)) return false;
   return session_.inventory.add(stack.id, count, stack.durability);
 }
 
 void GameModContext::playerPosition(float& x, float& y, float& z) {
+  if (!session_.hasLocalPlayer) {  // a dedicated server answers with the spawn, where its players start
+    x = session_.spawnPoint.x;
+    y = session_.spawnPoint.y;
+    z = session_.spawnPoint.z;
+    return;
+  }
   x = session_.player.x;
   y = session_.player.y;
   z = session_.player.z;
 }
 
 void GameModContext::teleport(float x, float y, float z) {
+  if (!session_.hasLocalPlayer) return;  // nobody to move, and no columns to load for nobody
   PlayerBody& player = session_.player;
   player.x = x;
   player.y = y;

@@ -398,11 +398,19 @@ void ensureColumnsAround(World& world, int x, int z, int radius) {
 }
 
 void unloadFar(World& world, int cx0, int cz0, int radius) {
+  const ColumnKey centre{cx0, cz0};
+  unloadFarFromAll(world, {&centre, 1}, radius);
+}
+
+void unloadFarFromAll(World& world, std::span<const ColumnKey> centres, int radius) {
+  const auto near = [&](const ChunkKey& key) {
+    return std::any_of(centres.begin(), centres.end(), [&](const ColumnKey& centre) {
+      return std::abs(key.cx - centre.cx) <= radius && std::abs(key.cz - centre.cz) <= radius;
+    });
+  };
   std::vector<ColumnKey> dropped;
   for (const auto& [key, chunk] : world.chunks) {
-    if (key.cy == 0 && (std::abs(key.cx - cx0) > radius || std::abs(key.cz - cz0) > radius)) {
-      dropped.push_back({key.cx, key.cz});
-    }
+    if (key.cy == 0 && !near(key)) dropped.push_back({key.cx, key.cz});
   }
   if (!world.saveFolder.empty()) stageColumns(world, dropped);
   for (const ColumnKey& column : dropped) {

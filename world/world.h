@@ -12,6 +12,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -242,6 +243,9 @@ void ensureColumn(World& world, int cx, int cz);
 void ensureColumnsAround(World& world, int x, int z, int radius);
 // Drops every column farther than `radius` (Chebyshev) from (cx0, cz0).
 void unloadFar(World& world, int cx0, int cz0, int radius);
+// Drops every column farther than `radius` from each of the centres (all of them when
+// there is none), as a server does around all of its players.
+void unloadFarFromAll(World& world, std::span<const ColumnKey> centres, int radius);
 
 // Calls `visit` with the chunk holding the cell and, where the cell lies on a chunk face,
 // the chunk across it: the chunks whose meshes show the cell.

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "app/dedicated_server.h"
+#include "app/game_mod_context.h"
 #include "persist/level_save.h"
 #include "world/terrain.h"
 #include "server_process.h"
@@ -135,6 +137,68 @@ TEST(DedicatedServer, NightSpawnsAndMobsFollowTheClientsNotAnAbsentPlayer) {
     EXPECT_LE(std::hypot(mob.x - client.x, mob.z - client.z), 21.0f);
     EXPECT_NE(mob.id, 0);
   }
+  stopDedicatedServer(server);
+}
+
+
+TEST(DedicatedServer, ColumnsFarFromEveryPlayerAreFreedWithTheirEditsKept) {
+  PrivateSaves saves;
+  DedicatedServer server;
+  std::string error;
+  ASSERT_TRUE(startDedicatedServer(server, {"Roam", freeUdpPort(), "roam"}, error)) << error;
+  GameSession& session = server.session;
+  World& world = *session.world;
+  RemotePlayer near, roamer;
+  near.id = 2;
+  roamer.id = 3;
+  near.known = roamer.known = true;
+  near.x = session.spawnPoint.x;
+  near.z = session.spawnPoint.z;
+  roamer.x = session.spawnPoint.x + 640.0f;  // 40 columns out
+  roamer.z = session.spawnPoint.z;
+  near.y = roamer.y = 60.0f;
+  session.remotePlayers = {near, roamer};
+  stepHostRules(session, 0.05f);
+  const int fx = static_cast<int>(std::floor(roamer.x)), fz = static_cast<int>(std::floor(roamer.z));
+  ASSERT_TRUE(isColumnLoaded(world, chunkCoord(fx), chunkCoord(fz)));
+  setBlock(world, fx, 50, fz, blocks::Bookshelf);
+
+  // Both players keep their columns; once the roamer walks back, the far ones go.
+  stepHostRules(session, 0.05f);
+  EXPECT_TRUE(isColumnLoaded(world, chunkCoord(fx), chunkCoord(fz)));
+  session.remotePlayers[1].x = near.x + 20.0f;
+  stepHostRules(session, 0.05f);
+  EXPECT_FALSE(isColumnLoaded(world, chunkCoord(fx), chunkCoord(fz)));
+  EXPECT_TRUE(isColumnLoaded(world, chunkCoord(static_cast<int>(std::floor(near.x))),
+                             chunkCoord(static_cast<int>(std::floor(near.z)))));
+  ASSERT_TRUE(saveWorld(session));
+  ColumnSnapshot stored;
+  ASSERT_TRUE(loadColumnFrom(saves.root / "Roam", chunkCoord(fx), chunkCoord(fz), stored));
+  EXPECT_EQ(stored.blocks[static_cast<std::size_t>((50 + 48) * 256 + (fz & 15) * 16 + (fx & 15))], blocks::Bookshelf);
+  stopDedicatedServer(server);
+}
+
+TEST(DedicatedServer, ModsFindNoPlayerOfTheServerToGiveToOrMove) {
+  PrivateSaves saves;
+  DedicatedServer server;
+  std::string error;
+  ASSERT_TRUE(startDedicatedServer(server, {"Mods", freeUdpPort(), "mods"}, error)) << error;
+  GameSession& session = server.session;
+  GameModContext context(session);
+  const PlayerBody unused = session.player;
+  EXPECT_FALSE(context.give("zorvander:stone", 5));
+  EXPECT_TRUE(std::all_of(session.inventory.slots.begin(), session.inventory.slots.end(),
+                          [](const ItemStack& slot) { return slot.empty(); }));
+  context.teleport(5000.0f, 80.0f, 5000.0f);
+  EXPECT_EQ(session.player.x, unused.x);
+  EXPECT_FALSE(isColumnLoaded(*session.world, chunkCoord(5000), chunkCoord(5000)));
+  float x = 0, y = 0, z = 0;
+  context.playerPosition(x, y, z);
+  EXPECT_EQ(x, session.spawnPoint.x);
+  EXPECT_EQ(z, session.spawnPoint.z);
+  // Everything that needs no player still works.
+  EXPECT_TRUE(context.setBlock(1, 60, 1, "zorvander:planks"));
+  EXPECT_TRUE(context.spawnDrop(1, 61, 1, "zorvander:stone", 2));
   stopDedicatedServer(server);
 }
 
