@@ -98,6 +98,17 @@ std::int32_t columnOfRegion(std::int32_t region, int local) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(region) * kRegionColumns + static_cast<std::uint32_t>(local));
 }
 
+// Inflates and decodes one checked index entry.
+bool decodeEntry(std::span<const std::uint8_t> bytes, const RegionHeader& header, const IndexEntry& entry,
+                 std::vector<std::uint8_t>& data, ColumnSnapshot& snapshot) {
+  const std::size_t keep = static_cast<std::size_t>(std::min<std::uint64_t>(entry.length, kMaxMeaningfulColumnBytes));
+  if (!inflateExactly(bytes.subspan(entry.offset, entry.compressedLength), entry.length, keep, data)) return false;
+  if (!decodeColumn(data, snapshot)) return false;
+  snapshot.cx = columnOfRegion(header.rx, entry.lx);
+  snapshot.cz = columnOfRegion(header.rz, entry.lz);
+  return true;
+}
+
 // Decodes every entry of a region file in index order and hands each entry with its
 // snapshot to `visit`; false at the first entry that fails.
 template <class Visit>
@@ -106,12 +117,8 @@ bool decodeRegion(std::span<const std::uint8_t> bytes, Visit visit) {
   if (!readRegionHeader(bytes, header)) return false;
   std::vector<std::uint8_t> data;
   for (const IndexEntry& entry : header.entries) {
-    const std::size_t keep = static_cast<std::size_t>(std::min<std::uint64_t>(entry.length, kMaxMeaningfulColumnBytes));
-    if (!inflateExactly(bytes.subspan(entry.offset, entry.compressedLength), entry.length, keep, data)) return false;
     ColumnSnapshot snapshot;
-    if (!decodeColumn(data, snapshot)) return false;
-    snapshot.cx = columnOfRegion(header.rx, entry.lx);
-    snapshot.cz = columnOfRegion(header.rz, entry.lz);
+    if (!decodeEntry(bytes, header, entry, data, snapshot)) return false;
     visit(entry, std::move(snapshot));
   }
   return true;
@@ -274,16 +281,15 @@ bool writeRegion(const std::filesystem::path& path, int rx, int rz, const Region
 bool loadColumnFrom(const std::filesystem::path& worldFolder, int cx, int cz, ColumnSnapshot& snapshot) {
   const int rx = regionCoord(cx), rz = regionCoord(cz);
   const auto bytes = readFileBytes(regionPathIn(worldFolder, rx, rz));
-  if (!bytes) return false;
+  RegionHeader header;
+  if (!bytes || !readRegionHeader(*bytes, header)) return false;
   const int lx = cx - rx * kRegionColumns, lz = cz - rz * kRegionColumns;
-  bool found = false;
+  const auto entry = std::find_if(header.entries.begin(), header.entries.end(),
+                                  [&](const IndexEntry& e) { return e.lx == lx && e.lz == lz; });
+  if (entry == header.entries.end()) return false;
+  std::vector<std::uint8_t> data;
   ColumnSnapshot wanted;
-  const bool complete = decodeRegion(*bytes, [&](const IndexEntry& entry, ColumnSnapshot&& decoded) {
-    if (entry.lx != lx || entry.lz != lz) return;
-    wanted = std::move(decoded);
-    found = true;
-  });
-  if (!complete || !found) return false;
+  if (!decodeEntry(*bytes, header, *entry, data, wanted)) return false;
   snapshot = std::move(wanted);
   return true;
 }

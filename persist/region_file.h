@@ -64,8 +64,10 @@ std::optional<std::vector<std::uint8_t>> encodeRegion(int rx, int rz, const Regi
 std::vector<std::uint8_t> serializeColumn(const ColumnSnapshot& snapshot);
 bool decodeColumn(std::span<const std::uint8_t> bytes, ColumnSnapshot& snapshot);
 
-// The stored snapshot of column (cx, cz); false when the region file is missing, cannot be
-// read completely or holds no entry for the column.
+// The stored snapshot of column (cx, cz); false when the region file is missing, its
+// header or index is damaged, it holds no entry for the column or that entry does not
+// decode. Only the column's own entry is inflated: loading costs the same in a full
+// region as in an empty one, and a damaged entry of another column does not hide it.
 bool loadColumn(std::string_view worldName, int cx, int cz, ColumnSnapshot& snapshot);
 bool loadColumnFrom(const std::filesystem::path& worldFolder, int cx, int cz, ColumnSnapshot& snapshot);
 

@@ -82,11 +82,15 @@ struct CountedServer {
   std::uint16_t port() const { return server.port; }
 };
 
-// A protocol-level player: walks a circle around the spawn and edits a cell above itself.
+constexpr float kWalkingSpeed = 4.3f;  // blocks per second
+
+// A protocol-level player: walks a circle around the spawn, or straight away from it into
+// terrain the server has to generate, and edits a cell above itself.
 struct WalkingClient {
   NetSession net;
   Vec3 centre{};
   float angle = 0.0f;
+  bool roaming = false;
   int frames = 0;
   bool ready = false;
   bool placed = false;
@@ -94,7 +98,7 @@ struct WalkingClient {
   void join(std::uint16_t port, int index) {
     std::string error;
     connect(net, loopbackEndpoint(port), "Walker" + std::to_string(index), error);
-    angle = static_cast<float>(index);
+    angle = static_cast<float>(index) * 2.0f * 3.14159265f / kLoadClients;
   }
   void frame() {
     pump(net);
@@ -105,11 +109,17 @@ struct WalkingClient {
       if (event.kind == SessionEventKind::WorldReady) ready = true;
     }
     if (!ready) return;
-    angle += 0.02f;
     PlayerStateMessage state;
-    state.x = centre.x + 8.0f * std::cos(angle);
     state.y = centre.y;
-    state.z = centre.z + 8.0f * std::sin(angle);
+    if (roaming) {
+      const float distance = 8.0f + kWalkingSpeed * kStep * static_cast<float>(frames);
+      state.x = centre.x + distance * std::cos(angle);
+      state.z = centre.z + distance * std::sin(angle);
+    } else {
+      angle += 0.02f;
+      state.x = centre.x + 8.0f * std::cos(angle);
+      state.z = centre.z + 8.0f * std::sin(angle);
+    }
     sendOwnState(net, state);
     if (++frames % 10 != 0) return;  // an edit every half second
     const int x = static_cast<int>(std::floor(state.x)), y = static_cast<int>(std::floor(state.y)) + 3;
@@ -123,7 +133,10 @@ void ServerStepWithEightWalkingClients(benchmark::State& state) {
   BenchSaves saves;
   CountedServer counted("Load");
   std::vector<WalkingClient> clients(kLoadClients);
-  for (int i = 0; i < kLoadClients; ++i) clients[static_cast<std::size_t>(i)].join(counted.port(), i);
+  for (int i = 0; i < kLoadClients; ++i) {
+    clients[static_cast<std::size_t>(i)].join(counted.port(), i);
+    clients[static_cast<std::size_t>(i)].roaming = state.range(0) == 1;
+  }
   const Clock::time_point joinStart = Clock::now();
   while (!std::all_of(clients.begin(), clients.end(), [](const WalkingClient& c) { return c.ready; }) &&
          secondsSince(joinStart) < 30.0) {
@@ -160,8 +173,15 @@ void ServerStepWithEightWalkingClients(benchmark::State& state) {
       saveStepCpuMs.empty() ? 0.0 : *std::max_element(saveStepCpuMs.begin(), saveStepCpuMs.end());
   state.counters["out_bytes_per_s_per_client"] = static_cast<double>(counted.bytesSent) / simulated / kLoadClients;
   state.counters["recorded_edits"] = static_cast<double>(counted.server.session.world->edits.size());
+  state.counters["loaded_chunks"] = static_cast<double>(counted.server.session.world->chunks.size());
 }
-BENCHMARK(ServerStepWithEightWalkingClients)->UseManualTime()->Iterations(600)->Unit(benchmark::kMillisecond);
+// Range 0: circling the spawn; range 1: walking away from it at walking speed.
+BENCHMARK(ServerStepWithEightWalkingClients)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseManualTime()
+    ->Iterations(600)
+    ->Unit(benchmark::kMillisecond);
 
 // Real pacing: the server steps 20 times a second, the joining game draws 60 frames.
 void JoinWorldWithFiftyThousandEdits(benchmark::State& state) {
