@@ -996,7 +996,9 @@ void autosaveAndRunChunkJobs(GameSession& session, float dt) {
   if (!session.world) return;
   session.autosaveTimer += dt;
   finishBackgroundFlush(*session.world, false);
-  if (session.autosaveTimer >= kAutosaveInterval) {
+  // A slow disk may still be writing the previous autosave: the step never waits for it,
+  // the next step tries again.
+  if (session.autosaveTimer >= kAutosaveInterval && !backgroundFlushRunning(*session.world)) {
     session.autosaveTimer = 0.0;
     saveWorldInBackground(session);
   }

@@ -508,6 +508,8 @@ void startBackgroundFlush(World& world, std::function<bool()> before) {
   }
 }
 
+bool backgroundFlushRunning(const World& world) { return world.backgroundFlush.result.valid(); }
+
 std::optional<ColumnWriteResult> finishBackgroundFlush(World& world, bool wait) {
   ColumnWriteJob& job = world.backgroundFlush;
   if (!job.result.valid()) return std::nullopt;

@@ -288,6 +288,8 @@ void startBackgroundFlush(World& world, std::function<bool()> before);
 // Applies a background flush that has ended (with `wait`, waits for it first): written
 // columns become known, the others go back to pending. Nothing when none has ended.
 std::optional<ColumnWriteResult> finishBackgroundFlush(World& world, bool wait);
+// Whether a background flush was started and its result not yet applied.
+bool backgroundFlushRunning(const World& world);
 // Every recorded edit with the fluid level stored at its position (255 when none), for the level save.
 std::vector<SavedEdit> savedEdits(const World& world);
 

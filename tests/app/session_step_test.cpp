@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <chrono>
+#include <future>
+#include <thread>
 #include <numbers>
 
 #include "app/game_mod_context.h"
@@ -330,7 +333,25 @@ TEST_F(FlatWorld, AutosaveWritesTheNamedWorldEveryFiveSeconds) {
   LevelSave saved;
   ASSERT_TRUE(readLevel("autosaved", saved));
   EXPECT_FLOAT_EQ(saved.timeOfDay, 0.75f);
-  EXPECT_FALSE(session.world->backgroundFlush.result.valid());
+  EXPECT_FALSE(backgroundFlushRunning(*session.world));
+
+  // An autosave that is due while the previous one is still being written does not wait
+  // for it (a wait would hang here): the first step after it has ended starts it.
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  startBackgroundFlush(*session.world, [released] {
+    released.wait();
+    return true;
+  });
+  session.autosaveTimer = 4.95;
+  steps(2, 0.1f);
+  EXPECT_GE(session.autosaveTimer, 5.0);
+  release.set_value();
+  for (int wait = 0; wait < 5000 && session.autosaveTimer >= 5.0; ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    steps(1, 0.001f);
+  }
+  EXPECT_LT(session.autosaveTimer, 0.25);
 }
 
 TEST_F(FlatWorld, ParticlesFallAndExpire) {
