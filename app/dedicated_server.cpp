@@ -29,6 +29,9 @@ namespace zorv {
 namespace {
 
 constexpr int kPlayerColumnRadius = 1;
+// Columns around the players loaded (or generated) per step: players who walk into new
+// terrain together do not stall one step with all of it.
+constexpr int kColumnLoadsPerStep = 4;
 // Columns stay loaded within the game's default view distance plus the margin a game's
 // own streaming keeps, around every player and the spawn; farther ones are saved and freed.
 constexpr int kKeepColumnRadius = 12;
@@ -96,6 +99,30 @@ void listPlayers(DedicatedServer& server) {
   }
 }
 
+// The columns around the players within the step's budget, every player's own column
+// first; the rest follow in the next steps.
+void loadColumnsAroundPlayers(World& world, const std::vector<PlayerTarget>& players) {
+  int budget = kColumnLoadsPerStep;
+  const auto load = [&](int cx, int cz) {
+    if (isColumnLoaded(world, cx, cz)) return true;
+    if (budget == 0) return false;
+    --budget;
+    ensureColumn(world, cx, cz);
+    return true;
+  };
+  for (const PlayerTarget& player : players) {
+    if (!load(chunkCoord(floorInt(player.x)), chunkCoord(floorInt(player.z)))) return;
+  }
+  for (const PlayerTarget& player : players) {
+    const int cx = chunkCoord(floorInt(player.x)), cz = chunkCoord(floorInt(player.z));
+    for (int dz = -kPlayerColumnRadius; dz <= kPlayerColumnRadius; ++dz) {
+      for (int dx = -kPlayerColumnRadius; dx <= kPlayerColumnRadius; ++dx) {
+        if (!load(cx + dx, cz + dz)) return;
+      }
+    }
+  }
+}
+
 void serverHelp(GameSession& session) {
   for (const char* line : {"Commands:", "/time day|night|set <0-1>", "/weather clear|rain|snow", "/seed, /save",
                            "/mods  (list loaded mods)", "/version", "/list  (connected players)",
@@ -157,16 +184,15 @@ bool parseServerArguments(std::span<const std::string_view> args, ServerOptions&
 void stepHostRules(GameSession& session, float dt) {
   if (session.world == nullptr) return;
   World& world = *session.world;
+  const std::vector<PlayerTarget> players = mobTargets(session);
+  loadColumnsAroundPlayers(world, players);
   std::vector<ColumnKey> centres{{chunkCoord(floorInt(session.spawnPoint.x)), chunkCoord(floorInt(session.spawnPoint.z))}};
-  for (const PlayerTarget& player : mobTargets(session)) {
-    ensureColumnsAround(world, floorInt(player.x), floorInt(player.z), kPlayerColumnRadius);
-    centres.push_back({chunkCoord(floorInt(player.x)), chunkCoord(floorInt(player.z))});
-  }
+  for (const PlayerTarget& player : players) centres.push_back({chunkCoord(floorInt(player.x)), chunkCoord(floorInt(player.z))});
   unloadFarFromAll(world, centres, kKeepColumnRadius);
   advanceClock(session, dt);
   runHostWorldRules(session, dt);
   autosaveAndRunChunkJobs(session, dt);
-  updateMobs(world, session.mobs, dt, mobTargets(session));
+  updateMobs(world, session.mobs, dt, players);
   updateDrops(world, session.drops, session.spawnPoint, session.inventory, false, dt);
   burnAndSpawnZombies(session, dt);
 }
