@@ -53,6 +53,8 @@ void installStopSignals() {
 
 int floorInt(float value) { return static_cast<int>(std::floor(value)); }
 
+ColumnKey columnAt(float x, float z) { return {chunkCoord(floorInt(x)), chunkCoord(floorInt(z))}; }
+
 std::string lowerAscii(std::string_view text) {
   std::string lower(text);
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -111,13 +113,14 @@ void loadColumnsAroundPlayers(World& world, const std::vector<PlayerTarget>& pla
     return true;
   };
   for (const PlayerTarget& player : players) {
-    if (!load(chunkCoord(floorInt(player.x)), chunkCoord(floorInt(player.z)))) return;
+    const ColumnKey own = columnAt(player.x, player.z);
+    if (!load(own.cx, own.cz)) return;
   }
   for (const PlayerTarget& player : players) {
-    const int cx = chunkCoord(floorInt(player.x)), cz = chunkCoord(floorInt(player.z));
+    const ColumnKey own = columnAt(player.x, player.z);
     for (int dz = -kPlayerColumnRadius; dz <= kPlayerColumnRadius; ++dz) {
       for (int dx = -kPlayerColumnRadius; dx <= kPlayerColumnRadius; ++dx) {
-        if (!load(cx + dx, cz + dz)) return;
+        if (!load(own.cx + dx, own.cz + dz)) return;
       }
     }
   }
@@ -186,8 +189,8 @@ void stepHostRules(GameSession& session, float dt) {
   World& world = *session.world;
   const std::vector<PlayerTarget> players = mobTargets(session);
   loadColumnsAroundPlayers(world, players);
-  std::vector<ColumnKey> centres{{chunkCoord(floorInt(session.spawnPoint.x)), chunkCoord(floorInt(session.spawnPoint.z))}};
-  for (const PlayerTarget& player : players) centres.push_back({chunkCoord(floorInt(player.x)), chunkCoord(floorInt(player.z))});
+  std::vector<ColumnKey> centres{columnAt(session.spawnPoint.x, session.spawnPoint.z)};
+  for (const PlayerTarget& player : players) centres.push_back(columnAt(player.x, player.z));
   unloadFarFromAll(world, centres, kKeepColumnRadius);
   advanceClock(session, dt);
   runHostWorldRules(session, dt);

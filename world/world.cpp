@@ -448,7 +448,8 @@ bool loadStoredColumn(World& world, int cx, int cz) {
   // whose file may not hold them yet. Either leaves the column dirty.
   ColumnSnapshot snapshot;
   const auto pending = world.pendingColumns.find({cx, cz});
-  const ColumnSnapshot* beingWritten = columnBeingWritten(world, cx, cz);
+  const ColumnSnapshot* beingWritten =
+      pending == world.pendingColumns.end() ? columnBeingWritten(world, cx, cz) : nullptr;
   const bool fromPending = pending != world.pendingColumns.end() || beingWritten != nullptr;
   if (pending != world.pendingColumns.end()) {
     snapshot = std::move(pending->second);
