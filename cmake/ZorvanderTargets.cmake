@@ -98,6 +98,7 @@ function(zorv_test_suite name)
   endif()
   zorv_executable(test_${name} ${sources})
   target_link_libraries(test_${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(test_${name} PRIVATE "${PROJECT_SOURCE_DIR}/tests/support")
   # One label each: discovered tests cannot carry a list-valued property.
   set(label unit)
   if(ARG_THREADED)

@@ -17,6 +17,7 @@
 #include "app/dedicated_server.h"
 #include "app/multiplayer.h"
 #include "persist/level_save.h"
+#include "temporary_saves.h"
 
 namespace zorv {
 namespace {
@@ -39,19 +40,6 @@ double percentile99(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[std::min(values.size() - 1, values.size() * 99 / 100)];
 }
-
-// A private saves folder for the server's world.
-struct BenchSaves {
-  std::filesystem::path root = std::filesystem::temp_directory_path() / ("zorv_bench_" + std::to_string(::getpid()));
-  BenchSaves() {
-    std::filesystem::remove_all(root);
-    setSavesRoot(root);
-  }
-  ~BenchSaves() {
-    setSavesRoot({});
-    std::filesystem::remove_all(root);
-  }
-};
 
 std::uint16_t freePort() {
   UdpSocket probe;
@@ -130,7 +118,7 @@ struct WalkingClient {
 };
 
 void ServerStepWithEightWalkingClients(benchmark::State& state) {
-  BenchSaves saves;
+  testing::TemporarySaves saves;
   CountedServer counted("Load");
   std::vector<WalkingClient> clients(kLoadClients);
   for (int i = 0; i < kLoadClients; ++i) {
@@ -185,7 +173,7 @@ BENCHMARK(ServerStepWithEightWalkingClients)
 
 // Real pacing: the server steps 20 times a second, the joining game draws 60 frames.
 void JoinWorldWithFiftyThousandEdits(benchmark::State& state) {
-  BenchSaves saves;
+  testing::TemporarySaves saves;
   CountedServer counted("Big");
   World& world = *counted.server.session.world;
   const int sx = static_cast<int>(std::floor(counted.server.session.spawnPoint.x));

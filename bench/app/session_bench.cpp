@@ -17,25 +17,12 @@
 
 #include "app/game_session.h"
 #include "persist/level_save.h"
+#include "temporary_saves.h"
 
 namespace zorv {
 namespace {
 
 constexpr std::uint32_t kSeed = 20261018;
-
-// A private saves folder for the life of the benchmark.
-struct BenchSaves {
-  BenchSaves() : root(std::filesystem::temp_directory_path() / ("zorv_session_bench_" + std::to_string(::getpid()))) {
-    std::filesystem::create_directories(root);
-    setSavesRoot(root);
-  }
-  ~BenchSaves() {
-    setSavesRoot({});
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
-  std::filesystem::path root;
-};
 
 // Silences the "[log]" echo of the session's messages while a benchmark runs.
 struct QuietStdout {
@@ -92,7 +79,7 @@ void fillEntities(GameSession& session) {
 }
 
 void BM_InWorldStep(benchmark::State& state) {
-  BenchSaves saves;
+  testing::TemporarySaves saves;
   QuietStdout quiet;
   GameSession session;
   createWorld(session, kSeed, "SessionBench");
@@ -130,7 +117,7 @@ void BM_InWorldStep(benchmark::State& state) {
 BENCHMARK(BM_InWorldStep)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
 void BM_UpdateMinimap(benchmark::State& state) {
-  BenchSaves saves;
+  testing::TemporarySaves saves;
   QuietStdout quiet;
   GameSession session;
   createWorld(session, kSeed, "SessionBench");
@@ -141,7 +128,7 @@ BENCHMARK(BM_UpdateMinimap)->Unit(benchmark::kMicrosecond);
 // createWorld without a renderer: spawn search, the columns around the spawn, mobs and
 // villagers, and the first lighting.
 void BM_CreateWorldHeadless(benchmark::State& state) {
-  BenchSaves saves;
+  testing::TemporarySaves saves;
   QuietStdout quiet;
   GameSession session;
   for (auto _ : state) createWorld(session, kSeed, "SessionBench");

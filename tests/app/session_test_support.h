@@ -12,33 +12,9 @@
 #include "app/game_session.h"
 #include "persist/level_save.h"
 #include "render/renderer.h"
+#include "temporary_saves.h"
 
 namespace zorv::testing {
-
-// Points the saves root at a fresh temporary folder for the life of the object.
-class TemporarySaves {
- public:
-  TemporarySaves()
-      : root_(std::filesystem::temp_directory_path() /
-              ("zorv_session_" + std::to_string(::getpid()) + "_" + std::to_string(counter()++))) {
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    setSavesRoot(root_);
-  }
-  ~TemporarySaves() {
-    setSavesRoot({});
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  const std::filesystem::path& root() const { return root_; }
-
- private:
-  static int& counter() {
-    static int value = 0;
-    return value;
-  }
-  std::filesystem::path root_;
-};
 
 class RecordingRenderer : public NullRenderer {
  public:

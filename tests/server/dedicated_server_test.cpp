@@ -11,22 +11,10 @@
 #include "persist/level_save.h"
 #include "world/terrain.h"
 #include "server_process.h"
+#include "temporary_saves.h"
 
 namespace zorv::testing {
 namespace {
-
-struct PrivateSaves {
-  std::filesystem::path root =
-      std::filesystem::temp_directory_path() / ("zorv_dedicated_" + std::to_string(::getpid()));
-  PrivateSaves() {
-    std::filesystem::remove_all(root);
-    setSavesRoot(root);
-  }
-  ~PrivateSaves() {
-    setSavesRoot({});
-    std::filesystem::remove_all(root);
-  }
-};
 
 bool logged(const GameSession& session, const std::string& text) {
   for (const LogEntry& entry : session.messages) {
@@ -36,7 +24,7 @@ bool logged(const GameSession& session, const std::string& text) {
 }
 
 TEST(DedicatedServer, StartsOnANewWorldAndReopensItWithTheSameSeed) {
-  PrivateSaves saves;
+  TemporarySaves saves;
   const std::uint16_t port = freeUdpPort();
   std::uint32_t seed = 0;
   {
@@ -49,7 +37,7 @@ TEST(DedicatedServer, StartsOnANewWorldAndReopensItWithTheSameSeed) {
     EXPECT_EQ(session.networkRole, RoleHost);
     EXPECT_FALSE(session.hasLocalPlayer);
     EXPECT_TRUE(session.net.active);
-    EXPECT_TRUE(std::filesystem::exists(saves.root / "Fresh" / "level.dat"));
+    EXPECT_TRUE(std::filesystem::exists(saves.root() / "Fresh" / "level.dat"));
     EXPECT_TRUE(logged(session, "Hosting \"Fresh\" on UDP " + std::to_string(port)));
     seed = session.seed;
     stopDedicatedServer(server);
@@ -63,7 +51,7 @@ TEST(DedicatedServer, StartsOnANewWorldAndReopensItWithTheSameSeed) {
 }
 
 TEST(DedicatedServer, ConsoleTakesTheServerCommandsOnly) {
-  PrivateSaves saves;
+  TemporarySaves saves;
   DedicatedServer server;
   std::string error;
   ASSERT_TRUE(startDedicatedServer(server, {"Console", freeUdpPort(), "console"}, error)) << error;
@@ -90,7 +78,7 @@ TEST(DedicatedServer, ConsoleTakesTheServerCommandsOnly) {
 }
 
 TEST(DedicatedServer, NightSpawnsAndMobsFollowTheClientsNotAnAbsentPlayer) {
-  PrivateSaves saves;
+  TemporarySaves saves;
   DedicatedServer server;
   std::string error;
   ASSERT_TRUE(startDedicatedServer(server, {"Night", freeUdpPort(), "night"}, error)) << error;
@@ -144,7 +132,7 @@ TEST(DedicatedServer, NightSpawnsAndMobsFollowTheClientsNotAnAbsentPlayer) {
 
 
 TEST(DedicatedServer, ColumnsFarFromEveryPlayerAreFreedWithTheirEditsKept) {
-  PrivateSaves saves;
+  TemporarySaves saves;
   DedicatedServer server;
   std::string error;
   ASSERT_TRUE(startDedicatedServer(server, {"Roam", freeUdpPort(), "roam"}, error)) << error;
@@ -185,13 +173,13 @@ TEST(DedicatedServer, ColumnsFarFromEveryPlayerAreFreedWithTheirEditsKept) {
                              chunkCoord(static_cast<int>(std::floor(near.z)))));
   ASSERT_TRUE(saveWorld(session));
   ColumnSnapshot stored;
-  ASSERT_TRUE(loadColumnFrom(saves.root / "Roam", chunkCoord(fx), chunkCoord(fz), stored));
+  ASSERT_TRUE(loadColumnFrom(saves.root() / "Roam", chunkCoord(fx), chunkCoord(fz), stored));
   EXPECT_EQ(stored.blocks[static_cast<std::size_t>((50 + 48) * 256 + (fz & 15) * 16 + (fx & 15))], blocks::Bookshelf);
   stopDedicatedServer(server);
 }
 
 TEST(DedicatedServer, ModsFindNoPlayerOfTheServerToGiveToOrMove) {
-  PrivateSaves saves;
+  TemporarySaves saves;
   DedicatedServer server;
   std::string error;
   ASSERT_TRUE(startDedicatedServer(server, {"Mods", freeUdpPort(), "mods"}, error)) << error;

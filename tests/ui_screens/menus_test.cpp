@@ -6,6 +6,7 @@
 
 #include "headless_ui.h"
 #include "persist/level_save.h"
+#include "temporary_saves.h"
 #include "ui/localisation.h"
 #include "ui/menus.h"
 
@@ -13,23 +14,6 @@ namespace zorv {
 namespace {
 
 using testing::HeadlessUi;
-
-// An empty saves folder for the world-list refreshes the menus trigger.
-class EmptySaves {
- public:
-  EmptySaves() : root_(std::filesystem::temp_directory_path() / ("zorv_menus_" + std::to_string(::getpid()))) {
-    std::filesystem::create_directories(root_);
-    setSavesRoot(root_);
-  }
-  ~EmptySaves() {
-    setSavesRoot({});
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-
- private:
-  std::filesystem::path root_;
-};
 
 class MenusTest : public ::testing::Test {
  protected:
@@ -48,7 +32,7 @@ class MenusTest : public ::testing::Test {
     return at ? ui.click(mainMenu(), *at) : MenuNone;
   }
 
-  EmptySaves saves;
+  testing::TemporarySaves saves;  // an empty saves folder for the world-list refreshes
   GameSession session;
   HeadlessUi ui;
 };
