@@ -1,13 +1,13 @@
-#include "app/benchmark.h"
+#include "checks/benchmark.h"
 
 #include <GLFW/glfw3.h>
 
 #include <chrono>
 #include <cstdio>
 
-#include "app/game_session.h"
-#include "app/main_loop.h"
-#include "app/startup.h"
+#include "client/client_session.h"
+#include "ui/session_frame.h"
+#include "checks/self_test.h"
 #include "render/vulkan_renderer.h"
 
 namespace zorv {
@@ -16,7 +16,7 @@ namespace {
 constexpr float kBenchmarkAspect = 16.0f / 9.0f;
 constexpr float kMobStep = 1.0f / 60.0f;
 
-void benchmarkFrame(GameSession& session, VulkanRenderer& renderer, const FrameView& view) {
+void benchmarkFrame(ClientSession& session, VulkanRenderer& renderer, const FrameView& view) {
   const PlayerTarget player{session.player.x, session.player.y, session.player.z, session.player.mode};
   updateMobs(*session.world, session.mobs, kMobStep, {&player, 1});
   session.streamer.update(*session.world, renderer, view.eye);
@@ -26,7 +26,7 @@ void benchmarkFrame(GameSession& session, VulkanRenderer& renderer, const FrameV
 
 }  // namespace
 
-int runBenchmark(GameSession& session, VulkanRenderer& renderer, GLFWwindow* /*window*/) {
+int runBenchmark(ClientSession& session, VulkanRenderer& renderer, GLFWwindow* /*window*/) {
   createWorld(session, static_cast<std::uint32_t>(kCheckSeed), "Benchmark");
   session.player.yaw = -90.0f;
   session.player.pitch = -18.0f;

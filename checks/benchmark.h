@@ -6,13 +6,13 @@ struct GLFWwindow;
 
 namespace zorv {
 
-struct GameSession;
+struct ClientSession;
 class VulkanRenderer;
 
 inline constexpr int kBenchmarkWarmUpFrames = 60;
 inline constexpr int kBenchmarkFrames = 240;
 
 // Prints "benchmark: ..." and returns 0.
-int runBenchmark(GameSession& session, VulkanRenderer& renderer, GLFWwindow* window);
+int runBenchmark(ClientSession& session, VulkanRenderer& renderer, GLFWwindow* window);
 
 }  // namespace zorv

@@ -1,4 +1,4 @@
-#include "app/mod_test.h"
+#include "checks/mod_test.h"
 
 #include <cstdio>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/net_test.h"
+#include "checks/net_test.h"
 
 #include <algorithm>
 #include <chrono>

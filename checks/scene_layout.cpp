@@ -1,4 +1,4 @@
-#include "app/scene_layout.h"
+#include "checks/scene_layout.h"
 
 #include <cmath>
 #include <cstdlib>

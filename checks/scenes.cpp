@@ -1,4 +1,4 @@
-#include "app/scenes.h"
+#include "checks/scenes.h"
 
 #include <GLFW/glfw3.h>
 
@@ -8,11 +8,11 @@
 #include <optional>
 #include <set>
 
-#include "app/commands.h"
-#include "app/game_session.h"
-#include "app/main_loop.h"
-#include "app/scene_layout.h"
-#include "app/startup.h"
+#include "game/commands.h"
+#include "client/client_session.h"
+#include "ui/session_frame.h"
+#include "checks/scene_layout.h"
+#include "checks/self_test.h"
 #include "render/vulkan_renderer.h"
 #include "ui/hud.h"
 #include "ui/menus.h"
@@ -61,7 +61,7 @@ const Mob* firstMobOfKind(const std::vector<Mob>& mobs, std::uint8_t kind) {
   return mobs.empty() ? nullptr : &mobs.front();
 }
 
-std::optional<VillageSite> villageNearSpawn(GameSession& session, int generatedChunks) {
+std::optional<VillageSite> villageNearSpawn(ClientSession& session, int generatedChunks) {
   const std::optional<NearestVillage> nearest = nearestVillage(session, session.spawnPoint);
   if (!nearest || nearest->distance > static_cast<float>(kVillageSearchRadius)) return std::nullopt;
   ensureColumnsAround(*session.world, nearest->site.x, nearest->site.z, generatedChunks);
@@ -69,13 +69,13 @@ std::optional<VillageSite> villageNearSpawn(GameSession& session, int generatedC
 }
 
 // Runs queued relight jobs and hands every re-meshed chunk to the renderer.
-void runChunkJobs(GameSession& session, int jobs) {
+void runChunkJobs(ClientSession& session, int jobs) {
   processRelightQueue(*session.world, jobs);
   remeshChanged(session);
 }
 
 // The camera of a scene before its extras; prints the cave search's line.
-SceneCamera sceneCamera(GameSession& session, const std::string& name) {
+SceneCamera sceneCamera(ClientSession& session, const std::string& name) {
   World& world = *session.world;
   const Vec3 spawn = session.spawnPoint;
   const SceneCamera standard = defaultSceneCamera(spawn);
@@ -98,7 +98,7 @@ SceneCamera sceneCamera(GameSession& session, const std::string& name) {
 }
 
 // The cave search, reported on the console.
-std::optional<CaveSpot> searchCave(GameSession& session) {
+std::optional<CaveSpot> searchCave(ClientSession& session) {
   const std::optional<CaveSpot> spot = findCaveSpot(*session.world, session.spawnPoint);
   const CaveSpot shown = spot.value_or(CaveSpot{});
   std::printf("cave scene: found=%d spot=%d %d %d\n", spot ? 1 : 0, shown.x, shown.y, shown.z);
@@ -115,7 +115,7 @@ float sceneTimeOfDay(const std::string& name, float unchanged) {
   return unchanged;
 }
 
-void placeStanding(GameSession& session, const SceneCamera& camera, float ahead, float sideways, BlockId block,
+void placeStanding(ClientSession& session, const SceneCamera& camera, float ahead, float sideways, BlockId block,
                    int height) {
   const GroundCell cell = groundCellAhead(camera, ahead, sideways);
   const int ground = groundAt(*session.world, cell.x, cell.z);
@@ -124,7 +124,7 @@ void placeStanding(GameSession& session, const SceneCamera& camera, float ahead,
 
 float yawTowards(Vec3 from, Vec3 to) { return std::atan2(to.z - from.z, to.x - from.x); }
 
-void addRemotePlayers(GameSession& session, const SceneCamera& camera) {
+void addRemotePlayers(ClientSession& session, const SceneCamera& camera) {
   struct Visitor {
     std::int32_t id;
     const char* name;
@@ -148,7 +148,7 @@ void addRemotePlayers(GameSession& session, const SceneCamera& camera) {
   }
 }
 
-void addZombies(GameSession& session, const SceneCamera& camera) {
+void addZombies(ClientSession& session, const SceneCamera& camera) {
   for (float sideways : {-1.6f, 0.0f, 1.6f}) {
     const GroundCell cell = groundCellAhead(camera, 4.5f, sideways);
     const int ground = groundAt(*session.world, cell.x, cell.z);
@@ -165,7 +165,7 @@ void addZombies(GameSession& session, const SceneCamera& camera) {
   assignEntityIds(session);
 }
 
-void addDrops(GameSession& session, const SceneCamera& camera) {
+void addDrops(ClientSession& session, const SceneCamera& camera) {
   struct Placed {
     BlockId block;
     float sideways;
@@ -191,7 +191,7 @@ void fillInventory(Inventory& inventory, std::initializer_list<std::pair<BlockId
 }
 
 // The stone wall of the "fill" scene, built through the fill command; returns its centre.
-Vec3 buildFillWall(GameSession& session, const SceneCamera& camera) {
+Vec3 buildFillWall(ClientSession& session, const SceneCamera& camera) {
   const int x = static_cast<int>(std::floor(camera.eye.x));
   const int z = static_cast<int>(std::floor(camera.eye.z)) - 8;
   const int ground = groundAt(*session.world, x, z);
@@ -202,7 +202,7 @@ Vec3 buildFillWall(GameSession& session, const SceneCamera& camera) {
 }
 
 // One block of the last registered type, 4 ahead and 1 below the eye; returns its centre.
-Vec3 placeLastBlockType(GameSession& session, const SceneCamera& camera) {
+Vec3 placeLastBlockType(ClientSession& session, const SceneCamera& camera) {
   const std::size_t count = blockRegistry().count();
   const GroundCell cell = groundCellAhead(camera, 4.0f, 0.0f);
   const int y = static_cast<int>(std::floor(camera.eye.y)) - 1;
@@ -214,7 +214,7 @@ Vec3 placeLastBlockType(GameSession& session, const SceneCamera& camera) {
 }
 
 // The extras of the table that change the world or the camera's target.
-void applyExtras(GameSession& session, SceneCamera& camera, const std::string& name, const std::optional<CaveSpot>& cave) {
+void applyExtras(ClientSession& session, SceneCamera& camera, const std::string& name, const std::optional<CaveSpot>& cave) {
   static const std::set<std::string> survivalScenes{"survival", "inventory", "dead", "torch", "zombie", "drops", "shadow"};
   if (survivalScenes.count(name)) setGameMode(session, ModeSurvival);
   World& world = *session.world;
@@ -271,7 +271,7 @@ int chunkJobsOf(const std::string& name) {
 }
 
 // Stands the player at the eye looking at the target (pitch kept off the poles).
-void placePlayer(GameSession& session, const SceneCamera& camera) {
+void placePlayer(ClientSession& session, const SceneCamera& camera) {
   const ViewAngles angles = anglesToward(camera);
   session.player.x = camera.eye.x;
   session.player.y = camera.eye.y;
@@ -281,7 +281,7 @@ void placePlayer(GameSession& session, const SceneCamera& camera) {
   session.player.pitch = std::clamp(angles.pitch, -89.0f, 89.0f);
 }
 
-void buildWorldScene(GameSession& session, VulkanRenderer& renderer, const std::string& name) {
+void buildWorldScene(ClientSession& session, VulkanRenderer& renderer, const std::string& name) {
   createWorld(session, static_cast<std::uint32_t>(kCheckSeed), kSceneWorld);
   session.timeOfDay = sceneTimeOfDay(name, session.timeOfDay);
   const bool isCave = name == "cave";
@@ -307,14 +307,14 @@ void buildWorldScene(GameSession& session, VulkanRenderer& renderer, const std::
   }
 }
 
-void applySceneSky(VulkanRenderer& renderer, const GameSession& session, const std::string& name) {
+void applySceneSky(VulkanRenderer& renderer, const ClientSession& session, const std::string& name) {
   SkyInputs sky = sessionSky(session);
   if (session.world) sky.fogDistance = name == "landscape" ? 200.0f : 128.0f;
   renderer.setEnvironment(sky.daylight, sky.fogDistance, sky.sunDirection);
   renderer.setEffects(session.settings.shadowsEnabled, session.settings.postProcessingEnabled);
 }
 
-void buildSceneUi(VulkanRenderer& renderer, GameSession& session, const FrameView& view, SceneUi ui,
+void buildSceneUi(VulkanRenderer& renderer, ClientSession& session, const FrameView& view, SceneUi ui,
                   const std::string& name, int width, int height) {
   switch (ui) {
     case SceneUi::Menu:
@@ -335,7 +335,7 @@ void buildSceneUi(VulkanRenderer& renderer, GameSession& session, const FrameVie
 
 }  // namespace
 
-int runSceneCapture(GameSession& session, VulkanRenderer& renderer, GLFWwindow* window,
+int runSceneCapture(ClientSession& session, VulkanRenderer& renderer, GLFWwindow* window,
                     const std::filesystem::path& output, const std::string& name) {
   const SceneUi ui = uiOf(name);
   if (ui == SceneUi::Menu) {

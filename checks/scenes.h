@@ -9,14 +9,14 @@ struct GLFWwindow;
 
 namespace zorv {
 
-struct GameSession;
+struct ClientSession;
 class VulkanRenderer;
 
 inline constexpr const char* kSceneWorld = "Screenshot";
 
 // Builds the scene `name` (an unknown name gives the default camera), captures it to
 // `output` and returns 0.
-int runSceneCapture(GameSession& session, VulkanRenderer& renderer, GLFWwindow* window,
+int runSceneCapture(ClientSession& session, VulkanRenderer& renderer, GLFWwindow* window,
                     const std::filesystem::path& output, const std::string& name);
 
 }  // namespace zorv

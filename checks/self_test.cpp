@@ -1,15 +1,14 @@
-#include "app/self_test.h"
+#include "checks/self_test.h"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "app/simulation_checks.h"
-#include "app/startup.h"
+#include "checks/simulation_checks.h"
 #include "net/address.h"
 #include "persist/level_save.h"
 #include "persist/region_file.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/fluids.h"
 #include "world/light.h"
 #include "world/mesher.h"
@@ -34,7 +33,7 @@ void checkTranslations(CheckReport& report) {
 
   const int previous = language();
   setLanguage(LanguageChinese);
-  const std::string hosting = formatTranslated("Hosting \"%s\" on UDP %u", "Test", kDefaultPort);
+  const std::string hosting = formatTranslated("Hosting \"%s\" on UDP %u", "Test", static_cast<unsigned>(kDefaultGamePort));
   setLanguage(previous);
   report.check(hosting.find("Test") != std::string::npos && hosting.find("27632") != std::string::npos,
                "translated host message is formatted safely");

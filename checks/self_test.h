@@ -8,6 +8,9 @@ namespace zorv {
 
 struct World;
 
+// The seed of the self test, the benchmark and the scene captures.
+inline constexpr int kCheckSeed = 20261018;
+
 // Counts failed checks; each failure prints "FAIL: <name>" on `out`.
 struct CheckReport {
   int failures = 0;

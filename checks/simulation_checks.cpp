@@ -1,10 +1,10 @@
-#include "app/simulation_checks.h"
+#include "checks/simulation_checks.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "app/startup.h"
+#include "checks/self_test.h"
 #include "world/inventory.h"
 #include "world/mobs.h"
 #include "world/physics.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Self-test checks of movement, mobs, drops, the inventory and crafting.
 
-#include "app/self_test.h"
+#include "checks/self_test.h"
 
 namespace zorv {
 

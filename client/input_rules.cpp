@@ -1,12 +1,12 @@
-#include "app/input_rules.h"
+#include "client/input_rules.h"
 
 #include <algorithm>
 #include <string>
 
-#include "app/commands.h"
-#include "app/game_session.h"
+#include "game/commands.h"
+#include "client/client_session.h"
 #include "net/session.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/physics.h"
 
 namespace zorv {
@@ -18,20 +18,20 @@ constexpr double kTapTolerance = 1e-6;
 
 bool pressed(bool now, bool before) { return now && !before; }
 
-bool playingFreely(const GameSession& session) {
+bool playingFreely(const ClientSession& session) {
   return session.appState == AppPlaying && !session.chatOpen && !session.inventoryOpen;
 }
 
-void say(GameSession& session, const char* text) { addMessage(session, tr(text)); }
+void say(ClientSession& session, const char* text) { addMessage(session, tr(text)); }
 
-void closeChat(GameSession& session) {
+void closeChat(ClientSession& session) {
   session.chatOpen = false;
   session.chatText.clear();
   session.mouseTracking = false;
   session.cursorCaptured = session.appState == AppPlaying && !session.inventoryOpen;
 }
 
-void openChat(GameSession& session, bool forTalk) {
+void openChat(ClientSession& session, bool forTalk) {
   session.chatOpen = true;
   session.chatForTalk = forTalk;
   session.chatText = forTalk ? "" : "/";
@@ -40,13 +40,13 @@ void openChat(GameSession& session, bool forTalk) {
   session.cursorCaptured = false;
 }
 
-void toggleFlight(GameSession& session) {
+void toggleFlight(ClientSession& session) {
   session.player.flying = !session.player.flying;
   session.player.vy = 0.0f;
   say(session, session.player.flying ? "Flying" : "Flight off");
 }
 
-void escape(GameSession& session) {
+void escape(ClientSession& session) {
   if (session.chatOpen) {
     closeChat(session);
   } else if (session.inventoryOpen) {
@@ -58,7 +58,7 @@ void escape(GameSession& session) {
   }
 }
 
-void toggleInventory(GameSession& session) {
+void toggleInventory(ClientSession& session) {
   if (session.inventoryOpen) {
     closeInventory(session);
   } else if (gameMode(session) == ModeSurvival) {
@@ -69,7 +69,7 @@ void toggleInventory(GameSession& session) {
 }
 
 // With F3 held the modes cycle Creative, Survival, Spectator; otherwise Spectator toggles.
-void switchMode(GameSession& session, bool cycle) {
+void switchMode(ClientSession& session, bool cycle) {
   if (!cycle) {
     toggleSpectator(session);
     return;
@@ -78,12 +78,12 @@ void switchMode(GameSession& session, bool cycle) {
   setGameMode(session, mode == ModeCreative ? ModeSurvival : mode == ModeSurvival ? ModeSpectator : ModeCreative);
 }
 
-void toggleMinimap(GameSession& session) {
+void toggleMinimap(ClientSession& session) {
   session.minimapOn = !session.minimapOn;
   say(session, session.minimapOn ? "Minimap on" : "Minimap off");
 }
 
-void submitChat(GameSession& session) {
+void submitChat(ClientSession& session) {
   const std::string text = session.chatText;
   closeChat(session);
   if (text.empty()) return;
@@ -100,7 +100,7 @@ void deleteLastCharacter(std::string& text) {
   if (!text.empty()) text.pop_back();
 }
 
-void backspace(GameSession& session, KeyMemory& memory, bool down, bool before, float dt) {
+void backspace(ClientSession& session, KeyMemory& memory, bool down, bool before, float dt) {
   if (!down) {
     memory.backspaceTimer = 0.0f;
     return;
@@ -117,7 +117,7 @@ void backspace(GameSession& session, KeyMemory& memory, bool down, bool before, 
   }
 }
 
-void historyUp(GameSession& session) {
+void historyUp(ClientSession& session) {
   const int size = static_cast<int>(session.chatHistory.size());
   if (size == 0) return;
   int& index = session.historyIndex;
@@ -125,7 +125,7 @@ void historyUp(GameSession& session) {
   session.chatText = session.chatHistory[static_cast<std::size_t>(index)];
 }
 
-void historyDown(GameSession& session) {
+void historyDown(ClientSession& session) {
   int& index = session.historyIndex;
   if (index < 0) return;
   ++index;
@@ -137,7 +137,7 @@ void historyDown(GameSession& session) {
   }
 }
 
-void editChat(GameSession& session, KeyMemory& memory, const KeyboardFrame& frame, float dt) {
+void editChat(ClientSession& session, KeyMemory& memory, const KeyboardFrame& frame, float dt) {
   const KeyStates& keys = frame.keys;
   const KeyStates& before = memory.previous;
   if (pressed(keys.enter, before.enter)) {
@@ -151,7 +151,7 @@ void editChat(GameSession& session, KeyMemory& memory, const KeyboardFrame& fram
   if (pressed(keys.tab, before.tab)) session.chatText = completeCommand(session.chatText);
 }
 
-void space(GameSession& session, KeyMemory& memory, double now) {
+void space(ClientSession& session, KeyMemory& memory, double now) {
   if (now - memory.lastSpaceTime <= kDoubleTapSeconds + kTapTolerance) {
     toggleFlight(session);
     memory.lastSpaceTime = kNoSpaceTap;  // a third press starts a new double tap
@@ -182,7 +182,7 @@ std::string completeCommand(const std::string& chatText) {
   return chatText;
 }
 
-void applyKeyboard(GameSession& session, KeyMemory& memory, const KeyboardFrame& frame, float dt, double now) {
+void applyKeyboard(ClientSession& session, KeyMemory& memory, const KeyboardFrame& frame, float dt, double now) {
   const KeyStates& keys = frame.keys;
   const KeyStates& before = memory.previous;
   if (pressed(keys.escape, before.escape)) escape(session);
@@ -204,7 +204,7 @@ void applyKeyboard(GameSession& session, KeyMemory& memory, const KeyboardFrame&
   memory.previous = keys;
 }
 
-void onCursorMoved(GameSession& session, double x, double y) {
+void onCursorMoved(ClientSession& session, double x, double y) {
   if (!playingFreely(session)) {
     session.mouseTracking = false;
     return;
@@ -217,13 +217,13 @@ void onCursorMoved(GameSession& session, double x, double y) {
   session.mouseTracking = true;
 }
 
-void onScrolled(GameSession& session, double yOffset) {
+void onScrolled(ClientSession& session, double yOffset) {
   if (!playingFreely(session) || yOffset == 0.0) return;
   const int slot = session.inventory.selected;
   session.inventory.select(yOffset > 0.0 ? (slot + 8) % kHotbarSlots : (slot + 10) % kHotbarSlots);
 }
 
-void onCharacter(GameSession& session, std::uint32_t codepoint) {
+void onCharacter(ClientSession& session, std::uint32_t codepoint) {
   if (session.appState != AppPlaying || session.inventoryOpen) return;
   if (session.chatOpen) {
     if (codepoint >= 32 && codepoint <= 126 && session.chatText.size() < kMaxChatBytes) {

@@ -10,7 +10,7 @@
 
 namespace zorv {
 
-struct GameSession;
+struct ClientSession;
 
 inline constexpr float kBackspaceFirstRepeat = -0.4f;  // seconds until the first repeat
 inline constexpr float kBackspaceRepeat = -0.045f;     // seconds between later repeats
@@ -41,12 +41,12 @@ struct KeyMemory {
 // The keyboard commands of one frame in their fixed order: Esc, E, F3, F4, M, F2, chat
 // editing, F, Space. Every key acts on the frame it goes down; `now` is the clock in
 // seconds, `dt` the frame's clamped delta.
-void applyKeyboard(GameSession& session, KeyMemory& memory, const KeyboardFrame& frame, float dt, double now);
+void applyKeyboard(ClientSession& session, KeyMemory& memory, const KeyboardFrame& frame, float dt, double now);
 
 // Window callbacks.
-void onCursorMoved(GameSession& session, double x, double y);
-void onScrolled(GameSession& session, double yOffset);
-void onCharacter(GameSession& session, std::uint32_t codepoint);
+void onCursorMoved(ClientSession& session, double x, double y);
+void onScrolled(ClientSession& session, double yOffset);
+void onCharacter(ClientSession& session, std::uint32_t codepoint);
 
 // Appends clipboard text to the chat line: CR dropped, tab and line feed as spaces,
 // printable ASCII kept, everything else dropped, up to the chat's 200 bytes.

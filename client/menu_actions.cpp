@@ -1,22 +1,21 @@
-#include "app/menu_actions.h"
+#include "client/menu_actions.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "app/multiplayer.h"
-#include "app/startup.h"
+#include "game/multiplayer.h"
+#include "platform/platform.h"
+#include "platform/version.h"
 #include "mods/loader.h"
 #include "net/address.h"
 #include "net/session.h"
 #include "persist/level_save.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 
 namespace zorv {
 
 namespace {
-
-constexpr std::uint32_t kLargestPortPrefix = 6553;  // one more digit after it cannot stay below 65536
 
 // The text of a fixed-capacity, zero-terminated menu buffer.
 template <std::size_t N>
@@ -24,27 +23,27 @@ std::string bufferText(const std::array<char, N>& buffer) {
   return std::string(buffer.data(), strnlen(buffer.data(), N));
 }
 
-bool hasSelection(const GameSession& session) {
+bool hasSelection(const ClientSession& session) {
   return session.selectedWorld >= 0 && session.selectedWorld < static_cast<int>(session.worldList.size());
 }
 
-const std::string& selectedName(const GameSession& session) {
+const std::string& selectedName(const ClientSession& session) {
   return session.worldList[static_cast<std::size_t>(session.selectedWorld)];
 }
 
-void selectWorld(GameSession& session, const std::string& name) {
+void selectWorld(ClientSession& session, const std::string& name) {
   const auto found = std::find(session.worldList.begin(), session.worldList.end(), name);
   session.selectedWorld =
       found == session.worldList.end() ? -1 : static_cast<int>(found - session.worldList.begin());
 }
 
-void stopToOffline(GameSession& session) {
+void stopToOffline(ClientSession& session) {
   stopNetworking(session);
   session.networkRole = RoleOffline;
 }
 
 // A free name for a new world, or nothing after telling the user it is taken.
-std::optional<std::string> newWorldName(GameSession& session) {
+std::optional<std::string> newWorldName(ClientSession& session) {
   const std::string name = sanitizeWorldName(bufferText(session.profile.worldName));
   if (worldExists(name)) {
     session.menuStatus = formatTranslated("A world named \"%s\" already exists", name.c_str());
@@ -53,14 +52,14 @@ std::optional<std::string> newWorldName(GameSession& session) {
   return name;
 }
 
-void createAndSelect(GameSession& session, const std::string& name) {
+void createAndSelect(ClientSession& session, const std::string& name) {
   createWorld(session, seedFromText(bufferText(session.profile.seedText)), name);
   saveWorld(session);
   refreshWorldList(session);
   selectWorld(session, name);
 }
 
-void createAndPlay(GameSession& session) {
+void createAndPlay(ClientSession& session) {
   const std::optional<std::string> name = newWorldName(session);
   if (!name) return;
   stopToOffline(session);
@@ -69,7 +68,7 @@ void createAndPlay(GameSession& session) {
   setAppState(session, AppPlaying);
 }
 
-void playSelected(GameSession& session) {
+void playSelected(ClientSession& session) {
   if (!hasSelection(session)) return;
   const std::string name = selectedName(session);
   stopToOffline(session);
@@ -80,7 +79,7 @@ void playSelected(GameSession& session) {
   setAppState(session, AppPlaying);
 }
 
-void deleteSelected(GameSession& session) {
+void deleteSelected(ClientSession& session) {
   if (!hasSelection(session)) return;
   const std::string name = selectedName(session);
   // A folder that could not be removed must not be reported as deleted.
@@ -90,7 +89,7 @@ void deleteSelected(GameSession& session) {
   refreshWorldList(session);
 }
 
-void host(GameSession& session, bool newWorld) {
+void host(ClientSession& session, bool newWorld) {
   const std::optional<std::uint16_t> port = parsePortText(bufferText(session.profile.port));
   if (!port) {
     session.menuStatus = tr("Invalid UDP port");
@@ -132,14 +131,13 @@ void host(GameSession& session, bool newWorld) {
 }
 
 // Forgets the played world and everything drawn of it, for a world that a host will send.
-void dropWorld(GameSession& session) {
+void dropWorld(ClientSession& session) {
   session.world.reset();
   session.remotePlayers.clear();
-  if (session.renderer != nullptr) session.renderer->clearChunkMeshes();
-  session.streamer.reset();
+  session.forgetWorld();
 }
 
-void join(GameSession& session) {
+void join(ClientSession& session) {
   const std::string address = bufferText(session.profile.serverAddress);
   if (address.empty()) {
     session.menuStatus = tr("Enter a server address");
@@ -166,7 +164,7 @@ void join(GameSession& session) {
   session.menuStatus = formatTranslated("Contacting %s...", formatEndpoint(endpoint).c_str());
 }
 
-void cancelConnecting(GameSession& session) {
+void cancelConnecting(ClientSession& session) {
   stopToOffline(session);
   session.localPlayerId = 0;
   dropWorld(session);
@@ -174,7 +172,7 @@ void cancelConnecting(GameSession& session) {
   session.menuStatus = tr("Cancelled");
 }
 
-void saveAndReport(GameSession& session) {
+void saveAndReport(ClientSession& session) {
   const bool saved = saveWorld(session);
   refreshWorldList(session);
   // A failed write must not read as a success.
@@ -193,21 +191,7 @@ const char* menuScreenName(MenuScreen screen) {
 
 }  // namespace
 
-std::optional<std::uint16_t> parsePortText(std::string_view text) {
-  std::uint32_t value = 0;
-  for (const char c : text) {
-    if (c < '0' || c > '9' || value > kLargestPortPrefix) return std::nullopt;
-    value = value * 10 + static_cast<std::uint32_t>(c - '0');
-  }
-  if (value < 1 || value > 65535) return std::nullopt;
-  return static_cast<std::uint16_t>(value);
-}
-
-std::uint32_t seedFromText(std::string_view text) {
-  return text.empty() ? clockSeed() : fnv1a(kFingerprintBasis, text);
-}
-
-void handleMenuAction(GameSession& session, MenuAction action) {
+void handleMenuAction(ClientSession& session, MenuAction action) {
   switch (action) {
     case MenuCreateAndPlay: createAndPlay(session); break;
     case MenuPlaySelected: playSelected(session); break;
@@ -221,7 +205,7 @@ void handleMenuAction(GameSession& session, MenuAction action) {
   }
 }
 
-void handlePauseAction(GameSession& session, PauseAction action) {
+void handlePauseAction(ClientSession& session, PauseAction action) {
   switch (action) {
     case PauseResume: setAppState(session, AppPlaying); break;
     case PauseSave: saveAndReport(session); break;
@@ -238,14 +222,21 @@ void handlePauseAction(GameSession& session, PauseAction action) {
   }
 }
 
-void handleDeathAction(GameSession& session, DeathAction action) {
+void handleDeathAction(ClientSession& session, DeathAction action) {
   if (action == DeathRespawn) respawnPlayer(session);
   if (action == DeathQuitToMenu) leaveWorld(session);
 }
 
+void openFolder(std::string_view name) {
+  const std::filesystem::path folder = platform::programFolder(name);
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  platform::openInShell(folder);
+}
+
 std::string screenshotTitle() { return std::string("Zorvander ") + kVersion; }
 
-std::string screenshotDescription(const GameSession& session) {
+std::string screenshotDescription(const ClientSession& session) {
   const std::string title = screenshotTitle();
   char text[512];
   if (session.appState != AppMenu && session.world) {

@@ -8,22 +8,21 @@
 #include <string>
 #include <string_view>
 
-#include "app/game_session.h"
+#include "client/client_session.h"
+#include "game/typed_text.h"
 
 namespace zorv {
 
-// A UDP port typed by the user: decimal digits only, 1 to 65535; nothing when invalid.
-std::optional<std::uint16_t> parsePortText(std::string_view text);
-// The seed of a new world: FNV-1a of the typed bytes, or the clock seed when empty.
-std::uint32_t seedFromText(std::string_view text);
+// Creates <base>/name (the platform's program folder) (with missing parents) and asks the desktop to show it.
+void openFolder(std::string_view name);
 
-void handleMenuAction(GameSession& session, MenuAction action);
-void handlePauseAction(GameSession& session, PauseAction action);
-void handleDeathAction(GameSession& session, DeathAction action);
+void handleMenuAction(ClientSession& session, MenuAction action);
+void handlePauseAction(ClientSession& session, PauseAction action);
+void handleDeathAction(ClientSession& session, DeathAction action);
 
 // "Zorvander " and the version.
 std::string screenshotTitle();
 // The untranslated description of what a screenshot shows (at most 511 bytes).
-std::string screenshotDescription(const GameSession& session);
+std::string screenshotDescription(const ClientSession& session);
 
 }  // namespace zorv

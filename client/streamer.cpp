@@ -1,4 +1,4 @@
-#include "world/streamer.h"
+#include "client/streamer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -97,13 +97,13 @@ void ChunkStreamer::shutdown() {
   results_.clear();
 }
 
-void ChunkStreamer::upload(Renderer& renderer, const ChunkKey& key, const ChunkMesh& mesh) {
-  renderer.uploadChunkMesh(key, mesh.main);
-  renderer.uploadTranslucentMesh(key, mesh.water);
+void ChunkStreamer::upload(MeshSink& sink, const ChunkKey& key, const ChunkMesh& mesh) {
+  sink.uploadChunkMesh(key, mesh.main);
+  sink.uploadTranslucentMesh(key, mesh.water);
   resident_.insert(key);
 }
 
-void ChunkStreamer::preload(World& world, Renderer& renderer, Vec3 player, int radius) {
+void ChunkStreamer::preload(World& world, MeshSink& sink, Vec3 player, int radius) {
   centre_ = playerColumn(player);
   initialised_ = true;
   for (int dz = -radius - 1; dz <= radius + 1; ++dz) {
@@ -113,26 +113,26 @@ void ChunkStreamer::preload(World& world, Renderer& renderer, Vec3 player, int r
     for (int dx = -radius; dx <= radius; ++dx) {
       for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) {
         const ChunkKey key{centre_.cx + dx, cy, centre_.cz + dz};
-        upload(renderer, key, meshChunk(world, key));
+        upload(sink, key, meshChunk(world, key));
       }
     }
   }
   rebuildCandidates();
 }
 
-void ChunkStreamer::update(World& world, Renderer& renderer, Vec3 player) {
+void ChunkStreamer::update(World& world, MeshSink& sink, Vec3 player) {
   const ColumnKey column = playerColumn(player);
-  if (!initialised_ || !(column == centre_)) recentre(world, renderer, column);
+  if (!initialised_ || !(column == centre_)) recentre(world, sink, column);
   submit(world);
-  receive(renderer);
+  receive(sink);
 }
 
-void ChunkStreamer::recentre(World& world, Renderer& renderer, ColumnKey column) {
+void ChunkStreamer::recentre(World& world, MeshSink& sink, ColumnKey column) {
   centre_ = column;
   initialised_ = true;
   for (auto it = resident_.begin(); it != resident_.end();) {
     if (chebyshev(it->cx, it->cz, centre_) > radius_ + 2) {
-      renderer.removeChunkMeshes(*it);
+      sink.removeChunkMeshes(*it);
       it = resident_.erase(it);
     } else {
       ++it;
@@ -209,7 +209,7 @@ void ChunkStreamer::submit(World& world) {
 
 bool ChunkStreamer::withinMeshRange(const ChunkKey& key) const { return chebyshev(key.cx, key.cz, centre_) <= radius_ + 2; }
 
-void ChunkStreamer::receive(Renderer& renderer) {
+void ChunkStreamer::receive(MeshSink& sink) {
   for (int uploaded = 0; uploaded < kUploadsPerFrame;) {
     Result result;
     {
@@ -222,17 +222,17 @@ void ChunkStreamer::receive(Renderer& renderer) {
     if (result.generation != generation_) continue;
     inFlight_.erase(result.key);
     if (!withinMeshRange(result.key)) continue;
-    upload(renderer, result.key, result.mesh);
+    upload(sink, result.key, result.mesh);
     ++uploaded;
   }
 }
 
-void ChunkStreamer::remeshChanged(World& world, Renderer& renderer) {
+void ChunkStreamer::remeshChanged(World& world, MeshSink& sink) {
   const std::unordered_set<ChunkKey, ChunkKeyHash> changed = std::move(world.remeshSet);
   world.remeshSet.clear();
   for (const ChunkKey& key : changed) {
     if (findChunk(world, key) == nullptr) continue;
-    upload(renderer, key, meshChunk(world, key));
+    upload(sink, key, meshChunk(world, key));
   }
 }
 

@@ -15,7 +15,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "render/renderer.h"
+#include "world/mesh_sink.h"
 #include "world/mesher.h"
 #include "world/vec.h"
 #include "world/world.h"
@@ -54,12 +54,12 @@ class ChunkStreamer {
   // meshed finish; their results are recognised as stale and dropped.
   void reset();
   // Meshes every chunk within `radius` columns of the player on this thread.
-  void preload(World& world, Renderer& renderer, Vec3 player, int radius);
+  void preload(World& world, MeshSink& sink, Vec3 player, int radius);
   // One frame of streaming around the player.
-  void update(World& world, Renderer& renderer, Vec3 player);
+  void update(World& world, MeshSink& sink, Vec3 player);
   // Meshes the chunks of the world's remesh set that are still loaded, on this thread,
   // so an edit shows up in the same frame. Empties the set.
-  void remeshChanged(World& world, Renderer& renderer);
+  void remeshChanged(World& world, MeshSink& sink);
   // Stops the workers once they have emptied the job queue and joins them.
   void shutdown();
 
@@ -83,7 +83,7 @@ class ChunkStreamer {
 
   void startWorkers(int workers);
   void workerLoop();
-  void recentre(World& world, Renderer& renderer, ColumnKey column);
+  void recentre(World& world, MeshSink& sink, ColumnKey column);
   void rebuildCandidates();
   // Generates what the candidate's 3 × 3 columns lack; false when the frame's budget ran out.
   bool prepareNeighbourhood(World& world, const ChunkKey& key, int& generated);
@@ -91,8 +91,8 @@ class ChunkStreamer {
   // the cursor.
   void generateAhead(World& world, int& generated);
   void submit(World& world);
-  void receive(Renderer& renderer);
-  void upload(Renderer& renderer, const ChunkKey& key, const ChunkMesh& mesh);
+  void receive(MeshSink& sink);
+  void upload(MeshSink& sink, const ChunkKey& key, const ChunkMesh& mesh);
   bool withinMeshRange(const ChunkKey& key) const;
 
   MeshBuilder builder_;

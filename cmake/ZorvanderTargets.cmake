@@ -39,29 +39,27 @@ function(zorv_publish_headers target headers out_dir)
   set(${out_dir} "${dir}" PARENT_SCOPE)
 endfunction()
 
-# zorv_library(NAME [HEADER_ONLY] [DEPS targets...] [SOURCES files...] [HEADERS files...])
-# forms the library zorv_NAME. Without SOURCES/HEADERS it takes every .cpp/.h of the calling
-# folder (sub-folders included) that no other library of the folder has claimed;
-# HEADER_ONLY takes no sources at all.
+# zorv_library(NAME [HEADER_ONLY] [DEPS targets...] [SOURCES files...] [HEADERS files...]
+#              [EXCLUDE files...]) forms the library zorv_NAME, one per folder. Without
+# SOURCES/HEADERS it takes every .cpp/.h of the calling folder (sub-folders included) but
+# the files named in EXCLUDE and any main.cpp (an executable's entry point); HEADER_ONLY
+# takes no sources at all.
 function(zorv_library name)
-  cmake_parse_arguments(ARG "HEADER_ONLY" "" "DEPS;SOURCES;HEADERS" ${ARGN})
-  get_directory_property(claimed ZORV_CLAIMED_FILES)
+  cmake_parse_arguments(ARG "HEADER_ONLY" "" "DEPS;SOURCES;HEADERS;EXCLUDE" ${ARGN})
+  list(TRANSFORM ARG_EXCLUDE PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/")
   if(NOT ARG_SOURCES AND NOT ARG_HEADER_ONLY)
     file(GLOB_RECURSE ARG_SOURCES CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.cpp")
     list(FILTER ARG_SOURCES EXCLUDE REGEX "/main\\.cpp$")
-    if(claimed)
-      list(REMOVE_ITEM ARG_SOURCES ${claimed})
-    endif()
   endif()
   if(NOT ARG_HEADERS)
     file(GLOB_RECURSE ARG_HEADERS CONFIGURE_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/*.h")
-    if(claimed)
-      list(REMOVE_ITEM ARG_HEADERS ${claimed})
-    endif()
   endif()
   list(TRANSFORM ARG_SOURCES PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/" REGEX "^[^/]")
   list(TRANSFORM ARG_HEADERS PREPEND "${CMAKE_CURRENT_SOURCE_DIR}/" REGEX "^[^/]")
-  set_property(DIRECTORY APPEND PROPERTY ZORV_CLAIMED_FILES ${ARG_SOURCES} ${ARG_HEADERS})
+  if(ARG_EXCLUDE)
+    list(REMOVE_ITEM ARG_SOURCES ${ARG_EXCLUDE})
+    list(REMOVE_ITEM ARG_HEADERS ${ARG_EXCLUDE})
+  endif()
 
   zorv_publish_headers(zorv_${name} "${ARG_HEADERS}" include_dir)
   if(ARG_SOURCES)

@@ -1,4 +1,4 @@
-#include "app/commands.h"
+#include "game/commands.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,11 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/game_session.h"
-#include "app/startup.h"
+#include "game/game_session.h"
+#include "platform/version.h"
 #include "mods/events.h"
-#include "sound/sound_effects.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/mobs.h"
 #include "world/registry.h"
 #include "world/terrain.h"
@@ -118,7 +117,7 @@ void spawnCommand(GameSession& session, Arguments&) {
 
 void killCommand(GameSession& session, Arguments&) {
   returnToSpawn(session);
-  playSound(SoundHurt);
+  queueSound(session, CueHurt);
   say(session, "Respawned");
 }
 
@@ -181,7 +180,7 @@ void renderCommand(GameSession& session, Arguments& args) {
     return;
   }
   session.settings.renderDistance = std::clamp(chunks, 4, 16);
-  session.streamer.setRenderDistance(session.settings.renderDistance);
+  if (session.view) session.view->setRenderDistance(session.settings.renderDistance);
   addMessage(session, formatTranslated("Render distance %d", session.settings.renderDistance));
 }
 

@@ -22,7 +22,7 @@ inline constexpr std::array<std::string_view, 20> kCommandNames = {
     "mods", "render",   "fov",       "debug", "version", "weather", "fill", "give", "clear", "village"};
 
 // Runs a submitted line that starts with '/': shows it, records it in the history and
-// carries it out. Uses `session.renderer` for re-meshing when there is one.
+// carries it out. Re-meshes through `session.view` when there is one.
 void runCommand(GameSession& session, const std::string& line);
 
 // From Spectator back to the mode used before it, from any other mode to Spectator

@@ -1,9 +1,9 @@
-#include "app/game_mod_context.h"
+#include "game/game_mod_context.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "app/game_session.h"
+#include "game/game_session.h"
 #include "world/registry.h"
 
 namespace zorv {

@@ -1,4 +1,4 @@
-#include "app/game_session.h"
+#include "game/game_session.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,12 +6,11 @@
 #include <limits>
 #include <numbers>
 
-#include "app/game_mod_context.h"
+#include "game/game_mod_context.h"
 #include "mods/events.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
-#include "sound/sound_effects.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/fluids.h"
 #include "world/light.h"
 #include "world/registry.h"
@@ -148,8 +147,7 @@ void resetWorldState(GameSession& session) {
 void replaceWorld(GameSession& session, std::uint32_t seed, const std::string& name) {
   session.worldName = name;
   session.seed = seed;
-  if (session.renderer) session.renderer->clearChunkMeshes();
-  session.streamer.reset();
+  if (session.view) session.view->forgetWorld();
   session.world.reset();  // the old world's region data is released before the new one opens
   session.world = std::make_unique<World>(static_cast<std::int32_t>(seed));
   const std::filesystem::path folder = worldFolder(name);
@@ -157,18 +155,16 @@ void replaceWorld(GameSession& session, std::uint32_t seed, const std::string& n
 }
 
 // Capture and fluids by role; then the chunks around the player are lit, meshed and
-// handed to the renderer (cleared by replaceWorld) in one go.
+// handed to the view (cleared by replaceWorld) in one go.
 void prepareWorldArea(GameSession& session, Vec3 centre) {
   World& world = *session.world;
   setCaptureEnabled(world, session.networkRole == RoleHost);
   setFluidsEnabled(world, session.networkRole != RoleClient);
-  session.streamer.setRenderDistance(session.settings.renderDistance);
+  if (session.view) session.view->setRenderDistance(session.settings.renderDistance);
   // One ring further than the meshed area, so every meshed chunk sees lit neighbours.
   ensureColumnsAround(world, floorInt(centre.x), floorInt(centre.z), kCreateRadius + 1);
   processRelightQueue(world, kLoadJobs);
-  if (session.renderer) {
-    session.streamer.preload(world, *session.renderer, centre, kCreateRadius);
-  }
+  if (session.view) session.view->showArea(world, centre, kCreateRadius);
   world.remeshSet.clear();  // everything queued so far was just meshed
 }
 
@@ -186,6 +182,11 @@ GameSession::GameSession() : modContext(std::make_unique<GameModContext>(*this))
 }
 
 GameSession::~GameSession() = default;
+
+void queueSound(GameSession& session, SoundCue cue) {
+  if (session.soundCues.size() >= kMaxQueuedSoundCues) session.soundCues.pop_front();
+  session.soundCues.push_back(cue);
+}
 
 GameMode gameMode(const GameSession& session) { return static_cast<GameMode>(session.player.mode); }
 
@@ -263,7 +264,7 @@ void hurtPlayer(GameSession& session, int amount) {
   player.hurtTimer = 0.5f;
   session.regenTimer = 0.0f;
   player.health = std::max(0, player.health - amount);
-  playSound(SoundHurt);
+  queueSound(session, CueHurt);
 }
 
 void wearHeldTool(GameSession& session) {
@@ -593,8 +594,7 @@ void leaveWorld(GameSession& session) {
   session.localPlayerId = 0;
   session.remotePlayers.clear();
 
-  if (session.renderer) session.renderer->clearChunkMeshes();
-  session.streamer.reset();
+  if (session.view) session.view->forgetWorld();
   session.world.reset();
 
   session.mobs.clear();
@@ -692,8 +692,8 @@ void updateMinimap(GameSession& session) {
 
 void remeshChanged(GameSession& session) {
   if (!session.world) return;
-  if (session.renderer) {
-    session.streamer.remeshChanged(*session.world, *session.renderer);
+  if (session.view) {
+    session.view->remeshChanged(*session.world);
   } else {
     session.world->remeshSet.clear();
   }
@@ -811,7 +811,7 @@ void countFootsteps(GameSession& session, float dt) {
   }
   session.stepDistance += dt * speed;
   if (session.stepDistance > kStepLength) {
-    playSound(SoundStep);
+    queueSound(session, CueStep);
     session.stepDistance = 0.0f;
   }
 }
@@ -1063,7 +1063,7 @@ void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
 
   smoothRemotePlayers(session, dt);
 
-  if (session.renderer) session.streamer.update(world, *session.renderer, playerEye(session));
+  if (session.view) session.view->follow(world, playerEye(session));
 }
 
 bool allowBlockChange(GameSession& session, int x, int y, int z, BlockId block, bool isPlace) {
@@ -1130,7 +1130,7 @@ void hitMob(GameSession& session, std::size_t index) {
   if (isClient(session)) {
     attackMob(session.net, {mob.id, static_cast<std::uint8_t>(std::min(damage, 255))});
     mob.hurtTimer = 0.25f;
-    playSound(SoundHurt);
+    queueSound(session, CueHurt);
     return;
   }
   const Vec3 look = lookDirection(session.player.yaw, session.player.pitch);
@@ -1141,7 +1141,7 @@ void hitMob(GameSession& session, std::size_t index) {
   mob.vz += look.z * 5.0f;
   mob.vy = 3.5f;
   wearHeldTool(session);
-  playSound(SoundHurt);
+  queueSound(session, CueHurt);
   if (session.mobs[index].health < 1) session.mobs.erase(session.mobs.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
@@ -1179,7 +1179,7 @@ void mine(GameSession& session, float dt, const PickResult& target) {
       assignEntityIds(session);
     }
     wearHeldTool(session);
-    playSound(SoundBreak);
+    queueSound(session, CueBreak);
   }
   forgetMiningCell(session);
 }
@@ -1195,7 +1195,7 @@ void trade(GameSession& session) {
   }
   returnStack(session, {blocks::Bookshelf, 1, 0});
   addMessage(session, tr("Traded 8 planks for a bookshelf"));
-  playSound(SoundPlace);
+  queueSound(session, CuePlace);
 }
 
 // The block a right click places: Survival uses the selected block, Creative the selected
@@ -1228,7 +1228,7 @@ void place(GameSession& session, const PickResult& target) {
   setBlock(world, x, y, z, block);
   remeshChanged(session);
   sendEdit(session, x, y, z, block, 0);
-  playSound(SoundPlace);
+  queueSound(session, CuePlace);
   if (inSurvival(session)) session.inventory.consumeSelected(1);
 }
 
@@ -1248,7 +1248,7 @@ void mouseActions(GameSession& session, float dt, const PickResult& target, cons
     if (allowBlockChange(session, target.x, target.y, target.z, block, false)) {
       sendEdit(session, target.x, target.y, target.z, kAir, heldItem(session));
       breakBlock(session, target.x, target.y, target.z);
-      playSound(SoundBreak);
+      queueSound(session, CueBreak);
     }
   }
   if (!buttons.leftDown || !target.hit || mob >= 0) forgetMiningCell(session);
@@ -1259,7 +1259,7 @@ void mouseActions(GameSession& session, float dt, const PickResult& target, cons
   } else if (target.hit && inSurvival(session) &&
              getBlock(*session.world, target.x, target.y, target.z) == blocks::CraftingTable) {
     openInventory(session, 3);
-    playSound(SoundPlace);
+    queueSound(session, CuePlace);
   } else if (target.hit) {
     place(session, target);
   }

@@ -4,9 +4,9 @@
 // settings, network endpoint, mod host), and the rules applied to it every frame.
 //
 // The session never sees a window: the main loop reads the keyboard and mouse into the
-// input records below and applies `cursorCaptured` to the real cursor. The renderer is
-// reached only through the `Renderer` interface, and may be absent (tests, the dedicated
-// server), in which case every mesh hand-over is skipped.
+// input records below and applies `cursorCaptured` to the real cursor. Meshes leave only
+// through the `WorldView` a player's program installs; without one (tests, the dedicated
+// server) every mesh hand-over is skipped. Sounds leave as queued cues.
 
 #include <array>
 #include <cstdint>
@@ -18,14 +18,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/settings.h"
+#include "game/settings.h"
+#include "game/sound_cues.h"
+#include "game/world_view.h"
 #include "mods/loader.h"
 #include "net/session.h"
-#include "render/renderer.h"
 #include "world/inventory.h"
 #include "world/mobs.h"
 #include "world/physics.h"
-#include "world/streamer.h"
 #include "world/vec.h"
 #include "world/villages.h"
 #include "world/world.h"
@@ -200,10 +200,12 @@ struct GameSession {
   ModHost mods;
   std::unique_ptr<GameModContext> modContext;
 
-  // Collaborators. `renderer` may be null; the streamer hands meshes to it when present.
-  Renderer* renderer = nullptr;
-  ChunkStreamer streamer;
+  // What shows the world to a player; null without one (a server, most tests).
+  WorldView* view = nullptr;
   std::function<double()> clock;  // seconds; the window's clock in the game
+
+  // Sounds asked for since the last frame, oldest first (see queueSound).
+  std::deque<SoundCue> soundCues;
 
   // Whether the player flew when Spectator was entered: Creative flight resumes on return.
   bool flyingBeforeSpectator = false;
@@ -242,6 +244,8 @@ void wearHeldTool(GameSession& session);
 std::uint16_t heldItem(const GameSession& session);
 int heldAttackDamage(const GameSession& session);
 void assignEntityIds(GameSession& session);
+// Queues a sound for the player's program, dropping the oldest beyond kMaxQueuedSoundCues.
+void queueSound(GameSession& session, SoundCue cue);
 
 // Stores the state, closes the inventory, forgets the cursor position, captures the
 // cursor only while Playing and clears the particles; nothing when unchanged.
@@ -286,7 +290,7 @@ void stepWorld(GameSession& session, float dt, const MovementKeys& keys);
 void advanceClock(GameSession& session, float dt);
 // Weather, the fluid step and the mods' tick.
 void runHostWorldRules(GameSession& session, float dt);
-// The periodic autosave, then the queued chunk jobs and the renderer's meshes.
+// The periodic autosave, then the queued chunk jobs and the view's meshes.
 void autosaveAndRunChunkJobs(GameSession& session, float dt);
 // The weather timer and its random change.
 void changeWeather(GameSession& session, float dt);
@@ -299,7 +303,7 @@ std::vector<PlayerTarget> mobTargets(const GameSession& session);
 void mouseActions(GameSession& session, float dt, const PickResult& target, const MouseButtons& buttons);
 // Breaks the block at a cell: particles, air, re-mesh, torch support.
 void breakBlock(GameSession& session, int x, int y, int z);
-// Hands re-meshed chunks to the renderer (when there is one).
+// Hands re-meshed chunks to the view (when there is one); without one the set is emptied.
 void remeshChanged(GameSession& session);
 
 }  // namespace zorv

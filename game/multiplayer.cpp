@@ -1,4 +1,4 @@
-#include "app/multiplayer.h"
+#include "game/multiplayer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "mods/events.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/physics.h"
 #include "world/registry.h"
 
@@ -65,8 +65,7 @@ bool isPlaying(const GameSession& session) { return session.appState != AppMenu;
 // The client's world goes away: endpoint closed, world and other players dropped.
 void discardClientWorld(GameSession& session) {
   shutdown(session.net);
-  if (session.renderer != nullptr) session.renderer->clearChunkMeshes();
-  session.streamer.reset();
+  if (session.view) session.view->forgetWorld();
   session.networkRole = RoleOffline;
   session.localPlayerId = 0;
   session.world.reset();
@@ -216,8 +215,7 @@ void startClientWorld(GameSession& session, const WelcomeMessage& welcome) {
   session.networkRole = RoleClient;
   session.localPlayerId = welcome.playerId;
   session.worldName.clear();
-  if (session.renderer != nullptr) session.renderer->clearChunkMeshes();
-  session.streamer.reset();
+  if (session.view) session.view->forgetWorld();
   session.world.reset();
   session.seed = welcome.seed;
   // A received world has no folder, so nothing of it is ever read from or written to disk.

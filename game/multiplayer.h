@@ -6,8 +6,8 @@
 
 #include <vector>
 
-#include "app/game_session.h"
-#include "app/multiplayer_rules.h"
+#include "game/game_session.h"
+#include "game/multiplayer_rules.h"
 #include "net/session.h"
 
 namespace zorv {

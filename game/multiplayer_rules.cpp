@@ -1,4 +1,4 @@
-#include "app/multiplayer_rules.h"
+#include "game/multiplayer_rules.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // Cleaning of the typed player name.
 
-#include "app/settings.h"
+#include "game/settings.h"
 
 #include <cstring>
 

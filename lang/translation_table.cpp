@@ -1,4 +1,4 @@
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 
 namespace zorv {
 

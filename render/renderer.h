@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "world/mesh_sink.h"
 #include "world/mesher.h"
 #include "world/types.h"
 #include "world/vec.h"
@@ -35,15 +36,10 @@ struct ParticleInstance {
 };
 static_assert(sizeof(ParticleInstance) == 32);
 
-class Renderer {
+class Renderer : public MeshSink {
  public:
-  virtual ~Renderer() = default;
   virtual bool init(GLFWwindow* window, bool vsync) = 0;
   virtual void shutdown() = 0;
-  virtual void uploadChunkMesh(const ChunkKey& key, const Mesh& mesh) = 0;
-  virtual void uploadTranslucentMesh(const ChunkKey& key, const Mesh& mesh) = 0;
-  virtual void removeChunkMeshes(const ChunkKey& key) = 0;
-  virtual void clearChunkMeshes() = 0;
   virtual void setModelMesh(std::uint32_t index, const Mesh& mesh) = 0;
   virtual void setParticleMesh(const Mesh& mesh) = 0;
   virtual void setEnvironment(float daylight, float fogDistance, Vec3 sunDirection) = 0;
@@ -54,26 +50,6 @@ class Renderer {
   virtual void drawFrame(const std::array<float, 16>& viewProjection, Vec3 cameraPosition,
                          const std::vector<EntityInstance>& entities,
                          const std::vector<ParticleInstance>& particles) = 0;
-};
-
-// Draws and keeps nothing: the base of doubles that record only the calls they check.
-class NullRenderer : public Renderer {
- public:
-  bool init(GLFWwindow*, bool) override { return true; }
-  void shutdown() override {}
-  void uploadChunkMesh(const ChunkKey&, const Mesh&) override {}
-  void uploadTranslucentMesh(const ChunkKey&, const Mesh&) override {}
-  void removeChunkMeshes(const ChunkKey&) override {}
-  void clearChunkMeshes() override {}
-  void setModelMesh(std::uint32_t, const Mesh&) override {}
-  void setParticleMesh(const Mesh&) override {}
-  void setEnvironment(float, float, Vec3) override {}
-  void setEffects(bool, bool) override {}
-  void setVsync(bool) override {}
-  void onResize() override {}
-  void beginUiFrame() override {}
-  void drawFrame(const std::array<float, 16>&, Vec3, const std::vector<EntityInstance>&,
-                 const std::vector<ParticleInstance>&) override {}
 };
 
 }  // namespace zorv

@@ -15,8 +15,9 @@
 
 #include "content/resource_packs.h"
 #include "platform/platform.h"
+#include "platform/version.h"
 #include "render/vulkan_support.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/registry.h"
 #include "world/villages.h"
 
@@ -24,7 +25,7 @@ namespace zorv {
 
 namespace {
 
-constexpr std::uint32_t kAppVersion = VK_MAKE_VERSION(0, 1, 0);
+constexpr std::uint32_t kAppVersion = VK_MAKE_VERSION(kProjectVersionMajor, kProjectVersionMinor, kProjectVersionPatch);
 constexpr VkDeviceSize kVisualUniformSize = sizeof(VisualUniforms);
 constexpr VkDeviceSize kFrameUniformSize = sizeof(FrameUniforms);
 

@@ -1,4 +1,4 @@
-#include "app/dedicated_server.h"
+#include "server/dedicated_server.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -14,14 +14,14 @@
 #include <string>
 #include <utility>
 
-#include "app/commands.h"
-#include "app/game_mod_context.h"
-#include "app/menu_actions.h"
-#include "app/multiplayer.h"
+#include "game/commands.h"
+#include "game/game_mod_context.h"
+#include "game/typed_text.h"
+#include "game/multiplayer.h"
 #include "mods/events.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/fluids.h"
 #include "world/light.h"
 

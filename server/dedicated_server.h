@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/game_session.h"
+#include "game/game_session.h"
 
 namespace zorv {
 

@@ -1,29 +1,31 @@
-#include "app/game_shell.h"
+#include "shell/game_shell.h"
 
 #include <GLFW/glfw3.h>
 
 #include <cstdio>
 #include <string>
 
-#include "app/benchmark.h"
-#include "app/draw_inputs.h"
-#include "app/game_mod_context.h"
-#include "app/game_session.h"
-#include "app/input_rules.h"
-#include "app/main_loop.h"
-#include "app/multiplayer.h"
-#include "app/scenes.h"
+#include "checks/benchmark.h"
+#include "checks/self_test.h"
+#include "ui/draw_inputs.h"
+#include "game/game_mod_context.h"
+#include "client/client_session.h"
+#include "client/input_rules.h"
+#include "shell/main_loop.h"
+#include "game/multiplayer.h"
+#include "checks/scenes.h"
 #include "mods/loader.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
+#include "platform/version.h"
 #include "render/vulkan_renderer.h"
 #include "sound/sound_effects.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 
 namespace zorv {
 namespace {
 
-GameSession& sessionOf(GLFWwindow* window) { return *static_cast<GameSession*>(glfwGetWindowUserPointer(window)); }
+ClientSession& sessionOf(GLFWwindow* window) { return *static_cast<ClientSession*>(glfwGetWindowUserPointer(window)); }
 
 void cursorMoved(GLFWwindow* window, double x, double y) { onCursorMoved(sessionOf(window), x, y); }
 void scrolled(GLFWwindow* window, double, double yoffset) { onScrolled(sessionOf(window), yoffset); }
@@ -43,13 +45,13 @@ GLFWwindow* openWindow(RunMode mode) {
                           title.c_str(), nullptr, nullptr);
 }
 
-void readMonitorRefreshRate(GameSession& session) {
+void readMonitorRefreshRate(ClientSession& session) {
   GLFWmonitor* monitor = glfwGetPrimaryMonitor();
   const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
   session.monitorRefreshRate = mode ? mode->refreshRate : 0;
 }
 
-void installCallbacks(GLFWwindow* window, GameSession& session) {
+void installCallbacks(GLFWwindow* window, ClientSession& session) {
   glfwSetWindowUserPointer(window, &session);
   glfwSetCursorPosCallback(window, cursorMoved);
   glfwSetScrollCallback(window, scrolled);
@@ -68,7 +70,7 @@ void closeWindow(GLFWwindow* window) {
 }
 
 // Hosts a fresh world with the translation on and reports the translated log line.
-int runHostTest(GameSession& session) {
+int runHostTest(ClientSession& session) {
   setLanguage(LanguageChinese);
   session.networkRole = RoleHost;
   session.localPlayerId = 1;
@@ -91,7 +93,7 @@ int runHostTest(GameSession& session) {
 
 }  // namespace
 
-void finishGame(GameSession& session) {
+void finishGame(ClientSession& session) {
   if (session.inventoryOpen) closeInventory(session);
   if (session.networkRole != RoleClient && session.world && !session.worldName.empty()) saveWorld(session);
   stopNetworking(session);
@@ -109,7 +111,7 @@ int runWindowedMode(const CommandLine& commandLine) {
     return 1;
   }
 
-  GameSession session;
+  ClientSession session;
   session.clock = [] { return glfwGetTime(); };
   readMonitorRefreshRate(session);
   refreshWorldList(session);

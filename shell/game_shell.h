@@ -3,11 +3,11 @@
 // scene captures. Each brings up GLFW, the window, the session, the renderer, the mods,
 // the models and the sounds in a fixed order and tears them down in reverse.
 
-#include "app/startup.h"
+#include "shell/startup.h"
 
 namespace zorv {
 
-struct GameSession;
+struct ClientSession;
 
 inline constexpr int kWindowWidth = 1280, kWindowHeight = 720;
 inline constexpr int kCaptureWidth = 1600, kCaptureHeight = 900;
@@ -17,7 +17,7 @@ inline constexpr unsigned kHostTestPort = 27892;
 
 // When the game's window closes: saves the world (not as a client) and stops networking.
 // An open inventory is closed first, so a stack held on the cursor is saved with it.
-void finishGame(GameSession& session);
+void finishGame(ClientSession& session);
 
 // Runs a mode that needs a window and returns the process exit status.
 int runWindowedMode(const CommandLine& commandLine);

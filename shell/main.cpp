@@ -4,15 +4,15 @@
 #include <string_view>
 #include <vector>
 
-#include "app/dedicated_server.h"
-#include "app/game_shell.h"
-#include "app/mod_test.h"
-#include "app/startup.h"
-#include "app/net_test.h"
-#include "app/self_test.h"
+#include "server/dedicated_server.h"
+#include "shell/game_shell.h"
+#include "checks/mod_test.h"
+#include "shell/startup.h"
+#include "checks/net_test.h"
+#include "checks/self_test.h"
 #include "net/net_text.h"
 #include "platform/platform.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/world.h"
 
 int main(int argc, char** argv) {

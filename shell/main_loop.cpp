@@ -1,4 +1,4 @@
-#include "app/main_loop.h"
+#include "shell/main_loop.h"
 
 #include <GLFW/glfw3.h>
 
@@ -9,15 +9,16 @@
 #include <numbers>
 #include <string>
 
-#include "app/input_rules.h"
-#include "app/menu_actions.h"
-#include "app/multiplayer.h"
-#include "app/startup.h"
+#include "client/input_rules.h"
+#include "client/menu_actions.h"
+#include "game/multiplayer.h"
+#include "shell/startup.h"
+#include "ui/session_frame.h"
 #include "platform/platform.h"
 #include "render/png_writer.h"
 #include "render/vulkan_renderer.h"
 #include "ui/hud.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "ui/menus.h"
 #include "world/registry.h"
 
@@ -26,7 +27,6 @@ namespace {
 
 constexpr float kDegreesToRadians = std::numbers::pi_v<float> / 180.0f;
 constexpr float kMaxFrameSeconds = 0.1f;
-constexpr float kBadWeatherDaylight = 0.72f;
 
 bool isDown(GLFWwindow* window, int key) { return glfwGetKey(window, key) == GLFW_PRESS; }
 
@@ -72,12 +72,12 @@ MovementKeys readMovementKeys(GLFWwindow* window) {
   return keys;
 }
 
-bool inWorldControls(const GameSession& session) {
+bool inWorldControls(const ClientSession& session) {
   return session.appState == AppPlaying && !session.chatOpen && !session.inventoryOpen;
 }
 
 // Carries the session's cursor and quit requests over to the window.
-void applyWindowRequests(GLFWwindow* window, GameSession& session, bool& cursorShownCaptured) {
+void applyWindowRequests(GLFWwindow* window, ClientSession& session, bool& cursorShownCaptured) {
   if (session.cursorCaptured != cursorShownCaptured) {
     glfwSetInputMode(window, GLFW_CURSOR, session.cursorCaptured ? GLFW_CURSOR_DISABLED : GLFW_CURSOR_NORMAL);
     cursorShownCaptured = session.cursorCaptured;
@@ -94,62 +94,7 @@ std::filesystem::path newScreenshotPath() {
 
 }  // namespace
 
-FrameView playerView(const GameSession& session, float fovYRadians, float aspect) {
-  FrameView view;
-  if (session.appState == AppMenu || !session.world) return view;
-  const PlayerBody& player = session.player;
-  view.eye = {player.x, player.y, player.z};
-  view.viewProjection = cameraViewProjection(view.eye, player.yaw, player.pitch, fovYRadians, aspect);
-  view.target = pick(*session.world, view.eye, lookDirection(player.yaw, player.pitch), kReach);
-  return view;
-}
-
-SkyInputs sessionSky(const GameSession& session) {
-  SkyInputs sky;
-  sky.sunDirection = sunDirection(session.timeOfDay);
-  if (session.appState == AppMenu || !session.world) return sky;
-  sky.daylight = daylightFactor(session.timeOfDay) * (session.weather == WeatherClear ? 1.0f : kBadWeatherDaylight);
-  sky.fogDistance = static_cast<float>(session.settings.renderDistance * 16 - 8);
-  return sky;
-}
-
-UiFrameInfo uiFrameInfo(const VulkanRenderer& renderer, const GameSession& session, const FrameView& view, float fps,
-                        int width, int height) {
-  UiFrameInfo info;
-  info.viewProjection = view.viewProjection;
-  info.pick = view.target;
-  info.fps = fps;
-  info.viewportWidth = width;
-  info.viewportHeight = height;
-  info.deviceName = renderer.deviceName();
-  info.apiVersion = renderer.apiVersion();
-  info.drawnChunks = static_cast<int>(renderer.drawnChunkCount());
-  info.chunkMeshes = static_cast<int>(renderer.chunkMeshCount());
-  info.triangles = renderer.triangleCount();
-  info.streamerResident = session.streamer.residentCount();
-  info.rttMs = session.net.rtt.rttMs;
-  info.texture = [&renderer](int layer) {
-    return reinterpret_cast<ImTextureID>(static_cast<std::uintptr_t>(renderer.layerTexture(static_cast<std::uint32_t>(layer))));
-  };
-  return info;
-}
-
-void drawSessionFrame(VulkanRenderer& renderer, const GameSession& session, const FrameView& view,
-                      const std::filesystem::path* capturePath) {
-  const std::vector<EntityInstance> entities =
-      buildEntityList(session.drops, session.mobs, session.remotePlayers, blockRegistry().count());
-  const std::vector<ParticleInstance> particles = buildParticleList(session.particles);
-  if (!capturePath) {
-    renderer.drawFrame(view.viewProjection, view.eye, entities, particles);
-    return;
-  }
-  ScreenshotMetadata metadata;
-  metadata.software = std::string("Zorvander ") + kVersion;
-  metadata.description = screenshotDescription(session);
-  renderer.captureFrame(view.viewProjection, view.eye, entities, particles, *capturePath, metadata);
-}
-
-void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& session) {
+void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& session) {
   KeyMemory keys;
   FpsCounter fps;
   bool leftWasDown = false, rightWasDown = false;
@@ -178,6 +123,7 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& sess
     if (session.world && inWorldControls(session) && gameMode(session) != ModeSpectator) {
       mouseActions(session, dt, view.target, {leftDown, leftDown && !leftWasDown, rightDown && !rightWasDown});
     }
+    playQueuedSounds(session);
     const SkyInputs sky = sessionSky(session);
     renderer.setEnvironment(sky.daylight, sky.fogDistance, sky.sunDirection);
     renderer.setEffects(session.settings.shadowsEnabled, session.settings.postProcessingEnabled);

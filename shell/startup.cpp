@@ -1,9 +1,11 @@
-#include "app/startup.h"
+#include "shell/startup.h"
 
 #include <cstring>
 #include <system_error>
 
+#include "net/address.h"
 #include "platform/platform.h"
+#include "platform/version.h"
 
 namespace zorv {
 namespace {
@@ -39,13 +41,6 @@ CommandLine classifyCommandLine(int argc, const char* const* argv, const std::fi
   return result;
 }
 
-void openFolder(std::string_view name) {
-  const std::filesystem::path folder = platform::programFolder(name);
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  platform::openInShell(folder);
-}
-
 void printBanner(std::FILE* out, const std::filesystem::path& savesFolder) {
   std::fprintf(out, "Zorvander %s\n", kVersion);
   std::fprintf(out, "WASD move, Space jump / swim, Shift fly down, Ctrl sprint\n");
@@ -53,7 +48,7 @@ void printBanner(std::FILE* out, const std::filesystem::path& savesFolder) {
   std::fprintf(out, "Left click break/attack, right click place, 1-7 / wheel pick block\n");
   std::fprintf(out, "/ or ^ opens commands, T opens chat (try /help)\n");
   std::fprintf(out, "Saves: %s\n", savesFolder.string().c_str());
-  std::fprintf(out, "Multiplayer: UDP %u by default, share IP/domain or SRV _zorvander._udp\n", kDefaultPort);
+  std::fprintf(out, "Multiplayer: UDP %u by default, share IP/domain or SRV _zorvander._udp\n", static_cast<unsigned>(kDefaultGamePort));
 }
 
 }  // namespace zorv

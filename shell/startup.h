@@ -9,9 +9,6 @@
 
 namespace zorv {
 
-inline constexpr const char* kVersion = "zk-110320";
-inline constexpr unsigned kDefaultPort = 27632;
-inline constexpr int kCheckSeed = 20261018;
 
 enum class RunMode { Game, SelfTest, NetTest, ModTest, HostTest, Benchmark, Screenshot };
 
@@ -25,8 +22,6 @@ struct CommandLine {
 // file name is placed inside <base>/screenshots.
 CommandLine classifyCommandLine(int argc, const char* const* argv, const std::filesystem::path& base);
 
-// Creates <base>/name (the platform's program folder) (with missing parents) and asks the desktop to show it.
-void openFolder(std::string_view name);
 
 // The help lines printed on the console when the game starts.
 void printBanner(std::FILE* out, const std::filesystem::path& savesFolder);

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/commands.h"
-#include "app/startup.h"
+#include "game/commands.h"
+#include "platform/version.h"
 #include "ui/inventory_screen.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "ui/menus.h"
 #include "world/registry.h"
 #include "world/types.h"
@@ -31,7 +31,7 @@ constexpr std::size_t kMaxHints = 5;
 constexpr float kChatFont = 18.0f;
 constexpr float kHintFont = 16.0f;
 
-double sessionTime(const GameSession& session) { return session.clock ? session.clock() : 0.0; }
+double sessionTime(const ClientSession& session) { return session.clock ? session.clock() : 0.0; }
 
 float fraction(double value) { return static_cast<float>(value - std::floor(value)); }
 
@@ -46,7 +46,7 @@ ImTextureID layerTexture(const UiFrameInfo& frame, int layer) {
   return frame.texture ? frame.texture(layer) : ImTextureID{};
 }
 
-void drawMinimap(const GameSession& session, ImDrawList& list, ImVec2 display) {
+void drawMinimap(const ClientSession& session, ImDrawList& list, ImVec2 display) {
   if (!session.minimapOn || !session.minimap.filled) return;
   const float w = display.x;
   list.AddRectFilled(ImVec2(w - 177.0f, 11.0f), ImVec2(w - 11.0f, 177.0f), IM_COL32(10, 12, 16, 210));
@@ -75,7 +75,7 @@ void drawCrosshair(ImDrawList& list, ImVec2 display) {
   }
 }
 
-void drawHotbar(const GameSession& session, const UiFrameInfo& frame, ImVec2 display) {
+void drawHotbar(const ClientSession& session, const UiFrameInfo& frame, ImVec2 display) {
   ImGui::SetNextWindowPos(ImVec2(display.x * 0.5f, display.y - 30.0f), ImGuiCond_Always, ImVec2(0.5f, 1.0f));
   ImGui::SetNextWindowBgAlpha(0.45f);
   ImGui::PushStyleVar(ImGuiStyleVar_WindowPadding, ImVec2(6.0f, 6.0f));
@@ -125,7 +125,7 @@ void outlineCube(ImDrawList& list, const UiFrameInfo& frame, ImVec2 display, int
   for (const auto& [from, to] : edges) list.AddLine(from, to, colour, 1.5f);
 }
 
-void drawBlockOutlines(const GameSession& session, const UiFrameInfo& frame, ImDrawList& list, ImVec2 display) {
+void drawBlockOutlines(const ClientSession& session, const UiFrameInfo& frame, ImDrawList& list, ImVec2 display) {
   const PickResult& pick = frame.pick;
   if (!pick.hit || !session.world) return;
   if (placementOutlineShown(*session.world, pick)) {
@@ -134,14 +134,14 @@ void drawBlockOutlines(const GameSession& session, const UiFrameInfo& frame, ImD
   outlineCube(list, frame, display, pick.x, pick.y, pick.z, IM_COL32(255, 255, 255, 230));
 }
 
-void drawHurtFlash(const GameSession& session, ImDrawList& list, ImVec2 display) {
+void drawHurtFlash(const ClientSession& session, ImDrawList& list, ImVec2 display) {
   const float timer = session.player.hurtTimer;
   if (timer <= 0.0f) return;
   const int alpha = static_cast<int>(std::clamp(2.0f * timer, 0.0f, 1.0f) * 0.35f * 255.0f);
   list.AddRectFilled(ImVec2(0.0f, 0.0f), display, IM_COL32(200, 20, 20, alpha));
 }
 
-void drawHearts(const GameSession& session, const UiFrameInfo& frame, ImDrawList& list, ImVec2 display) {
+void drawHearts(const ClientSession& session, const UiFrameInfo& frame, ImDrawList& list, ImVec2 display) {
   const ImTextureID full = layerTexture(frame, kFullHeartLayer);
   const ImTextureID empty = layerTexture(frame, kEmptyHeartLayer);
   if (full == ImTextureID{} || empty == ImTextureID{}) return;
@@ -160,7 +160,7 @@ void drawHearts(const GameSession& session, const UiFrameInfo& frame, ImDrawList
   }
 }
 
-void drawBreakProgress(const GameSession& session, ImDrawList& list, ImVec2 display) {
+void drawBreakProgress(const ClientSession& session, ImDrawList& list, ImVec2 display) {
   const float progress = session.miningProgress;
   if (progress <= 0.0f) return;
   const float left = display.x * 0.5f - 28.0f, top = display.y * 0.5f + 16.0f;
@@ -169,7 +169,7 @@ void drawBreakProgress(const GameSession& session, ImDrawList& list, ImVec2 disp
                      IM_COL32(235, 235, 235, 235));
 }
 
-void drawCreatureBars(const GameSession& session, const UiFrameInfo& frame, ImVec2 display) {
+void drawCreatureBars(const ClientSession& session, const UiFrameInfo& frame, ImVec2 display) {
   ImDrawList& list = *ImGui::GetForegroundDrawList();
   const PlayerBody& player = session.player;
   for (const Mob& mob : session.mobs) {
@@ -186,7 +186,7 @@ void drawCreatureBars(const GameSession& session, const UiFrameInfo& frame, ImVe
   }
 }
 
-void drawChatBox(const GameSession& session, ImVec2 display) {
+void drawChatBox(const ClientSession& session, ImVec2 display) {
   ImDrawList& list = *ImGui::GetForegroundDrawList();
   ImFont* font = ImGui::GetFont();
   const auto textWidth = [font](float size, const std::string& text) {
@@ -241,7 +241,7 @@ void drawChatBox(const GameSession& session, ImVec2 display) {
   }
 }
 
-void drawDebugOverlay(const GameSession& session, const UiFrameInfo& frame) {
+void drawDebugOverlay(const ClientSession& session, const UiFrameInfo& frame) {
   ImGui::SetNextWindowPos(ImVec2(10.0f, 10.0f), ImGuiCond_Always, ImVec2(0.0f, 0.0f));
   ImGui::SetNextWindowBgAlpha(0.62f);
   if (ImGui::Begin("##debug", nullptr, kOverlayWindowFlags)) {
@@ -257,7 +257,7 @@ void drawDebugOverlay(const GameSession& session, const UiFrameInfo& frame) {
   ImGui::End();
 }
 
-DeathAction drawDeathScreen(const GameSession& session, ImVec2 display) {
+DeathAction drawDeathScreen(const ClientSession& session, ImVec2 display) {
   ImGui::GetBackgroundDrawList()->AddRectFilled(ImVec2(0.0f, 0.0f), display, IM_COL32(0, 0, 0, 160));
   ImGui::SetNextWindowPos(ImVec2(display.x * 0.5f, display.y * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
   ImGui::SetNextWindowSizeConstraints(ImVec2(380.0f, 0.0f), ImVec2(380.0f, FLT_MAX));
@@ -295,7 +295,7 @@ const char* modeName(std::uint8_t mode) {
   return tr("Creative");
 }
 
-std::string heldText(const GameSession& session) {
+std::string heldText(const ClientSession& session) {
   const ItemStack shown = hotbarSlotContent(session, session.inventory.selected);
   if (shown.empty()) return tr("empty");
   std::string text = tr(nameOf(shown.id).c_str());
@@ -304,7 +304,7 @@ std::string heldText(const GameSession& session) {
   return text;
 }
 
-std::string targetText(const GameSession& session, const PickResult& pick) {
+std::string targetText(const ClientSession& session, const PickResult& pick) {
   if (!pick.hit || !session.world) return tr("Target -");
   const BlockId block = getBlock(*session.world, pick.x, pick.y, pick.z);
   return formatTranslated("Target %s  (%d %d %d)", tr(nameOf(block).c_str()), pick.x, pick.y, pick.z);
@@ -382,7 +382,7 @@ bool placementOutlineShown(const World& world, const PickResult& pick) {
   return block == 0 || blockRegistry().get(block).fluid;
 }
 
-ItemStack hotbarSlotContent(const GameSession& session, int slot) {
+ItemStack hotbarSlotContent(const ClientSession& session, int slot) {
   if (slot < 0 || slot >= kHotbarSlots) return {};  // a damaged selection shows nothing
   const ItemStack& stack = session.inventory.slots[static_cast<std::size_t>(slot)];
   if (session.player.mode != ModeCreative) return stack.empty() ? ItemStack{} : stack;
@@ -390,7 +390,7 @@ ItemStack hotbarSlotContent(const GameSession& session, int slot) {
   return ItemStack{kCreativePalette[static_cast<std::size_t>(slot)], 1, 0};
 }
 
-std::vector<DebugLine> debugOverlayLines(const GameSession& session, const UiFrameInfo& frame) {
+std::vector<DebugLine> debugOverlayLines(const ClientSession& session, const UiFrameInfo& frame) {
   const PlayerBody& p = session.player;
   std::vector<DebugLine> lines;
   const auto add = [&lines](std::string text) { lines.push_back({std::move(text)}); };
@@ -442,7 +442,7 @@ std::vector<DebugLine> debugOverlayLines(const GameSession& session, const UiFra
   return lines;
 }
 
-void drawWeatherOverlay(const GameSession& session, const UiFrameInfo&) {
+void drawWeatherOverlay(const ClientSession& session, const UiFrameInfo&) {
   const Weather weather = session.weather;
   if (weather == WeatherClear) return;
   ImDrawList& list = *ImGui::GetBackgroundDrawList();
@@ -465,7 +465,7 @@ void drawWeatherOverlay(const GameSession& session, const UiFrameInfo&) {
   }
 }
 
-void drawNameTags(const GameSession& session, const UiFrameInfo& frame) {
+void drawNameTags(const ClientSession& session, const UiFrameInfo& frame) {
   ImDrawList& list = *ImGui::GetForegroundDrawList();
   const ImVec2 display = ImGui::GetIO().DisplaySize;
   for (const RemotePlayer& remote : session.remotePlayers) {
@@ -482,7 +482,7 @@ void drawNameTags(const GameSession& session, const UiFrameInfo& frame) {
   }
 }
 
-InGameUiResult buildInGameUi(GameSession& session, const UiFrameInfo& frame) {
+InGameUiResult buildInGameUi(ClientSession& session, const UiFrameInfo& frame) {
   InGameUiResult result;
   if (session.appState == AppMenu) return result;
   const ImVec2 display = ImGui::GetIO().DisplaySize;

@@ -14,7 +14,7 @@
 
 #include <imgui.h>
 
-#include "app/game_session.h"
+#include "client/client_session.h"
 #include "ui/ui_frame.h"
 
 namespace zorv {
@@ -26,13 +26,13 @@ struct InGameUiResult {
 
 // The whole in-game interface of one frame, in its drawing order; called while the
 // application state is not Menu.
-InGameUiResult buildInGameUi(GameSession& session, const UiFrameInfo& frame);
+InGameUiResult buildInGameUi(ClientSession& session, const UiFrameInfo& frame);
 
 // Rain streaks or snow flakes of the session's weather on the background list, moving
 // with the session clock.
-void drawWeatherOverlay(const GameSession& session, const UiFrameInfo& frame);
+void drawWeatherOverlay(const ClientSession& session, const UiFrameInfo& frame);
 // The names of the remote players above their heads, on the foreground list.
-void drawNameTags(const GameSession& session, const UiFrameInfo& frame);
+void drawNameTags(const ClientSession& session, const UiFrameInfo& frame);
 
 // Ten hearts for 20 health points, two points each.
 enum class HeartState : std::uint8_t { Empty, Half, Full };
@@ -71,7 +71,7 @@ bool placementOutlineShown(const World& world, const PickResult& pick);
 
 // What hotbar slot `slot` shows: the stack, or in Creative the palette block for an
 // empty slot (with count 1, so no count is drawn). Empty when nothing is shown.
-ItemStack hotbarSlotContent(const GameSession& session, int slot);
+ItemStack hotbarSlotContent(const ClientSession& session, int slot);
 
 // The debug overlay's lines in order.
 struct DebugLine {
@@ -79,6 +79,6 @@ struct DebugLine {
   bool separatorAfter = false;
   bool disabled = false;
 };
-std::vector<DebugLine> debugOverlayLines(const GameSession& session, const UiFrameInfo& frame);
+std::vector<DebugLine> debugOverlayLines(const ClientSession& session, const UiFrameInfo& frame);
 
 }  // namespace zorv

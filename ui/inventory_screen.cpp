@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "app/game_session.h"
-#include "ui/localisation.h"
+#include "client/client_session.h"
+#include "lang/localisation.h"
 #include "world/registry.h"
 
 namespace zorv {
@@ -53,18 +53,18 @@ bool slotWidget(const char* label, int id, ItemStack& stack, bool selected, cons
   return clicked;
 }
 
-void inventorySlot(GameSession& session, int slot, const TextureLookup& textures) {
+void inventorySlot(ClientSession& session, int slot, const TextureLookup& textures) {
   const bool selected = slot < kHotbarSlots && slot == session.inventory.selected;
   ItemStack& stack = session.inventory.slots[static_cast<std::size_t>(slot)];
   if (slotWidget("##slot", slot, stack, selected, textures)) clickStack(session.cursorStack, stack);
 }
 
-void craftingCell(GameSession& session, int cell, const TextureLookup& textures) {
+void craftingCell(ClientSession& session, int cell, const TextureLookup& textures) {
   ItemStack& stack = session.craftingGrid[static_cast<std::size_t>(cell)];
   if (slotWidget("##craft", cell + 100, stack, false, textures)) clickStack(session.cursorStack, stack);
 }
 
-void resultWidget(GameSession& session, const TextureLookup& textures) {
+void resultWidget(ClientSession& session, const TextureLookup& textures) {
   const std::optional<Recipe> match = matchRecipe(session.craftingGrid);
   const bool clicked = ImGui::InvisibleButton("##result", ImVec2(kResultSize, kResultSize));
   const bool hovered = ImGui::IsItemHovered();
@@ -139,7 +139,7 @@ void drawStack(ImDrawList& list, ImVec2 min, ImVec2 max, const ItemStack& stack,
   if (stack.count > 1) drawCount(list, max, stack.count);
 }
 
-void buildInventoryWindow(GameSession& session, const TextureLookup& textures) {
+void buildInventoryWindow(ClientSession& session, const TextureLookup& textures) {
   const ImVec2 display = ImGui::GetIO().DisplaySize;
   ImGui::GetBackgroundDrawList()->AddRectFilled(ImVec2(0.0f, 0.0f), display, IM_COL32(0, 0, 0, 130));
   ImGui::SetNextWindowPos(ImVec2(display.x * 0.5f, display.y * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));

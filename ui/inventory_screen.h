@@ -13,7 +13,7 @@
 
 namespace zorv {
 
-struct GameSession;
+struct ClientSession;
 
 // The largest count a click piles onto one slot, whatever the item's own limit.
 inline constexpr std::int32_t kClickStackCap = 64;
@@ -40,6 +40,6 @@ void drawStack(ImDrawList& list, ImVec2 min, ImVec2 max, const ItemStack& stack,
 
 // The inventory window with the held stack following the mouse; applies clicks to the
 // session's inventory, crafting cells and held stack.
-void buildInventoryWindow(GameSession& session, const TextureLookup& textures);
+void buildInventoryWindow(ClientSession& session, const TextureLookup& textures);
 
 }  // namespace zorv

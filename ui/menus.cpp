@@ -6,8 +6,9 @@
 
 #include <imgui.h>
 
-#include "app/startup.h"
-#include "ui/localisation.h"
+#include "platform/version.h"
+#include "client/menu_actions.h"
+#include "lang/localisation.h"
 #include "world/villages.h"
 
 namespace zorv {
@@ -65,11 +66,11 @@ int digitsOnly(ImGuiInputTextCallbackData* data) {
   return data->EventChar >= '0' && data->EventChar <= '9' ? 0 : 1;
 }
 
-bool hasSelection(const GameSession& session) {
+bool hasSelection(const ClientSession& session) {
   return session.selectedWorld >= 0 && session.selectedWorld < static_cast<int>(session.worldList.size());
 }
 
-void showPage(GameSession& session, MenuScreen page) {
+void showPage(ClientSession& session, MenuScreen page) {
   session.menuScreen = page;
   session.menuStatus.clear();
   session.deleteConfirmOpen = false;
@@ -77,7 +78,7 @@ void showPage(GameSession& session, MenuScreen page) {
 }
 
 // The bordered, selectable list of world folders.
-void worldList(GameSession& session, const char* id, float height, const char* emptyText) {
+void worldList(ClientSession& session, const char* id, float height, const char* emptyText) {
   ImGui::BeginChild(id, ImVec2(0.0f, height), true);
   if (session.worldList.empty()) ImGui::TextDisabled("%s", emptyText);
   for (std::size_t i = 0; i < session.worldList.size(); ++i) {
@@ -95,13 +96,13 @@ void worldList(GameSession& session, const char* id, float height, const char* e
   ImGui::EndChild();
 }
 
-void statusLine(const GameSession& session) {
+void statusLine(const ClientSession& session) {
   if (session.menuStatus.empty()) return;
   ImGui::Spacing();
   wrappedText(session.menuStatus);
 }
 
-MenuAction mainPage(GameSession& session) {
+MenuAction mainPage(ClientSession& session) {
   MenuAction action = MenuNone;
   if (ImGui::Button(tr("Singleplayer"), ImVec2(-1.0f, 42.0f))) showPage(session, MenuWorlds);
   ImGui::Spacing();
@@ -120,7 +121,7 @@ MenuAction mainPage(GameSession& session) {
   return action;
 }
 
-MenuAction worldsPage(GameSession& session) {
+MenuAction worldsPage(ClientSession& session) {
   ImGui::TextUnformatted(tr("Worlds"));
   disabledText(tr("Each world is a folder with world.dat and player.dat."));
   ImGui::Spacing();
@@ -157,7 +158,7 @@ MenuAction worldsPage(GameSession& session) {
   return worldsPageAction(create, remove, play);
 }
 
-MenuAction multiplayerPage(GameSession& session) {
+MenuAction multiplayerPage(ClientSession& session) {
   Profile& profile = session.profile;
   ImGui::TextUnformatted(tr("Multiplayer"));
   ImGui::Spacing();
@@ -191,7 +192,7 @@ MenuAction multiplayerPage(GameSession& session) {
   return multiplayerPageAction(join, hostNew, hostSelected);
 }
 
-MenuAction connectingPage(GameSession& session) {
+MenuAction connectingPage(ClientSession& session) {
   ImGui::SetWindowFontScale(1.5f);
   ImGui::TextUnformatted(tr("Connecting"));
   ImGui::SetWindowFontScale(1.0f);
@@ -203,7 +204,7 @@ MenuAction connectingPage(GameSession& session) {
   return ImGui::Button(tr("Cancel"), ImVec2(-1.0f, 32.0f)) ? MenuCancelConnecting : MenuNone;
 }
 
-void settingsSection(GameSession& session) {
+void settingsSection(ClientSession& session) {
   Settings& settings = session.settings;
   ImGui::SliderFloat(tr("Mouse sensitivity"), &settings.mouseSensitivity, 0.03f, 0.3f, "%.2f");
   ImGui::SliderFloat(tr("Field of view"), &settings.fieldOfView, 55.0f, 100.0f, "%.0f");
@@ -220,7 +221,7 @@ void settingsSection(GameSession& session) {
   openFolderButtons(26.0f);
 }
 
-void villageCount(GameSession& session) {
+void villageCount(ClientSession& session) {
   if (!session.world) return;
   const int x = static_cast<int>(std::floor(session.player.x));
   const int z = static_cast<int>(std::floor(session.player.z));
@@ -249,7 +250,7 @@ PauseAction pauseMenuAction(bool resumePressed, bool savePressed, bool toMenuPre
   return resumePressed ? PauseResume : PauseNone;
 }
 
-MenuAction buildMainMenu(GameSession& session) {
+MenuAction buildMainMenu(ClientSession& session) {
   centreNextWindow(session.menuScreen == MenuWorlds ? 540.0f : 480.0f);
   MenuAction action = MenuNone;
   if (ImGui::Begin("##mainmenu", nullptr, kMenuWindowFlags | ImGuiWindowFlags_NoTitleBar)) {
@@ -269,7 +270,7 @@ MenuAction buildMainMenu(GameSession& session) {
   return action;
 }
 
-PauseAction buildPauseMenu(GameSession& session, const UiFrameInfo& frame) {
+PauseAction buildPauseMenu(ClientSession& session, const UiFrameInfo& frame) {
   session.player.lookSensitivity = session.settings.mouseSensitivity;
   centreNextWindow(400.0f);
   // The title follows the language; the "###" part keeps the window's identity.

@@ -4,17 +4,17 @@
 // action the user clicked; the main loop carries it out. The menus only edit the
 // session's text buffers, settings and menu page in place.
 
-#include "app/game_session.h"
+#include "client/client_session.h"
 #include "ui/ui_frame.h"
 
 namespace zorv {
 
 // The main menu window of the current page.
-MenuAction buildMainMenu(GameSession& session);
+MenuAction buildMainMenu(ClientSession& session);
 
 // The pause menu window; also hands the mouse sensitivity to the player and a changed
 // render distance to the chunk streamer.
-PauseAction buildPauseMenu(GameSession& session, const UiFrameInfo& frame);
+PauseAction buildPauseMenu(ClientSession& session, const UiFrameInfo& frame);
 
 // What one frame's presses come to when several buttons report at once.
 MenuAction worldsPageAction(bool createPressed, bool deletePressed, bool playPressed);

@@ -8,8 +8,9 @@
 #include <thread>
 #include <time.h>
 
+#include "null_renderer.h"
 #include "world/light.h"
-#include "world/streamer.h"
+#include "client/streamer.h"
 #include "world/terrain.h"
 
 namespace zorv {

@@ -15,7 +15,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/game_session.h"
+#include "game/game_session.h"
 #include "persist/level_save.h"
 #include "temporary_saves.h"
 

@@ -3,7 +3,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/net_test.h"
+#include "checks/net_test.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/dedicated_server.h"
-#include "app/multiplayer.h"
+#include "server/dedicated_server.h"
+#include "game/multiplayer.h"
 #include "persist/level_save.h"
 #include "temporary_saves.h"
 

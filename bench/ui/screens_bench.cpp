@@ -7,7 +7,7 @@
 #include "headless_ui.h"
 
 #include "ui/hud.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "ui/menus.h"
 
 namespace zorv {
@@ -18,7 +18,7 @@ namespace {
 void BM_BusiestHudFrame(benchmark::State& state) {
   testing::HeadlessUi ui;
   setLanguage(LanguageEnglish);
-  GameSession session;
+  ClientSession session;
   session.clock = [] { return 50.0; };
   session.appState = AppPlaying;
   session.player.mode = ModeSurvival;
@@ -55,7 +55,7 @@ BENCHMARK(BM_BusiestHudFrame)->Unit(benchmark::kMicrosecond);
 void BM_WorldListFrame(benchmark::State& state) {
   testing::HeadlessUi ui;
   setLanguage(LanguageEnglish);
-  GameSession session;
+  ClientSession session;
   session.menuScreen = MenuWorlds;
   for (int i = 0; i < 50; ++i) session.worldList.push_back("World " + std::to_string(i));
   session.selectedWorld = 3;

@@ -1,11 +1,11 @@
-#include "app/input_rules.h"
+#include "client/input_rules.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "app/game_session.h"
+#include "client/client_session.h"
 #include "commands_fixture.h"
 
 namespace zorv::testing {

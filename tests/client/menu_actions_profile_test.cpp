@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "game/settings.h"
 #include "commands_fixture.h"
 
 namespace zorv {

@@ -1,4 +1,4 @@
-#include "app/menu_actions.h"
+#include "client/menu_actions.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <string>
 #include <utility>
 
-#include "app/commands.h"
-#include "app/game_session.h"
+#include "game/commands.h"
+#include "client/client_session.h"
 #include "commands_fixture.h"
 #include "net/session.h"
 #include "world/registry.h"
@@ -148,7 +148,7 @@ TEST_F(MenuTest, HostNewWorldThenSelectedWorld) {
   EXPECT_EQ(lastMessage(), "Hosting \"Hosted\" on UDP " + std::to_string(port));
 
   // The same port a second time, from another session, is taken.
-  GameSession other;
+  ClientSession other;
   setText(other.profile.port, std::to_string(port));
   setText(other.profile.worldName, "Second");
   handleMenuAction(other, MenuHostNew);

@@ -1,6 +1,8 @@
-#include "world/streamer.h"
+#include "client/streamer.h"
 
 #include <gtest/gtest.h>
+
+#include "null_renderer.h"
 
 #include <chrono>
 #include <filesystem>

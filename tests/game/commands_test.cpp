@@ -1,4 +1,4 @@
-#include "app/commands.h"
+#include "game/commands.h"
 
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/game_mod_context.h"
-#include "app/game_session.h"
+#include "game/game_mod_context.h"
+#include "game/game_session.h"
 #include "mods/loader.h"
 #include "commands_fixture.h"
 #include "world/registry.h"

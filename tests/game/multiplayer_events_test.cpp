@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-#include "app/multiplayer.h"
+#include "game/multiplayer.h"
 #include "session_test_support.h"
 #include "world/registry.h"
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/multiplayer.h"
+#include "game/multiplayer.h"
 #include "session_test_support.h"
 #include "world/registry.h"
 

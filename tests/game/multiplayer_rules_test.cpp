@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/multiplayer.h"
+#include "game/multiplayer.h"
 #include "world/registry.h"
 
 namespace zorv {

@@ -6,9 +6,9 @@
 
 #include <cmath>
 
-#include "app/game_mod_context.h"
+#include "game/game_mod_context.h"
 #include "session_test_support.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/registry.h"
 
 namespace zorv {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <numbers>
 
-#include "app/game_mod_context.h"
+#include "game/game_mod_context.h"
 #include "mods/loader.h"
 #include "net/protocol.h"
 #include "session_test_support.h"

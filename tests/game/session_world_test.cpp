@@ -6,8 +6,9 @@
 #include <cmath>
 #include <set>
 
+#include "client/client_session.h"
 #include "session_test_support.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/physics.h"
 #include "world/registry.h"
 #include "world/terrain.h"
@@ -29,7 +30,7 @@ class SessionWorld : public ::testing::Test {
   }
 
   TemporarySaves saves;
-  GameSession session;
+  ClientSession session;
 };
 
 TEST_F(SessionWorld, SpawnPointStandsOnSoilAwayFromVillagesOnTheSearchGrid) {

@@ -15,7 +15,7 @@
 
 #include "render/png_writer.h"
 #include "frame_fixture.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/light.h"
 #include "world/mesher.h"
 #include "world/registry.h"

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/dedicated_server.h"
-#include "app/game_mod_context.h"
+#include "server/dedicated_server.h"
+#include "game/game_mod_context.h"
 #include "persist/level_save.h"
 #include "world/terrain.h"
 #include "server_process.h"

@@ -20,8 +20,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/game_session.h"
-#include "app/multiplayer.h"
+#include "game/game_session.h"
+#include "game/multiplayer.h"
 #include "net/udp_socket.h"
 
 extern char** environ;

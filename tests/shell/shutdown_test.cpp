@@ -3,8 +3,8 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/game_session.h"
-#include "app/game_shell.h"
+#include "client/client_session.h"
+#include "shell/game_shell.h"
 #include "persist/level_save.h"
 
 namespace zorv {
@@ -34,7 +34,7 @@ int savedCount(const LevelSave& save, std::int16_t item) {
 }
 
 TEST_F(ShutdownSave, ClosingTheWindowKeepsTheStacksHeldInTheInventoryScreen) {
-  GameSession session;
+  ClientSession session;
   createWorld(session, 7, "exit_test");
   setGameMode(session, ModeSurvival);
   session.appState = AppPlaying;
@@ -52,7 +52,7 @@ TEST_F(ShutdownSave, ClosingTheWindowKeepsTheStacksHeldInTheInventoryScreen) {
 }
 
 TEST_F(ShutdownSave, AClientLeavesTheHostsWorldUnsaved) {
-  GameSession session;
+  ClientSession session;
   createWorld(session, 7, "client_copy");
   std::filesystem::remove(worldFolder("client_copy") / "level.dat");
   session.networkRole = RoleClient;

@@ -1,4 +1,4 @@
-#include "app/startup.h"
+#include "shell/startup.h"
 
 #include <gtest/gtest.h>
 
@@ -53,7 +53,7 @@ TEST(Startup, BaseFolderIsTheModulePathCutAtItsLastSeparator) {
   const std::filesystem::path saves = platform::programFolder("saves");
   std::filesystem::current_path(working);
   std::filesystem::remove_all(elsewhere);
-  EXPECT_TRUE(std::filesystem::is_regular_file(base / "test_app"));
+  EXPECT_TRUE(std::filesystem::is_regular_file(base / "test_shell"));
   EXPECT_TRUE(base.is_absolute());
   EXPECT_NE(std::filesystem::weakly_canonical(base), std::filesystem::weakly_canonical(elsewhere));
   EXPECT_EQ(saves, base / "saves");

@@ -5,7 +5,7 @@
 
 #include "headless_ui.h"
 #include "ui/hud.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/registry.h"
 
 namespace zorv {
@@ -157,7 +157,7 @@ class HudSessionTest : public ::testing::Test {
     session.clock = [this] { return now; };
   }
   double now = 100.0;
-  GameSession session;
+  ClientSession session;
 };
 
 TEST_F(HudSessionTest, CreativePaletteFillsEmptyHotbarSlots) {

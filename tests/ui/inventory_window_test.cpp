@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "app/game_session.h"
+#include "client/client_session.h"
 #include "headless_ui.h"
 #include "ui/inventory_screen.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "ui/menus.h"
 
 namespace zorv {
@@ -30,7 +30,7 @@ class InventoryWindowTest : public ::testing::Test {
     ui.click(window(), *at);
   }
 
-  GameSession session;
+  ClientSession session;
   HeadlessUi ui;
 };
 
@@ -81,7 +81,7 @@ TEST_F(InventoryWindowTest, SmallGridShowsFourCellsAndTheResultCrafts) {
 
 TEST(PauseSettings, RenderDistanceSliderReachesTheStreamer) {
   setLanguage(LanguageEnglish);
-  GameSession session;
+  ClientSession session;
   HeadlessUi ui;
   UiFrameInfo frame;
   const char* window = "Paused###paused";

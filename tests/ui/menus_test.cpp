@@ -7,7 +7,7 @@
 #include "headless_ui.h"
 #include "persist/level_save.h"
 #include "temporary_saves.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "ui/menus.h"
 
 namespace zorv {
@@ -33,7 +33,7 @@ class MenusTest : public ::testing::Test {
   }
 
   testing::TemporarySaves saves;  // an empty saves folder for the world-list refreshes
-  GameSession session;
+  ClientSession session;
   HeadlessUi ui;
 };
 

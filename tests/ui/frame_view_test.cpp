@@ -1,4 +1,4 @@
-#include "app/main_loop.h"
+#include "ui/frame_view.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@ namespace zorv {
 namespace {
 
 TEST(FrameSky, WorldSkyFollowsTheClockWeatherAndRenderDistance) {
-  GameSession session;
+  ClientSession session;
   // Menus: full daylight and 128 blocks of fog, the sun from the clock.
   session.timeOfDay = 0.25f;
   SkyInputs menu = sessionSky(session);
@@ -36,7 +36,7 @@ TEST(FrameSky, WorldSkyFollowsTheClockWeatherAndRenderDistance) {
 }
 
 TEST(FrameView, IdentityInTheMenusAndTheLookTargetInAWorld) {
-  GameSession session;
+  ClientSession session;
   const FrameView menu = playerView(session, kFixedFovRadians, 16.0f / 9.0f);
   for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(menu.viewProjection[i], i % 5 == 0 ? 1.0f : 0.0f);
   EXPECT_FALSE(menu.target.hit);

@@ -1,4 +1,4 @@
-#include "app/draw_inputs.h"
+#include "ui/draw_inputs.h"
 
 #include <cmath>
 

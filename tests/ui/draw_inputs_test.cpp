@@ -1,6 +1,8 @@
-#include "app/draw_inputs.h"
+#include "ui/draw_inputs.h"
 
 #include <gtest/gtest.h>
+
+#include "null_renderer.h"
 
 #include <cmath>
 #include <numbers>

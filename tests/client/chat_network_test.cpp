@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/input_rules.h"
-#include "app/menu_actions.h"
+#include "client/input_rules.h"
+#include "client/menu_actions.h"
 #include "commands_fixture.h"
 #include "net/session.h"
 
@@ -16,7 +16,7 @@ namespace zorv::testing {
 namespace {
 
 // Types a chat line and submits it with Enter.
-void say(GameSession& session, KeyMemory& memory, const std::string& text) {
+void say(ClientSession& session, KeyMemory& memory, const std::string& text) {
   onCharacter(session, 't');
   for (const char c : text) onCharacter(session, static_cast<unsigned char>(c));
   KeyboardFrame frame;
@@ -27,7 +27,7 @@ void say(GameSession& session, KeyMemory& memory, const std::string& text) {
 
 // Pumps both ends until `done` holds (the host admits every joiner) or 3 s pass.
 template <class Done>
-bool exchange(GameSession& host, GameSession& client, std::vector<SessionEvent>& hostEvents,
+bool exchange(ClientSession& host, ClientSession& client, std::vector<SessionEvent>& hostEvents,
               std::vector<SessionEvent>& clientEvents, Done done) {
   for (int i = 0; i < 3000 && !done(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -62,7 +62,7 @@ TEST_F(ChatNetworkTest, ChatLinesTravelBetweenHostAndClient) {
   handleMenuAction(session, MenuHostNew);
   ASSERT_EQ(session.networkRole, RoleHost);
 
-  GameSession client;
+  ClientSession client;
   client.clock = [this] { return now; };
   setText(client.profile.serverAddress, "127.0.0.1:" + std::to_string(port));
   setText(client.profile.playerName, "Bo");

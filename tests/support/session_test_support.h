@@ -9,9 +9,9 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/game_session.h"
+#include "game/game_session.h"
 #include "persist/level_save.h"
-#include "render/renderer.h"
+#include "null_renderer.h"
 #include "temporary_saves.h"
 
 namespace zorv::testing {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/game_session.h"
+#include "client/client_session.h"
 #include "render/renderer.h"
 #include "world/mobs.h"
 #include "world/vec.h"

@@ -14,9 +14,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/game_session.h"
+#include "client/client_session.h"
 #include "session_test_support.h"
-#include "ui/localisation.h"
+#include "lang/localisation.h"
 #include "world/world.h"
 
 namespace zorv::testing {
@@ -74,7 +74,7 @@ class CommandSessionTest : public ::testing::Test {
 
   TemporarySaves saves;
   double now = 0.0;
-  GameSession session;
+  ClientSession session;
 };
 
 }  // namespace zorv::testing
