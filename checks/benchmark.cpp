@@ -9,6 +9,8 @@
 #include "ui/session_frame.h"
 #include "checks/self_test.h"
 #include "render/vulkan_renderer.h"
+#include "game/world_life_cycle.h"
+#include "game/sky.h"
 
 namespace zorv {
 namespace {

@@ -19,6 +19,8 @@
 #include "world/light.h"
 #include "world/registry.h"
 #include "world/terrain.h"
+#include "game/world_life_cycle.h"
+#include "game/minimap.h"
 
 namespace zorv {
 namespace {

@@ -12,6 +12,8 @@
 #include "net/session.h"
 #include "persist/level_save.h"
 #include "lang/localisation.h"
+#include "game/world_life_cycle.h"
+#include "game/sky.h"
 
 namespace zorv {
 

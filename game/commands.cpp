@@ -16,6 +16,7 @@
 #include "world/terrain.h"
 #include "world/types.h"
 #include "world/world.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv {
 
@@ -41,7 +42,6 @@ std::string nextWord(Arguments& args) {
   return word;
 }
 
-int floorToInt(float value) { return static_cast<int>(std::floor(value)); }
 
 Vec3 playerPosition(const GameSession& session) { return {session.player.x, session.player.y, session.player.z}; }
 

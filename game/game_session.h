@@ -51,6 +51,7 @@ inline constexpr std::size_t kMaxMessageBytes = 511;
 inline constexpr std::size_t kMaxChatBytes = 200;
 inline constexpr int kMinimapSize = 64;
 inline constexpr int kNoMiningCell = -100000;
+inline constexpr int kMaxHealth = 20;
 
 // The block a Creative player places from an empty hotbar slot.
 inline constexpr std::array<BlockId, 9> kCreativePalette = {1, 2, 3, 11, 4, 5, 10, 18, 19};
@@ -244,6 +245,11 @@ void wearHeldTool(GameSession& session);
 std::uint16_t heldItem(const GameSession& session);
 int heldAttackDamage(const GameSession& session);
 void assignEntityIds(GameSession& session);
+
+// The player's eye position.
+Vec3 playerEye(const GameSession& session);
+bool inSurvival(const GameSession& session);
+bool isClient(const GameSession& session);
 // Queues a sound for the player's program, dropping the oldest beyond kMaxQueuedSoundCues.
 void queueSound(GameSession& session, SoundCue cue);
 
@@ -253,19 +259,6 @@ void setAppState(GameSession& session, AppState state);
 void openInventory(GameSession& session, int tab);
 void closeInventory(GameSession& session);
 
-Vec3 findSpawnPoint(World& world);
-void createWorld(GameSession& session, std::uint32_t seed, const std::string& name);
-bool loadWorld(GameSession& session, const std::string& name);
-bool saveWorld(GameSession& session);
-// The autosave: the same state is written on another thread while the game goes on; the
-// next step that finds it done applies it to the world.
-void saveWorldInBackground(GameSession& session);
-void leaveWorld(GameSession& session);
-void refreshWorldList(GameSession& session);
-void respawnPlayer(GameSession& session);
-// Stops hosting or disconnects; the role becomes Offline.
-void stopNetworking(GameSession& session);
-
 struct NearestVillage {
   VillageSite site;
   float distance = 0.0f;
@@ -273,36 +266,6 @@ struct NearestVillage {
 std::optional<NearestVillage> nearestVillage(GameSession& session, Vec3 position);
 std::string villageDisplayName(const GameSession& session, const VillageSite& site);
 
-bool allowBlockChange(GameSession& session, int x, int y, int z, BlockId block, bool isPlace);
-void updateMinimap(GameSession& session);
-
-// Daylight of the time of day without the weather factor, and the sun's direction.
-float daylightFactor(float timeOfDay);
-Vec3 sunDirection(float timeOfDay);
-// The in-game clock "%02d:%02d" of a time of day.
-std::string inGameClock(float timeOfDay);
-
-// One in-world step while Playing with chat and inventory closed.
-void stepWorld(GameSession& session, float dt, const MovementKeys& keys);
-
-// Host rules of the step that need no local player (the dedicated server runs them too).
-// The day clock (a day lasts 180 s).
-void advanceClock(GameSession& session, float dt);
-// Weather, the fluid step and the mods' tick.
-void runHostWorldRules(GameSession& session, float dt);
-// The periodic autosave, then the queued chunk jobs and the view's meshes.
-void autosaveAndRunChunkJobs(GameSession& session, float dt);
-// The weather timer and its random change.
-void changeWeather(GameSession& session, float dt);
-// Zombies burning by day and night spawns near the players.
-void burnAndSpawnZombies(GameSession& session, float dt);
-// The players mobs react to: the local one (unless there is none) and every remote
-// player that has reported a position.
-std::vector<PlayerTarget> mobTargets(const GameSession& session);
-// Attack, mine, place, trade and open a crafting table with the look ray's target.
-void mouseActions(GameSession& session, float dt, const PickResult& target, const MouseButtons& buttons);
-// Breaks the block at a cell: particles, air, re-mesh, torch support.
-void breakBlock(GameSession& session, int x, int y, int z);
 // Hands re-meshed chunks to the view (when there is one); without one the set is emptied.
 void remeshChanged(GameSession& session);
 

@@ -10,11 +10,11 @@
 #include "lang/localisation.h"
 #include "world/physics.h"
 #include "world/registry.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv {
 namespace {
 
-constexpr float kDegreesToRadians = std::numbers::pi_v<float> / 180.0f;
 constexpr std::int32_t kHostPlayerId = 1;
 // A client whose position lags behind may ask for cells a little beyond its reach; the
 // host answers those with their content even where it has not loaded them yet.

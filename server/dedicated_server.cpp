@@ -24,6 +24,8 @@
 #include "lang/localisation.h"
 #include "world/fluids.h"
 #include "world/light.h"
+#include "game/world_life_cycle.h"
+#include "game/host_rules.h"
 
 namespace zorv {
 namespace {
@@ -51,9 +53,8 @@ void installStopSignals() {
   std::signal(SIGPIPE, SIG_IGN);  // a closed console must not end the server unsaved
 }
 
-int floorInt(float value) { return static_cast<int>(std::floor(value)); }
 
-ColumnKey columnAt(float x, float z) { return {chunkCoord(floorInt(x)), chunkCoord(floorInt(z))}; }
+ColumnKey columnAt(float x, float z) { return {chunkCoord(floorToInt(x)), chunkCoord(floorToInt(z))}; }
 
 std::string lowerAscii(std::string_view text) {
   std::string lower(text);

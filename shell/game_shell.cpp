@@ -21,6 +21,7 @@
 #include "render/vulkan_renderer.h"
 #include "sound/sound_effects.h"
 #include "lang/localisation.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv {
 namespace {

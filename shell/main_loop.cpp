@@ -21,11 +21,12 @@
 #include "lang/localisation.h"
 #include "ui/menus.h"
 #include "world/registry.h"
+#include "game/player_rules.h"
+#include "game/interaction.h"
 
 namespace zorv {
 namespace {
 
-constexpr float kDegreesToRadians = std::numbers::pi_v<float> / 180.0f;
 constexpr float kMaxFrameSeconds = 0.1f;
 
 bool isDown(GLFWwindow* window, int key) { return glfwGetKey(window, key) == GLFW_PRESS; }

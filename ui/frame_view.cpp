@@ -1,4 +1,5 @@
 #include "ui/frame_view.h"
+#include "game/sky.h"
 
 namespace zorv {
 namespace {

@@ -310,7 +310,6 @@ std::string targetText(const ClientSession& session, const PickResult& pick) {
   return formatTranslated("Target %s  (%d %d %d)", tr(nameOf(block).c_str()), pick.x, pick.y, pick.z);
 }
 
-int floorToInt(float value) { return static_cast<int>(std::floor(value)); }
 
 }  // namespace
 

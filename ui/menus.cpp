@@ -10,6 +10,7 @@
 #include "client/menu_actions.h"
 #include "lang/localisation.h"
 #include "world/villages.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv {
 namespace {

@@ -9,7 +9,6 @@
 namespace zorv {
 namespace {
 
-constexpr float kDegreesToRadians = 0.017453292f;
 constexpr float kMaxSubStep = 0.02f;
 constexpr float kMinMove = 0.00001f;
 

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "world/villages.h"
+#include "world/vec.h"
 
 namespace zorv {
 namespace {
@@ -15,13 +16,6 @@ std::uint32_t u32(std::int32_t value) { return static_cast<std::uint32_t>(value)
 std::uint32_t u32(int value, int offset) { return static_cast<std::uint32_t>(value) + static_cast<std::uint32_t>(offset); }
 
 float lerp(float from, float to, float t) { return from + (to - from) * t; }
-
-// std::floor is a library call on baseline x86-64; this is the same for every value
-// the generator passes (well inside the int range).
-int floorToInt(float value) {
-  const int truncated = static_cast<int>(value);
-  return static_cast<float>(truncated) > value ? truncated - 1 : truncated;
-}
 
 // The seven 3D fields of the cave and ore generator, sampled every 4 blocks.
 enum Field : int { FieldA, FieldB, FieldC, FieldD, FieldE, FieldF, FieldG, kFieldCount };

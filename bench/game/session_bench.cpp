@@ -18,6 +18,9 @@
 #include "game/game_session.h"
 #include "persist/level_save.h"
 #include "temporary_saves.h"
+#include "game/world_life_cycle.h"
+#include "game/player_rules.h"
+#include "game/minimap.h"
 
 namespace zorv {
 namespace {

@@ -11,6 +11,7 @@
 #include "client/menu_actions.h"
 #include "commands_fixture.h"
 #include "net/session.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv::testing {
 namespace {

@@ -14,6 +14,7 @@
 #include "commands_fixture.h"
 #include "net/session.h"
 #include "world/registry.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv::testing {
 namespace {

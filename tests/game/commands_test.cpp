@@ -14,6 +14,7 @@
 #include "world/registry.h"
 #include "world/terrain.h"
 #include "world/villages.h"
+#include "game/sky.h"
 
 namespace zorv::testing {
 namespace {

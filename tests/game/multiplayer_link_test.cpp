@@ -15,6 +15,7 @@
 #include "game/multiplayer.h"
 #include "session_test_support.h"
 #include "world/registry.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv {
 namespace {

@@ -10,6 +10,8 @@
 #include "session_test_support.h"
 #include "lang/localisation.h"
 #include "world/registry.h"
+#include "game/world_life_cycle.h"
+#include "game/sky.h"
 
 namespace zorv {
 namespace {

@@ -16,6 +16,9 @@
 #include "world/light.h"
 #include "world/registry.h"
 #include "world/villages.h"
+#include "game/world_life_cycle.h"
+#include "game/player_rules.h"
+#include "game/interaction.h"
 
 namespace zorv {
 namespace {

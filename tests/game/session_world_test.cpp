@@ -13,6 +13,8 @@
 #include "world/registry.h"
 #include "world/terrain.h"
 #include "world/villages.h"
+#include "game/world_life_cycle.h"
+#include "game/minimap.h"
 
 namespace zorv {
 namespace {

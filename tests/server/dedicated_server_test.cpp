@@ -12,6 +12,8 @@
 #include "world/terrain.h"
 #include "server_process.h"
 #include "temporary_saves.h"
+#include "game/host_rules.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv::testing {
 namespace {

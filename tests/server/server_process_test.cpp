@@ -10,6 +10,7 @@
 #include "server_process.h"
 #include "world/physics.h"
 #include "world/registry.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv::testing {
 namespace {

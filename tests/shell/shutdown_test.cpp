@@ -6,6 +6,7 @@
 #include "client/client_session.h"
 #include "shell/game_shell.h"
 #include "persist/level_save.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv {
 namespace {

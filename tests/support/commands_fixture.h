@@ -18,6 +18,7 @@
 #include "session_test_support.h"
 #include "lang/localisation.h"
 #include "world/world.h"
+#include "game/world_life_cycle.h"
 
 namespace zorv::testing {
 

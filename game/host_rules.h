@@ -1,0 +1,31 @@
+#pragma once
+// and the entity rules every step runs.
+#include "game/game_session.h"
+
+namespace zorv {
+
+// The day clock (a day lasts 180 s).
+void advanceClock(GameSession& session, float dt);
+
+// Weather, the fluid step and the mods' tick.
+void runHostWorldRules(GameSession& session, float dt);
+
+// The periodic autosave, then the queued chunk jobs and the view's meshes.
+void autosaveAndRunChunkJobs(GameSession& session, float dt);
+
+// The weather timer and its random change.
+void changeWeather(GameSession& session, float dt);
+
+// Zombies burning by day and night spawns near the players.
+void burnAndSpawnZombies(GameSession& session, float dt);
+
+// The players mobs react to: the local one (unless there is none) and every remote
+// player that has reported a position.
+std::vector<PlayerTarget> mobTargets(const GameSession& session);
+// A client shows what the host simulates: drops only age and spin, mobs turn smoothly.
+void animateReceivedEntities(GameSession& session, float dt);
+void simulateEntities(GameSession& session, float dt);
+void moveParticles(GameSession& session, float dt);
+void smoothRemotePlayers(GameSession& session, float dt);
+
+}  // namespace zorv
