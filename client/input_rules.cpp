@@ -176,7 +176,7 @@ void appendPastedText(std::string& chatText, const std::string& clipboard) {
 std::string completeCommand(const std::string& chatText) {
   if (!chatText.starts_with('/') || chatText.find(' ') != std::string::npos) return chatText;
   const std::string_view prefix = std::string_view(chatText).substr(1);
-  for (const std::string_view name : kCommandNames) {
+  for (const std::string_view name : completableCommandNames()) {
     if (name.starts_with(prefix)) return "/" + std::string(name) + " ";
   }
   return chatText;

@@ -132,13 +132,6 @@ void host(ClientSession& session, bool newWorld) {
   beginHostedPlay(session, name, *port);
 }
 
-// Forgets the played world and everything drawn of it, for a world that a host will send.
-void dropWorld(ClientSession& session) {
-  session.world.reset();
-  session.remotePlayers.clear();
-  session.forgetWorld();
-}
-
 void join(ClientSession& session) {
   const std::string address = bufferText(session.profile.serverAddress);
   if (address.empty()) {
@@ -172,14 +165,6 @@ void cancelConnecting(ClientSession& session) {
   dropWorld(session);
   session.menuScreen = MenuMultiplayer;
   session.menuStatus = tr("Cancelled");
-}
-
-void saveAndReport(ClientSession& session) {
-  const bool saved = saveWorld(session);
-  refreshWorldList(session);
-  // A failed write must not read as a success.
-  addMessage(session, saved ? formatTranslated("Saved %s", session.worldName.c_str())
-                            : formatTranslated("Could not save %s", session.worldName.c_str()));
 }
 
 const char* menuScreenName(MenuScreen screen) {

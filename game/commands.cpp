@@ -7,16 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "game/game_mod_context.h"
 #include "game/game_session.h"
-#include "platform/version.h"
-#include "mods/events.h"
+#include "game/player_rules.h"
+#include "game/world_life_cycle.h"
 #include "lang/localisation.h"
+#include "mods/events.h"
+#include "platform/version.h"
 #include "world/mobs.h"
 #include "world/registry.h"
 #include "world/terrain.h"
 #include "world/types.h"
 #include "world/world.h"
-#include "game/world_life_cycle.h"
 
 namespace zorv {
 
@@ -44,16 +46,6 @@ std::string nextWord(Arguments& args) {
 
 
 Vec3 playerPosition(const GameSession& session) { return {session.player.x, session.player.y, session.player.z}; }
-
-// Moves the player without momentum and makes the columns within 2 chunks present.
-void movePlayer(GameSession& session, float x, float y, float z) {
-  session.player.x = x;
-  session.player.y = y;
-  session.player.z = z;
-  session.player.vx = 0.0f;
-  session.player.vz = 0.0f;
-  ensureColumnsAround(*session.world, floorToInt(x), floorToInt(z), 2);
-}
 
 void returnToSpawn(GameSession& session) {
   session.player.x = session.spawnPoint.x;
@@ -106,7 +98,7 @@ void tpCommand(GameSession& session, Arguments& args) {
     say(session, "Usage: /tp x y z");
     return;
   }
-  movePlayer(session, x, y, z);
+  teleportPlayer(session, x, y, z);
   say(session, "Teleported");
 }
 
@@ -144,13 +136,7 @@ void timeCommand(GameSession& session, Arguments& args) {
 
 void seedCommand(GameSession& session, Arguments&) { addMessage(session, formatTranslated("Seed %u", session.seed)); }
 
-void saveCommand(GameSession& session, Arguments&) {
-  const bool saved = saveWorld(session);
-  refreshWorldList(session);
-  // A failed write must not read as a success.
-  addMessage(session, saved ? formatTranslated("Saved %s", session.worldName.c_str())
-                            : formatTranslated("Could not save %s", session.worldName.c_str()));
-}
+void saveCommand(GameSession& session, Arguments&) { saveAndReport(session); }
 
 void mobsCommand(GameSession& session, Arguments& args) {
   int count = 5;  // kept when no number follows; a malformed one reads as 0
@@ -270,30 +256,21 @@ void fillCommand(GameSession& session, Arguments& args) {
   addMessage(session, formatTranslated("Filled %d blocks", static_cast<int>(cells)));
 }
 
-// A block by name first; an item when that gives air or nothing; 0 when neither.
-std::uint16_t findGivable(const std::string& name) {
-  const BlockId block = blockRegistry().find(name);
-  if (block != kAir && block != kNoBlock) return block;
-  return itemRegistry().findItem(name);
-}
-
 void giveCommand(GameSession& session, Arguments& args) {
   const std::string name = nextWord(args);
-  const std::uint16_t id = name.empty() ? 0 : findGivable(name);
-  if (id == 0) {
+  NamedStack stack;
+  if (name.empty() || !resolveItemName(name, stack)) {
     say(session, "Usage: /give <item> [count]");
     return;
   }
   int count = 1;  // kept when no number follows; a malformed one reads as 0
   args >> count;
   count = std::clamp(count, 1, kMaxGiveCount);
-  const ItemRegistry& items = itemRegistry();
-  const std::int32_t durability = items.isItem(id) ? items.getItem(id).durability : 0;
-  if (!session.inventory.add(id, count, durability)) {
+  if (!session.inventory.add(stack.id, count, stack.durability)) {
     say(session, "Inventory full");
     return;
   }
-  addMessage(session, formatTranslated("Gave %d %s", count, tr(nameOf(id).c_str())));
+  addMessage(session, formatTranslated("Gave %d %s", count, tr(nameOf(stack.id).c_str())));
 }
 
 void clearCommand(GameSession& session, Arguments&) {
@@ -312,7 +289,7 @@ void villageCommand(GameSession& session, Arguments& args) {
   const std::string name = villageDisplayName(session, site);
   if (nextWord(args) == "tp") {
     const float y = static_cast<float>(surfaceHeight(*session.world, site.x, site.z)) + 1.0f + 1.63f;
-    movePlayer(session, static_cast<float>(site.x) + 0.5f, y, static_cast<float>(site.z) + 0.5f);
+    teleportPlayer(session, static_cast<float>(site.x) + 0.5f, y, static_cast<float>(site.z) + 0.5f);
     addMessage(session, formatTranslated("Teleported to %s", name.c_str()));
     return;
   }
@@ -320,21 +297,38 @@ void villageCommand(GameSession& session, Arguments& args) {
                                        static_cast<double>(nearest->distance)));
 }
 
+// Who may run a built-in besides the local player.
+enum CommandUse : std::uint8_t {
+  UseAnywhere,        // every game, also a client's
+  UseHostOnly,        // refused on a client: the host owns the world it changes
+  UseHostAndConsole,  // host-only, and the dedicated server's console runs it too
+  UseConsole,         // also on the dedicated server's console
+  UseAlias,           // another name of a listed command: runs anywhere, never offered
+};
+
 struct BuiltinCommand {
   std::string_view name;
   CommandHandler run;
-  bool hostOnly;
+  CommandUse use;
 };
 
+// The one list of built-ins: completion offers them in this order, the server's console
+// runs those marked for it.
 constexpr BuiltinCommand kBuiltins[] = {
-    {"help", helpCommand, false},         {"gamemode", gamemodeCommand, false}, {"gm", gamemodeCommand, false},
-    {"spectator", spectatorCommand, false}, {"tp", tpCommand, false},           {"spawn", spawnCommand, false},
-    {"kill", killCommand, false},         {"time", timeCommand, true},          {"seed", seedCommand, false},
-    {"save", saveCommand, true},          {"mobs", mobsCommand, true},          {"mods", modsCommand, false},
-    {"render", renderCommand, false},     {"fov", fovCommand, false},           {"debug", debugCommand, false},
-    {"version", versionCommand, false},   {"weather", weatherCommand, true},    {"fill", fillCommand, true},
-    {"give", giveCommand, false},         {"clear", clearCommand, false},       {"village", villageCommand, false},
+    {"help", helpCommand, UseAnywhere},           {"gamemode", gamemodeCommand, UseAnywhere},
+    {"gm", gamemodeCommand, UseAlias},            {"spectator", spectatorCommand, UseAnywhere},
+    {"tp", tpCommand, UseAnywhere},               {"spawn", spawnCommand, UseAnywhere},
+    {"kill", killCommand, UseAnywhere},           {"time", timeCommand, UseHostAndConsole},
+    {"seed", seedCommand, UseConsole},            {"save", saveCommand, UseHostAndConsole},
+    {"mobs", mobsCommand, UseHostOnly},           {"mods", modsCommand, UseConsole},
+    {"render", renderCommand, UseAnywhere},       {"fov", fovCommand, UseAnywhere},
+    {"debug", debugCommand, UseAnywhere},         {"version", versionCommand, UseConsole},
+    {"weather", weatherCommand, UseHostAndConsole}, {"fill", fillCommand, UseHostOnly},
+    {"give", giveCommand, UseAnywhere},           {"clear", clearCommand, UseAnywhere},
+    {"village", villageCommand, UseAnywhere},
 };
+
+bool isHostOnly(CommandUse use) { return use == UseHostOnly || use == UseHostAndConsole; }
 
 const BuiltinCommand* findBuiltin(std::string_view word) {
   for (const BuiltinCommand& command : kBuiltins) {
@@ -382,7 +376,7 @@ void runCommand(GameSession& session, const std::string& line) {
     return;
   }
   const BuiltinCommand* builtin = findBuiltin(word);
-  if (builtin != nullptr && builtin->hostOnly && session.networkRole == RoleClient) {
+  if (builtin != nullptr && isHostOnly(builtin->use) && session.networkRole == RoleClient) {
     say(session, "Only the host can change the world");
     return;
   }
@@ -391,6 +385,19 @@ void runCommand(GameSession& session, const std::string& line) {
   } else {
     runModCommandLine(session, word, args);
   }
+}
+
+std::vector<std::string_view> completableCommandNames() {
+  std::vector<std::string_view> names;
+  for (const BuiltinCommand& command : kBuiltins) {
+    if (command.use != UseAlias) names.push_back(command.name);
+  }
+  return names;
+}
+
+bool runsOnServerConsole(std::string_view word) {
+  const BuiltinCommand* command = findBuiltin(word);
+  return command != nullptr && (command->use == UseConsole || command->use == UseHostAndConsole);
 }
 
 }  // namespace zorv

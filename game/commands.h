@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zorv {
 
@@ -17,9 +18,10 @@ inline constexpr int kMaxFillCells = 4096;
 inline constexpr int kMaxGiveCount = 2304;  // 36 slots of 64
 
 // The built-in command names in the order Tab completion tries them ("gm" is not here).
-inline constexpr std::array<std::string_view, 20> kCommandNames = {
-    "help", "gamemode", "spectator", "tp",    "spawn",   "kill",    "time", "seed", "save", "mobs",
-    "mods", "render",   "fov",       "debug", "version", "weather", "fill", "give", "clear", "village"};
+std::vector<std::string_view> completableCommandNames();
+// Whether the dedicated server's console runs this built-in on its world (it has its own
+// /help, /list and /stop besides).
+bool runsOnServerConsole(std::string_view word);
 
 // Runs a submitted line that starts with '/': shows it, records it in the history and
 // carries it out. Re-meshes through `session.view` when there is one.

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "game/game_session.h"
+#include "game/player_rules.h"
 #include "world/registry.h"
 
 namespace zorv {
@@ -58,15 +59,7 @@ void GameModContext::playerPosition(float& x, float& y, float& z) {
 
 void GameModContext::teleport(float x, float y, float z) {
   if (!session_.hasLocalPlayer) return;  // nobody to move, and no columns to load for nobody
-  PlayerBody& player = session_.player;
-  player.x = x;
-  player.y = y;
-  player.z = z;
-  player.vx = 0.0f;
-  player.vz = 0.0f;
-  if (session_.world) {
-    ensureColumnsAround(*session_.world, static_cast<int>(std::floor(x)), static_cast<int>(std::floor(z)), 2);
-  }
+  teleportPlayer(session_, x, y, z);
 }
 
 bool GameModContext::spawnDrop(int x, int y, int z, const std::string& name, int count) {

@@ -65,13 +65,9 @@ bool isPlaying(const GameSession& session) { return session.appState != AppMenu;
 // The client's world goes away: endpoint closed, world and other players dropped.
 void discardClientWorld(GameSession& session) {
   shutdown(session.net);
-  if (session.view) session.view->forgetWorld();
   session.networkRole = RoleOffline;
   session.localPlayerId = 0;
-  session.world.reset();
-  session.remotePlayers.clear();
-  session.mobs.clear();
-  session.drops.clear();
+  dropWorld(session);
 }
 
 void backToMultiplayerMenu(GameSession& session, const std::string& reason) {
@@ -215,8 +211,7 @@ void startClientWorld(GameSession& session, const WelcomeMessage& welcome) {
   session.networkRole = RoleClient;
   session.localPlayerId = welcome.playerId;
   session.worldName.clear();
-  if (session.view) session.view->forgetWorld();
-  session.world.reset();
+  dropWorld(session);
   session.seed = welcome.seed;
   // A received world has no folder, so nothing of it is ever read from or written to disk.
   session.world = std::make_unique<World>(static_cast<std::int32_t>(welcome.seed));
@@ -225,9 +220,6 @@ void startClientWorld(GameSession& session, const WelcomeMessage& welcome) {
   session.spawnPoint = {welcome.spawnX, welcome.spawnY, welcome.spawnZ};
   session.timeOfDay = receivedTimeOfDay(welcome.timeOfDay);
   session.weather = receivedWeather(welcome.weather);
-  session.mobs.clear();
-  session.drops.clear();
-  session.remotePlayers.clear();
   RemotePlayer& host = findOrAddRemotePlayer(session, kHostPlayerId);
   host.name = welcome.hostName.empty() ? std::string(tr("Host")) : welcome.hostName;
   host.health = 20;
@@ -249,20 +241,12 @@ void applyReceivedEdits(GameSession& session, const std::vector<BlockEdit>& edit
 void enterReceivedWorld(GameSession& session) {
   World& world = *session.world;
   PlayerBody& player = session.player;
+  resetPlayer(player);
   player.x = session.spawnPoint.x;
   player.y = session.spawnPoint.y;
   player.z = session.spawnPoint.z;
-  player.vx = player.vy = player.vz = 0.0f;
-  player.yaw = -90.0f;
-  player.pitch = -12.0f;
-  player.flying = false;
-  player.mode = ModeCreative;
-  player.health = 20;
-  player.fallDistance = 0.0f;
-  ensureColumnsAround(world, static_cast<int>(std::floor(player.x)), static_cast<int>(std::floor(player.z)), 2);
-  while (player.y < static_cast<float>(kMaxY) + 8.0f && collidesAt(world, {player.x, player.y, player.z})) {
-    player.y += 1.0f;
-  }
+  ensureColumnsAround(world, floorToInt(player.x), floorToInt(player.z), 2);
+  raiseOutOfBlocks(world, player);
   session.mobs.clear();
   session.drops.clear();
   session.menuStatus.clear();

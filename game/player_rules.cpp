@@ -159,6 +159,16 @@ void mobsHitPlayer(GameSession& session, float dt) {
 
 }  // namespace
 
+void teleportPlayer(GameSession& session, float x, float y, float z) {
+  PlayerBody& player = session.player;
+  player.x = x;
+  player.y = y;
+  player.z = z;
+  player.vx = 0.0f;
+  player.vz = 0.0f;
+  if (session.world) ensureColumnsAround(*session.world, floorToInt(x), floorToInt(z), 2);
+}
+
 void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
   if (!session.world) return;
   World& world = *session.world;

@@ -8,4 +8,8 @@ namespace zorv {
 // One in-world step while Playing with chat and inventory closed.
 void stepWorld(GameSession& session, float dt, const MovementKeys& keys);
 
+// Moves the player without horizontal momentum and makes the columns within 2 chunks
+// present (when there is a world).
+void teleportPlayer(GameSession& session, float x, float y, float z);
+
 }  // namespace zorv

@@ -29,15 +29,6 @@ bool isKnownNumber(std::uint16_t number) {
 
 std::uint16_t clampToU16(std::int32_t value) { return static_cast<std::uint16_t>(std::clamp(value, 0, 0xFFFF)); }
 
-int maxMobHealth(std::uint8_t type) {
-  switch (type) {
-    case MobPig: return 2;
-    case MobVillager: return 4;
-    case MobZombie: return 6;
-    default: return 3;
-  }
-}
-
 Mob loadedMob(const SavedMob& saved) {
   Mob mob;
   mob.x = saved.x;
@@ -50,7 +41,7 @@ Mob loadedMob(const SavedMob& saved) {
   mob.displayedYaw = saved.heading;
   mob.decisionTimer = saved.wanderTimer;
   mob.kind = saved.type;
-  mob.health = std::clamp(saved.health, 1, maxMobHealth(saved.type));
+  mob.health = std::clamp(saved.health, 1, mobKindInfo(saved.type).health);
   return mob;
 }
 

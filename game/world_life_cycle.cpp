@@ -60,8 +60,7 @@ void resetWorldState(GameSession& session) {
 void replaceWorld(GameSession& session, std::uint32_t seed, const std::string& name) {
   session.worldName = name;
   session.seed = seed;
-  if (session.view) session.view->forgetWorld();
-  session.world.reset();  // the old world's region data is released before the new one opens
+  dropWorld(session);  // the old world's region data is released before the new one opens
   session.world = std::make_unique<World>(static_cast<std::int32_t>(seed));
   const std::filesystem::path folder = worldFolder(name);
   if (!folder.empty()) setSaveFolder(*session.world, folder);
@@ -81,13 +80,21 @@ void prepareWorldArea(GameSession& session, Vec3 centre) {
   world.remeshSet.clear();  // everything queued so far was just meshed
 }
 
+}  // namespace
+
 void raiseOutOfBlocks(const World& world, PlayerBody& player) {
   while (player.y < static_cast<float>(kMaxY + 8) && collidesAt(world, {player.x, player.y, player.z})) {
     player.y += 1.0f;
   }
 }
 
-}  // namespace
+void dropWorld(GameSession& session) {
+  if (session.view) session.view->forgetWorld();
+  session.world.reset();
+  session.remotePlayers.clear();
+  session.mobs.clear();
+  session.drops.clear();
+}
 
 void resetPlayer(PlayerBody& player) {
   const float sensitivity = player.lookSensitivity;
@@ -263,13 +270,7 @@ void leaveWorld(GameSession& session) {
   if (session.networkRole == RoleHost && session.world && !session.worldName.empty()) saveWorld(session);
   stopNetworking(session);
   session.localPlayerId = 0;
-  session.remotePlayers.clear();
-
-  if (session.view) session.view->forgetWorld();
-  session.world.reset();
-
-  session.mobs.clear();
-  session.drops.clear();
+  dropWorld(session);
   session.particles.clear();
   session.inventoryOpen = false;
   session.cursorStack = {};
@@ -279,6 +280,15 @@ void leaveWorld(GameSession& session) {
   session.menuScreen = MenuMain;
   refreshWorldList(session);
   setAppState(session, AppMenu);
+}
+
+bool saveAndReport(GameSession& session) {
+  const bool saved = saveWorld(session);
+  refreshWorldList(session);
+  // A failed write must not read as a success.
+  addMessage(session, saved ? formatTranslated("Saved %s", session.worldName.c_str())
+                            : formatTranslated("Could not save %s", session.worldName.c_str()));
+  return saved;
 }
 
 void refreshWorldList(GameSession& session) {

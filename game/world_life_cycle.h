@@ -26,6 +26,13 @@ void respawnPlayer(GameSession& session);
 // Stops hosting or disconnects; the role becomes Offline.
 void stopNetworking(GameSession& session);
 
+// Saves, refreshes the world list and says "Saved <name>" or "Could not save <name>".
+bool saveAndReport(GameSession& session);
+// Forgets the played world: the view's meshes, the world itself, and the other players
+// and entities in it.
+void dropWorld(GameSession& session);
+// Moves the player up until the body is free of blocks (at most to 8 above the world).
+void raiseOutOfBlocks(const World& world, PlayerBody& player);
 // The player at the start pose with full health; the look sensitivity is kept.
 void resetPlayer(PlayerBody& player);
 // Adds a stack to the inventory; what does not fit is dropped at the player's feet.

@@ -151,7 +151,7 @@ bool hostWorld(DedicatedServer& server, const ServerOptions& options, std::strin
     error = formatTranslated("Could not write \"%s\"", name.c_str());
   }
   stopNetworking(session);
-  session.world.reset();
+  dropWorld(session);
   return false;
 }
 
@@ -230,8 +230,7 @@ void runServerCommand(DedicatedServer& server, std::string_view line) {
     listPlayers(server);
   } else if (word == "help") {
     serverHelp(session);
-  } else if (word == "time" || word == "weather" || word == "save" || word == "seed" || word == "mods" ||
-             word == "version") {
+  } else if (runsOnServerConsole(word)) {
     runCommand(session, command);
   } else {
     addMessage(session, formatTranslated("Unknown command: %s (try /help)", word.c_str()));

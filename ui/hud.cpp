@@ -349,7 +349,7 @@ std::vector<std::string> commandHints(std::string_view chatText) {
   if (chatText.empty() || chatText.front() != '/') return hints;
   const std::string_view word = chatText.substr(1);
   if (word.find(' ') != std::string_view::npos) return hints;
-  for (std::string_view name : kCommandNames) {
+  for (std::string_view name : completableCommandNames()) {
     if (hints.size() == kMaxHints) break;
     if (name.substr(0, word.size()) == word) hints.push_back("/" + std::string(name));
   }
