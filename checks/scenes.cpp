@@ -20,7 +20,7 @@
 #include "world/registry.h"
 #include "world/terrain.h"
 #include "game/world_life_cycle.h"
-#include "game/minimap.h"
+#include "client/minimap.h"
 
 namespace zorv {
 namespace {

@@ -181,8 +181,8 @@ void fovCommand(GameSession& session, Arguments& args) {
 }
 
 void debugCommand(GameSession& session, Arguments&) {
-  session.debugOverlay = !session.debugOverlay;
-  say(session, session.debugOverlay ? "Debug overlay on" : "Debug overlay off");
+  const bool shown = session.view != nullptr && session.view->toggleDebugOverlay();
+  say(session, shown ? "Debug overlay on" : "Debug overlay off");
 }
 
 void versionCommand(GameSession& session, Arguments&) { addMessage(session, std::string("Zorvander ") + kVersion); }
@@ -349,12 +349,6 @@ void runModCommandLine(GameSession& session, const std::string& word, Arguments&
   if (!reply.empty()) addMessage(session, reply);
 }
 
-void rememberLine(GameSession& session, const std::string& line) {
-  std::vector<std::string>& history = session.chatHistory;
-  if (history.empty() || history.back() != line) history.push_back(line);
-  if (history.size() > kChatHistoryCapacity) history.erase(history.begin());
-}
-
 }  // namespace
 
 void toggleSpectator(GameSession& session) {
@@ -362,11 +356,8 @@ void toggleSpectator(GameSession& session) {
 }
 
 void runCommand(GameSession& session, const std::string& line) {
-  if (!line.empty()) {
-    addMessage(session, line);
-    rememberLine(session, line);
-  }
-  session.historyIndex = -1;
+  if (!line.empty()) addMessage(session, line);
+  if (session.view) session.view->lineEntered(line);
 
   Arguments args(line.starts_with('/') ? line.substr(1) : line);
   const std::string word = lowerAscii(nextWord(args));

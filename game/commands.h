@@ -13,7 +13,6 @@ namespace zorv {
 
 struct GameSession;
 
-inline constexpr std::size_t kChatHistoryCapacity = 30;
 inline constexpr int kMaxFillCells = 4096;
 inline constexpr int kMaxGiveCount = 2304;  // 36 slots of 64
 

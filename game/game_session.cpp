@@ -168,24 +168,21 @@ void setAppState(GameSession& session, AppState state) {
   if (session.inventoryOpen) returnHeldStacks(session);
   session.appState = state;
   session.inventoryOpen = false;
-  session.mouseTracking = false;
-  session.cursorCaptured = state == AppPlaying;
   session.particles.clear();
+  if (session.view) session.view->appStateChanged(state);
 }
 
 void openInventory(GameSession& session, int tab) {
   session.inventoryTab = tab;
   session.inventoryOpen = true;
-  session.mouseTracking = false;
-  session.cursorCaptured = false;
+  if (session.view) session.view->inventoryOpened();
 }
 
 void closeInventory(GameSession& session) {
   returnHeldStacks(session);
   session.inventoryTab = 0;
   session.inventoryOpen = false;
-  session.mouseTracking = false;
-  session.cursorCaptured = session.appState == AppPlaying && !session.chatOpen;
+  if (session.view) session.view->inventoryClosed();
 }
 
 std::optional<NearestVillage> nearestVillage(GameSession& session, Vec3 position) {

@@ -5,7 +5,7 @@
 //
 // The session never sees a window: the main loop reads the keyboard and mouse into the
 // input records below and applies `cursorCaptured` to the real cursor. Meshes leave only
-// through the `WorldView` a player's program installs; without one (tests, the dedicated
+// through the `SessionView` a player's program installs; without one (tests, the dedicated
 // server) every mesh hand-over is skipped. Sounds leave as queued cues.
 
 #include <array>
@@ -20,7 +20,7 @@
 
 #include "game/settings.h"
 #include "game/sound_cues.h"
-#include "game/world_view.h"
+#include "game/session_view.h"
 #include "mods/loader.h"
 #include "net/session.h"
 #include "world/inventory.h"
@@ -32,8 +32,6 @@
 
 namespace zorv {
 
-enum AppState : std::uint8_t { AppMenu = 0, AppPlaying = 1, AppPaused = 2, AppDead = 3 };
-enum MenuScreen : std::uint8_t { MenuMain = 0, MenuWorlds = 1, MenuMultiplayer = 2, MenuConnecting = 3 };
 enum GameMode : std::uint8_t { ModeCreative = 0, ModeSurvival = 1, ModeSpectator = 2 };
 enum Weather : std::uint8_t { WeatherClear = 0, WeatherRain = 1, WeatherSnow = 2 };
 enum NetRole : std::uint8_t { RoleOffline = 0, RoleHost = 1, RoleClient = 2 };
@@ -49,7 +47,6 @@ enum DeathAction : std::uint8_t { DeathNone = 0, DeathRespawn = 1, DeathQuitToMe
 inline constexpr std::size_t kMessageLogCapacity = 40;
 inline constexpr std::size_t kMaxMessageBytes = 511;
 inline constexpr std::size_t kMaxChatBytes = 200;
-inline constexpr int kMinimapSize = 64;
 inline constexpr int kNoMiningCell = -100000;
 inline constexpr int kMaxHealth = 20;
 
@@ -73,11 +70,6 @@ struct RemotePlayer {
   bool known = false;  // a state has been received
 };
 
-struct MinimapGrid {
-  std::array<std::uint32_t, kMinimapSize * kMinimapSize> colours{};  // red in the low byte
-  int originX = 0, originZ = 0;
-  bool filled = false;
-};
 
 // Timers of the periodic network sends.
 struct NetSendTimers {
@@ -113,21 +105,7 @@ struct GameSession {
 
   // Application state, driven by the main loop.
   AppState appState = AppMenu;
-  MenuScreen menuScreen = MenuMain;
-  bool chatOpen = false;
-  bool chatForTalk = false;
-  std::string chatText;
-  std::vector<std::string> chatHistory;  // oldest first, at most 30
-  int historyIndex = -1;
   bool inventoryOpen = false;
-  bool mouseTracking = false;
-  bool cursorCaptured = false;  // what the main loop applies to the window's cursor
-  bool screenshotRequested = false;
-  std::string menuStatus;
-  bool deleteConfirmOpen = false;
-  std::vector<std::string> worldList;
-  int selectedWorld = -1;
-  bool quitRequested = false;  // the main loop asks the window to close
 
   // The local player (eye position, velocity, view, mode, health, fall, hurt timer).
   PlayerBody player;
@@ -163,7 +141,6 @@ struct GameSession {
   int miningX = kNoMiningCell, miningY = kNoMiningCell, miningZ = kNoMiningCell;
   float miningProgress = 0.0f;
   double autosaveTimer = 0.0;
-  float minimapTimer = 0.0f;
   float modTickTimer = 0.0f;
   float burnTimer = 0.0f;
   float spawnTimer = 0.0f;
@@ -178,12 +155,8 @@ struct GameSession {
   Vec3 spectatorReturn{};
   GameMode modeBeforeSpectator = ModeCreative;
 
-  // Display.
+  // The field of view eased towards the setting (sprinting widens it).
   float fovCurrent = 70.0f;
-  bool minimapOn = true;
-  MinimapGrid minimap;
-  bool debugOverlay = false;
-  int monitorRefreshRate = 0;
 
   Settings settings;
   Profile profile;
@@ -202,7 +175,7 @@ struct GameSession {
   std::unique_ptr<GameModContext> modContext;
 
   // What shows the world to a player; null without one (a server, most tests).
-  WorldView* view = nullptr;
+  SessionView* view = nullptr;
   std::function<double()> clock;  // seconds; the window's clock in the game
 
   // Sounds asked for since the last frame, oldest first (see queueSound).
@@ -213,17 +186,6 @@ struct GameSession {
 
   // False on a dedicated server: there is no local player to simulate, send or announce.
   bool hasLocalPlayer = true;
-
-  // The cursor position of the last motion, meaningful while `mouseTracking` is set.
-  double cursorX = 0.0, cursorY = 0.0;
-
-  // Minimap colours of columns already sampled, keyed by packColumn(x, z), for the world
-  // seed they were sampled with: a column's surface height and class depend only on the
-  // seed and its position.
-  struct MinimapColourCache {
-    std::int32_t seed = 0;
-    std::unordered_map<std::uint64_t, std::uint32_t> colours;
-  } minimapColourCache;
 };
 
 GameMode gameMode(const GameSession& session);

@@ -71,8 +71,7 @@ void discardClientWorld(GameSession& session) {
 }
 
 void backToMultiplayerMenu(GameSession& session, const std::string& reason) {
-  session.menuStatus = reason;
-  session.menuScreen = MenuMultiplayer;
+  if (session.view) session.view->showMenu(MenuMultiplayer, reason);
   setAppState(session, AppMenu);
 }
 
@@ -226,7 +225,7 @@ void startClientWorld(GameSession& session, const WelcomeMessage& welcome) {
   placeRemotePlayer(host, session.spawnPoint);
   session.inventory.clear();
   session.inventory.select(0);
-  session.menuStatus = tr("Downloading world...");
+  if (session.view) session.view->setMenuStatus(tr("Downloading world..."));
 }
 
 void applyReceivedEdits(GameSession& session, const std::vector<BlockEdit>& edits) {
@@ -249,7 +248,7 @@ void enterReceivedWorld(GameSession& session) {
   raiseOutOfBlocks(world, player);
   session.mobs.clear();
   session.drops.clear();
-  session.menuStatus.clear();
+  if (session.view) session.view->setMenuStatus("");
   setAppState(session, AppPlaying);
   const std::string host = session.remotePlayers.empty() ? tr("the host") : session.remotePlayers.front().name;
   addMessage(session, formatTranslated("Joined %s's world", host.c_str()));

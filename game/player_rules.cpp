@@ -15,7 +15,6 @@
 #include "world/light.h"
 #include "world/registry.h"
 #include "world/terrain.h"
-#include "game/minimap.h"
 #include "game/host_rules.h"
 
 namespace zorv {
@@ -26,7 +25,6 @@ constexpr int kLavaDamage = 2;
 constexpr float kRegenDelay = 8.0f;
 constexpr float kRegenInterval = 3.0f;
 constexpr float kStepLength = 2.4f;
-constexpr float kMinimapInterval = 0.45f;
 constexpr float kVillageCheckInterval = 0.5f;
 constexpr int kVillageCheckRange = 24;
 constexpr float kVoidDepth = -64.0f;
@@ -198,12 +196,6 @@ void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
 
   if (!client) advanceClock(session, dt);
 
-  session.minimapTimer += dt;
-  if (session.minimapTimer > kMinimapInterval) {
-    updateMinimap(session);
-    session.minimapTimer = 0.0f;
-  }
-
   trackVillages(session, dt);
 
   if (!client) runHostWorldRules(session, dt);
@@ -226,7 +218,7 @@ void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
 
   smoothRemotePlayers(session, dt);
 
-  if (session.view) session.view->follow(world, playerEye(session));
+  if (session.view) session.view->follow(world, playerEye(session), dt);
 }
 
 }  // namespace zorv

@@ -23,7 +23,6 @@ namespace {
 constexpr float kStartX = 96.5f, kStartY = 50.0f, kStartZ = 96.5f;
 constexpr float kStartYaw = -90.0f, kStartPitch = -12.0f;
 constexpr float kFirstWeatherChange = 75.0f;
-constexpr float kMinimapFirstFrame = 999.0f;  // larger than the interval: drawn on the first frame
 constexpr int kInitialMobs = 14;
 constexpr int kVillagerRadius = 640;
 constexpr int kLoadJobs = 4096;
@@ -44,7 +43,6 @@ void resetWorldState(GameSession& session) {
   session.stepDistance = 0.0f;
   session.fovCurrent = session.settings.fieldOfView;
   session.weatherTimer = kFirstWeatherChange;
-  session.minimapTimer = kMinimapFirstFrame;
   session.remotePlayers.clear();
   session.regenTimer = 0.0f;
   session.regenStepTimer = 0.0f;
@@ -53,8 +51,6 @@ void resetWorldState(GameSession& session) {
   session.attackCooldown = 0.0f;
   session.miningX = session.miningY = session.miningZ = kNoMiningCell;
   session.miningProgress = 0.0f;
-  session.chatOpen = false;
-  session.chatText.clear();
 }
 
 void replaceWorld(GameSession& session, std::uint32_t seed, const std::string& name) {
@@ -181,7 +177,7 @@ Vec3 findSpawnPoint(World& world) {
 }
 
 void createWorld(GameSession& session, std::uint32_t seed, const std::string& name) {
-  session.menuStatus.clear();
+  if (session.view) session.view->setMenuStatus("");
   replaceWorld(session, seed, name);
   World& world = *session.world;
 
@@ -275,30 +271,20 @@ void leaveWorld(GameSession& session) {
   session.inventoryOpen = false;
   session.cursorStack = {};
   session.craftingGrid = {};
-  session.menuStatus.clear();
-  session.deleteConfirmOpen = false;
-  session.menuScreen = MenuMain;
-  refreshWorldList(session);
+  if (session.view) {
+    session.view->showMenu(MenuMain, "");
+    session.view->worldListChanged();
+  }
   setAppState(session, AppMenu);
 }
 
 bool saveAndReport(GameSession& session) {
   const bool saved = saveWorld(session);
-  refreshWorldList(session);
+  if (session.view) session.view->worldListChanged();
   // A failed write must not read as a success.
   addMessage(session, saved ? formatTranslated("Saved %s", session.worldName.c_str())
                             : formatTranslated("Could not save %s", session.worldName.c_str()));
   return saved;
-}
-
-void refreshWorldList(GameSession& session) {
-  session.worldList = listWorlds();
-  const int count = static_cast<int>(session.worldList.size());
-  if (count == 0) {
-    session.selectedWorld = -1;
-  } else if (session.selectedWorld < 0 || session.selectedWorld >= count) {
-    session.selectedWorld = 0;
-  }
 }
 
 }  // namespace zorv

@@ -19,7 +19,6 @@ void saveWorldInBackground(GameSession& session);
 
 void leaveWorld(GameSession& session);
 
-void refreshWorldList(GameSession& session);
 
 void respawnPlayer(GameSession& session);
 

@@ -15,12 +15,13 @@
 #include <unistd.h>
 #include <vector>
 
+#include "client/client_session.h"
 #include "game/game_session.h"
 #include "persist/level_save.h"
 #include "temporary_saves.h"
 #include "game/world_life_cycle.h"
 #include "game/player_rules.h"
-#include "game/minimap.h"
+#include "client/minimap.h"
 
 namespace zorv {
 namespace {
@@ -43,7 +44,7 @@ struct QuietStdout {
   const int saved = ::dup(STDOUT_FILENO);
 };
 
-void fillEntities(GameSession& session) {
+void fillEntities(ClientSession& session) {
   const Vec3 spawn = session.spawnPoint;
   std::vector<Mob> mobs = session.mobs;
   mobs.resize(std::min<std::size_t>(mobs.size(), 40));
@@ -84,7 +85,7 @@ void fillEntities(GameSession& session) {
 void BM_InWorldStep(benchmark::State& state) {
   testing::TemporarySaves saves;
   QuietStdout quiet;
-  GameSession session;
+  ClientSession session;
   createWorld(session, kSeed, "SessionBench");
   session.appState = AppPlaying;
   session.player.mode = ModeSurvival;
@@ -122,7 +123,7 @@ BENCHMARK(BM_InWorldStep)->UseManualTime()->Iterations(2000)->Unit(benchmark::kM
 void BM_UpdateMinimap(benchmark::State& state) {
   testing::TemporarySaves saves;
   QuietStdout quiet;
-  GameSession session;
+  ClientSession session;
   createWorld(session, kSeed, "SessionBench");
   for (auto _ : state) updateMinimap(session);
 }
@@ -133,7 +134,7 @@ BENCHMARK(BM_UpdateMinimap)->Unit(benchmark::kMicrosecond);
 void BM_CreateWorldHeadless(benchmark::State& state) {
   testing::TemporarySaves saves;
   QuietStdout quiet;
-  GameSession session;
+  ClientSession session;
   for (auto _ : state) createWorld(session, kSeed, "SessionBench");
 }
 BENCHMARK(BM_CreateWorldHeadless)->Iterations(3)->Unit(benchmark::kMillisecond);

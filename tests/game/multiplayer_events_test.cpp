@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 
+#include "client/client_session.h"
 #include "game/multiplayer.h"
 #include "session_test_support.h"
 #include "world/registry.h"
@@ -18,7 +19,7 @@ using testing::hasMessage;
 // A host session on empty columns around the origin with a stone floor at y = 10, and a
 // known client (id 2, "Alice") standing on it at (2.5, 12.62, 2.5).
 struct HostTable {
-  GameSession session;
+  ClientSession session;
   HostTable() {
     session.networkRole = RoleHost;
     session.localPlayerId = 1;
@@ -84,7 +85,7 @@ TEST(MultiplayerEvents, HostBreaksForSurvivalClientsWithDropsAndTakesTorchesAlon
 
 TEST(MultiplayerEvents, HostGrantsEachDropOnceAndAppliesAttacks) {
   HostTable table;
-  GameSession& host = table.session;
+  ClientSession& host = table.session;
   spawnDrop(host.drops, {2.5f, 11.0f, 2.5f}, blocks::Dirt, 3, 0);
   host.drops[0].age = 1.0f;
   assignEntityIds(host);
@@ -139,7 +140,7 @@ SessionEvent readyEvent() {
 }
 
 TEST(MultiplayerEvents, ClientBuildsTheReceivedWorldAndEntersItAtTheSpawn) {
-  GameSession client;
+  ClientSession client;
   client.networkRole = RoleClient;
   client.inventory.add(blocks::Dirt, 5, 0);
   applyEvents(client, {welcomeEvent(100.0f, 40.0f, -20.0f, 7)});
@@ -182,7 +183,7 @@ TEST(MultiplayerEvents, ClientBuildsTheReceivedWorldAndEntersItAtTheSpawn) {
 }
 
 TEST(MultiplayerEvents, ClientFollowsClockPlayersPickupsAndDisconnects) {
-  GameSession client;
+  ClientSession client;
   client.networkRole = RoleClient;
   applyEvents(client, {welcomeEvent(10.0f, 30.0f, 10.0f, 0), readyEvent()});
 
@@ -262,7 +263,7 @@ TEST(MultiplayerEvents, ClientFollowsClockPlayersPickupsAndDisconnects) {
 }
 
 TEST(MultiplayerEvents, OwnStateTravelsInRadiansWithClampedHealth) {
-  GameSession session;
+  ClientSession session;
   session.networkRole = RoleHost;
   session.player.yaw = 180.0f;
   session.player.pitch = -90.0f;

@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "client/client_session.h"
 #include "game/game_mod_context.h"
 #include "session_test_support.h"
 #include "lang/localisation.h"
@@ -22,7 +23,7 @@ using testing::messageTexts;
 ItemId item(const char* name) { return itemRegistry().findItem(name); }
 
 TEST(SessionRules, ConstructedSessionHasTheDocumentedDefaults) {
-  GameSession session;
+  ClientSession session;
   EXPECT_FLOAT_EQ(session.player.x, 96.5f);
   EXPECT_FLOAT_EQ(session.player.y, 50.0f);
   EXPECT_FLOAT_EQ(session.player.z, 96.5f);
@@ -56,7 +57,7 @@ TEST(SessionRules, ConstructedSessionHasTheDocumentedDefaults) {
 }
 
 TEST(SessionRules, MessageLogKeepsFortyCutLinesWithTheirTimeAndEchoesThem) {
-  GameSession session;
+  ClientSession session;
   session.clock = [] { return 12.5; };
   ::testing::internal::CaptureStdout();
   for (int i = 1; i <= 41; ++i) addMessage(session, "line " + std::to_string(i));
@@ -78,7 +79,7 @@ TEST(SessionRules, MessageLogKeepsFortyCutLinesWithTheirTimeAndEchoesThem) {
 }
 
 TEST(SessionRules, SettingTheCurrentModeOnlyReportsIt) {
-  GameSession session;
+  ClientSession session;
   session.player.vx = 3.0f;
   session.player.fallDistance = 2.0f;
   ::testing::internal::CaptureStdout();
@@ -90,7 +91,7 @@ TEST(SessionRules, SettingTheCurrentModeOnlyReportsIt) {
 }
 
 TEST(SessionRules, SpectatorAndBackRestoresPositionAndOnlyCreativeFlight) {
-  GameSession session;
+  ClientSession session;
   ::testing::internal::CaptureStdout();
   session.player.flying = true;
   session.player.x = 10.0f, session.player.y = 40.0f, session.player.z = -3.0f;
@@ -120,7 +121,7 @@ TEST(SessionRules, SpectatorAndBackRestoresPositionAndOnlyCreativeFlight) {
 }
 
 TEST(SessionRules, EnteringSurvivalRevivesAPlayerWithoutHealth) {
-  GameSession session;
+  ClientSession session;
   ::testing::internal::CaptureStdout();
   session.player.health = 0;
   setGameMode(session, ModeSpectator);
@@ -131,7 +132,7 @@ TEST(SessionRules, EnteringSurvivalRevivesAPlayerWithoutHealth) {
 }
 
 TEST(SessionRules, OnlySurvivalPlayersWithHealthTakeDamage) {
-  GameSession session;
+  ClientSession session;
   session.regenTimer = 5.0f;
   hurtPlayer(session, 3);
   EXPECT_EQ(session.player.health, 20);
@@ -153,7 +154,7 @@ TEST(SessionRules, OnlySurvivalPlayersWithHealthTakeDamage) {
 }
 
 TEST(SessionRules, WoodenToolBreaksOnItsFiftyNinthUse) {
-  GameSession session;
+  ClientSession session;
   session.inventory.slots[2] = {item("wooden_pickaxe"), 1, 0};  // fresh: 0 counts as full
   session.inventory.select(2);
   ::testing::internal::CaptureStdout();
@@ -182,7 +183,7 @@ TEST(SessionRules, WoodenToolBreaksOnItsFiftyNinthUse) {
 }
 
 TEST(SessionRules, HeldItemAndAttackDamageFollowTheSelectedSlot) {
-  GameSession session;
+  ClientSession session;
   EXPECT_EQ(heldItem(session), 0);
   EXPECT_EQ(heldAttackDamage(session), 1);
   session.inventory.slots[0] = {blocks::Stone, 4, 0};
@@ -197,7 +198,7 @@ TEST(SessionRules, HeldItemAndAttackDamageFollowTheSelectedSlot) {
 }
 
 TEST(SessionRules, EntityIdsNumberMobsThenDropsInListOrder) {
-  GameSession session;
+  ClientSession session;
   session.nextEntityId = 7;
   session.mobs.resize(3);
   session.mobs[1].id = 5;
@@ -213,7 +214,7 @@ TEST(SessionRules, EntityIdsNumberMobsThenDropsInListOrder) {
 }
 
 TEST(SessionRules, AppStateChangesCaptureTheCursorOnlyWhilePlaying) {
-  GameSession session;
+  ClientSession session;
   session.particles.resize(4);
   session.mouseTracking = true;
   setAppState(session, AppMenu);  // unchanged: nothing happens
@@ -233,7 +234,7 @@ TEST(SessionRules, AppStateChangesCaptureTheCursorOnlyWhilePlaying) {
 }
 
 TEST(SessionRules, ClosingTheInventoryReturnsCursorAndGridStacks) {
-  GameSession session;
+  ClientSession session;
   setAppState(session, AppPlaying);
   session.inventory.slots[0] = {blocks::Planks, 60, 0};
   openInventory(session, 3);
@@ -258,7 +259,7 @@ TEST(SessionRules, ClosingTheInventoryReturnsCursorAndGridStacks) {
 }
 
 TEST(SessionRules, LeavingPlayWithTheInventoryOpenKeepsItsStacks) {
-  GameSession session;
+  ClientSession session;
   setAppState(session, AppPlaying);
   openInventory(session, 2);
   session.cursorStack = {blocks::Sand, 4, 0};
@@ -272,7 +273,7 @@ TEST(SessionRules, LeavingPlayWithTheInventoryOpenKeepsItsStacks) {
 }
 
 TEST(SessionRules, StacksThatDoNotFitLandAtThePlayersFeet) {
-  GameSession session;
+  ClientSession session;
   session.world = std::make_unique<World>(5);
   for (ItemStack& slot : session.inventory.slots) slot = {blocks::Dirt, 64, 0};
   session.inventory.slots[7] = {blocks::Stone, 62, 0};
@@ -318,7 +319,7 @@ TEST(SessionRules, InGameClockStartsAtSixInTheMorning) {
 }
 
 TEST(SessionRules, RespawnRestoresHealthAtTheSpawnPoint) {
-  GameSession session;
+  ClientSession session;
   ::testing::internal::CaptureStdout();
   session.appState = AppDead;
   session.spawnPoint = {4.5f, 40.0f, -7.5f};
@@ -346,7 +347,7 @@ TEST(SessionRules, RespawnRestoresHealthAtTheSpawnPoint) {
 }
 
 TEST(SessionRules, ModContextGivesAndDropsByNameAndRefusesNonsense) {
-  GameSession session;
+  ClientSession session;
   ModContext& context = *session.modContext;
   EXPECT_TRUE(context.give("stone", 3));
   EXPECT_TRUE(context.give("wooden_pickaxe", 1));

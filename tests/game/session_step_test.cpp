@@ -9,6 +9,7 @@
 #include <thread>
 #include <numbers>
 
+#include "client/client_session.h"
 #include "game/game_mod_context.h"
 #include "mods/loader.h"
 #include "net/protocol.h"
@@ -83,7 +84,7 @@ class FlatWorld : public ::testing::Test {
   int px() const { return static_cast<int>(std::floor(session.player.x)); }
   int pz() const { return static_cast<int>(std::floor(session.player.z)); }
 
-  GameSession session;
+  ClientSession session;
 };
 
 TEST_F(FlatWorld, SurvivalRegeneratesElevenSecondsAfterDamageOnlyBelowFullHealth) {

@@ -14,7 +14,7 @@
 #include "world/terrain.h"
 #include "world/villages.h"
 #include "game/world_life_cycle.h"
-#include "game/minimap.h"
+#include "client/minimap.h"
 
 namespace zorv {
 namespace {
@@ -158,7 +158,7 @@ TEST_F(SessionWorld, SaveAndLoadKeepPlayerInventoryMobsDropsAndEdits) {
   ASSERT_TRUE(saveWorld(session));
   EXPECT_TRUE(std::filesystem::is_regular_file(saves.root() / "roundtrip" / "level.dat"));
 
-  GameSession loaded;
+  ClientSession loaded;
   loaded.clock = [] { return 0.0; };
   ASSERT_TRUE(loadWorld(loaded, "roundtrip"));
   EXPECT_EQ(loaded.seed, kSeed);

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "client/client_session.h"
 #include "game/game_session.h"
 #include "game/multiplayer.h"
 #include "net/udp_socket.h"
@@ -152,7 +153,7 @@ class ServerProcess {
 
 // A player without a window: the game session, joined to a host on this machine.
 struct HeadlessClient {
-  GameSession session;
+  ClientSession session;
 
   HeadlessClient(std::uint16_t port, const std::string& name) {
     session.networkPlayerName = name;

@@ -23,20 +23,20 @@ struct Cell {
   int x = 0, y = 0, z = 0;
 };
 
-BlockId blockAt(GameSession& session, Cell cell) {
+BlockId blockAt(ClientSession& session, Cell cell) {
   ensureColumn(*session.world, chunkCoord(cell.x), chunkCoord(cell.z));
   return getBlock(*session.world, cell.x, cell.y, cell.z);
 }
 
 // The highest solid cell of a column.
-Cell surfaceCell(GameSession& session, int x, int z) {
+Cell surfaceCell(ClientSession& session, int x, int z) {
   ensureColumn(*session.world, chunkCoord(x), chunkCoord(z));
   int y = kMaxY;
   while (y > kMinY && !blockRegistry().get(getBlock(*session.world, x, y, z)).solid) --y;
   return {x, y, z};
 }
 
-Vec3 eye(const GameSession& session) { return {session.player.x, session.player.y, session.player.z}; }
+Vec3 eye(const ClientSession& session) { return {session.player.x, session.player.y, session.player.z}; }
 
 bool savedEditAt(const LevelSave& save, Cell cell, BlockId block) {
   for (const SavedEdit& edit : save.edits) {
@@ -68,12 +68,12 @@ void saveNow(ServerProcess& server) {
 }
 
 // Breaks locally at once and asks the server, as gameplay does.
-void breakAndAsk(GameSession& session, Cell cell) {
+void breakAndAsk(ClientSession& session, Cell cell) {
   setBlock(*session.world, cell.x, cell.y, cell.z, kAir);
   requestEdit(session.net, {cell.x, cell.y, cell.z, kAir, session.player.mode, 0});
 }
 
-void placeAndAsk(GameSession& session, Cell cell, BlockId block) {
+void placeAndAsk(ClientSession& session, Cell cell, BlockId block) {
   setBlock(*session.world, cell.x, cell.y, cell.z, block);
   requestEdit(session.net, {cell.x, cell.y, cell.z, block, session.player.mode, 0});
 }
@@ -88,7 +88,7 @@ TEST(ServerProcess, ClientsPlayTogetherThroughTheServerAndItsSaveKeepsTheirEdits
   // The first player joins and stands on the server's world at its spawn.
   auto alice = std::make_unique<HeadlessClient>(port, "Alice");
   ASSERT_TRUE(alice->runUntil([&] { return alice->playing(); }, kJoinSeconds)) << server.output();
-  GameSession& a = alice->session;
+  ClientSession& a = alice->session;
   const std::uint32_t seed = fnv1a(kFingerprintBasis, kSeedText);
   EXPECT_EQ(a.seed, seed);
   World reference(static_cast<std::int32_t>(seed));
@@ -144,7 +144,7 @@ TEST(ServerProcess, ClientsPlayTogetherThroughTheServerAndItsSaveKeepsTheirEdits
   // A second player receives the first one's edits before it starts playing.
   HeadlessClient bob(port, "Bob");
   server.whileWaiting = [&] { bob.frame(); };
-  GameSession& b = bob.session;
+  ClientSession& b = bob.session;
   ASSERT_TRUE(bob.runUntil([&] { return bob.playing(); }, kJoinSeconds)) << server.output();
   EXPECT_EQ(blockAt(b, floor), kAir);
   EXPECT_EQ(blockAt(b, placed), blocks::Planks);

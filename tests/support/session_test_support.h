@@ -9,6 +9,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "client/client_session.h"
 #include "game/game_session.h"
 #include "persist/level_save.h"
 #include "null_renderer.h"
@@ -35,13 +36,13 @@ class RecordingRenderer : public NullRenderer {
 };
 
 // The texts of the session's message log, oldest first.
-inline std::vector<std::string> messageTexts(const GameSession& session) {
+inline std::vector<std::string> messageTexts(const ClientSession& session) {
   std::vector<std::string> texts;
   for (const LogEntry& entry : session.messages) texts.push_back(entry.text);
   return texts;
 }
 
-inline bool hasMessage(const GameSession& session, const std::string& text) {
+inline bool hasMessage(const ClientSession& session, const std::string& text) {
   for (const LogEntry& entry : session.messages) {
     if (entry.text == text) return true;
   }

@@ -1,19 +1,8 @@
-#include "game/minimap.h"
+#include "client/minimap.h"
 
 #include <algorithm>
-#include <cmath>
-#include <cstdio>
-#include <limits>
-#include <numbers>
 
-#include "game/game_mod_context.h"
-#include "mods/events.h"
-#include "persist/level_save.h"
-#include "platform/platform.h"
-#include "lang/localisation.h"
-#include "world/fluids.h"
-#include "world/light.h"
-#include "world/registry.h"
+#include "client/client_session.h"
 #include "world/terrain.h"
 
 namespace zorv {
@@ -48,7 +37,7 @@ std::uint32_t minimapColour(World& world, int x, int z) {
 constexpr std::size_t kMinimapCacheLimit = 1 << 16;
 }  // namespace
 
-void updateMinimap(GameSession& session) {
+void updateMinimap(ClientSession& session) {
   if (!session.world) return;
   MinimapGrid& grid = session.minimap;
   grid.originX = floorToInt(session.player.x) - 64;
