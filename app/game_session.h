@@ -186,6 +186,7 @@ struct GameSession {
 
   Settings settings;
   Profile profile;
+  KeyCapture keyCapture;  // the Controls list waiting for a key
 
   std::deque<LogEntry> messages;  // at most 40, oldest first
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <numbers>
 #include <string>
@@ -12,11 +13,14 @@
 #include "app/input_rules.h"
 #include "app/menu_actions.h"
 #include "app/multiplayer.h"
+#include "app/session_options.h"
 #include "app/startup.h"
+#include "app/window_mode.h"
 #include "platform/platform.h"
 #include "render/png_writer.h"
 #include "render/vulkan_renderer.h"
 #include "ui/hud.h"
+#include "ui/interface_scale.h"
 #include "ui/localisation.h"
 #include "ui/menus.h"
 #include "world/registry.h"
@@ -30,17 +34,26 @@ constexpr float kBadWeatherDaylight = 0.72f;
 
 bool isDown(GLFWwindow* window, int key) { return glfwGetKey(window, key) == GLFW_PRESS; }
 
-KeyboardFrame readKeyboard(GLFWwindow* window) {
+bool isBoundDown(GLFWwindow* window, const KeyBindings& bindings, Action action) {
+  const int key = bindings.key(action);
+  return key != kKeyUnbound && isDown(window, key);
+}
+
+KeyboardFrame readKeyboard(GLFWwindow* window, const KeyBindings& bindings) {
   KeyboardFrame frame;
   KeyStates& keys = frame.keys;
   keys.escape = isDown(window, GLFW_KEY_ESCAPE);
-  keys.inventory = isDown(window, GLFW_KEY_E);
-  keys.screenshot = isDown(window, GLFW_KEY_F2);
-  keys.debug = isDown(window, GLFW_KEY_F3);
-  keys.spectator = isDown(window, GLFW_KEY_F4);
-  keys.minimap = isDown(window, GLFW_KEY_M);
-  keys.fly = isDown(window, GLFW_KEY_F);
-  keys.space = isDown(window, GLFW_KEY_SPACE);
+  keys.pause = isBoundDown(window, bindings, Action::Pause);
+  keys.inventory = isBoundDown(window, bindings, Action::Inventory);
+  keys.screenshot = isBoundDown(window, bindings, Action::Screenshot);
+  keys.debug = isBoundDown(window, bindings, Action::Debug);
+  keys.spectator = isBoundDown(window, bindings, Action::Spectator);
+  keys.minimap = isBoundDown(window, bindings, Action::Minimap);
+  keys.fly = isBoundDown(window, bindings, Action::ToggleFlying);
+  keys.space = isBoundDown(window, bindings, Action::Jump);
+  keys.fullScreen = isBoundDown(window, bindings, Action::FullScreen);
+  keys.chat = isBoundDown(window, bindings, Action::Chat);
+  keys.command = isBoundDown(window, bindings, Action::Command);
   keys.enter = isDown(window, GLFW_KEY_ENTER) || isDown(window, GLFW_KEY_KP_ENTER);
   keys.backspace = isDown(window, GLFW_KEY_BACKSPACE);
   keys.paste = isDown(window, GLFW_KEY_V) && (isDown(window, GLFW_KEY_LEFT_CONTROL) || isDown(window, GLFW_KEY_RIGHT_CONTROL));
@@ -54,22 +67,27 @@ KeyboardFrame readKeyboard(GLFWwindow* window) {
   return frame;
 }
 
-MovementKeys readMovementKeys(GLFWwindow* window) {
+MovementKeys readMovementKeys(GLFWwindow* window, const KeyBindings& bindings) {
   MovementKeys keys;
-  keys.forward = isDown(window, GLFW_KEY_W);
-  keys.back = isDown(window, GLFW_KEY_S);
-  keys.left = isDown(window, GLFW_KEY_A);
-  keys.right = isDown(window, GLFW_KEY_D);
-  keys.jump = isDown(window, GLFW_KEY_SPACE);
-  keys.descend = isDown(window, GLFW_KEY_LEFT_SHIFT);
-  keys.sprint = isDown(window, GLFW_KEY_LEFT_CONTROL);
+  keys.forward = isBoundDown(window, bindings, Action::MoveForward);
+  keys.back = isBoundDown(window, bindings, Action::MoveBack);
+  keys.left = isBoundDown(window, bindings, Action::MoveLeft);
+  keys.right = isBoundDown(window, bindings, Action::MoveRight);
+  keys.jump = isBoundDown(window, bindings, Action::Jump);
+  keys.descend = isBoundDown(window, bindings, Action::Descend);
+  keys.sprint = isBoundDown(window, bindings, Action::Sprint);
   for (int slot = 0; slot < 9; ++slot) {
-    if (isDown(window, GLFW_KEY_1 + slot)) {
+    if (isBoundDown(window, bindings, hotbarAction(slot))) {
       keys.hotbarKey = slot;
       break;
     }
   }
   return keys;
+}
+
+void printLine(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
 }
 
 bool inWorldControls(const GameSession& session) {
@@ -149,11 +167,12 @@ void drawSessionFrame(VulkanRenderer& renderer, const GameSession& session, cons
   renderer.captureFrame(view.viewProjection, view.eye, entities, particles, *capturePath, metadata);
 }
 
-void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& session) {
+void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& session, OptionsStore& options) {
   KeyMemory keys;
   FpsCounter fps;
   bool leftWasDown = false, rightWasDown = false;
   bool cursorShownCaptured = false;
+  int lastWidth = 0, lastHeight = 0;
   double previous = glfwGetTime();
   while (!glfwWindowShouldClose(window)) {
     glfwPollEvents();
@@ -166,9 +185,16 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& sess
       glfwWaitEvents();
       continue;
     }
+    // The swapchain follows the window at once, also where the driver would not say so.
+    if (width != lastWidth || height != lastHeight) {
+      if (lastWidth != 0) renderer.onResize();
+      lastWidth = width;
+      lastHeight = height;
+    }
 
-    applyKeyboard(session, keys, readKeyboard(window), dt, now);
-    if (inWorldControls(session) && session.world) stepWorld(session, dt, readMovementKeys(window));
+    const KeyBindings& bindings = session.settings.keys;
+    applyKeyboard(session, keys, readKeyboard(window, bindings), dt, now);
+    if (inWorldControls(session) && session.world) stepWorld(session, dt, readMovementKeys(window, bindings));
     updateMultiplayer(session, dt);
 
     const bool leftDown = glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_LEFT) == GLFW_PRESS;
@@ -184,6 +210,7 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& sess
     renderer.setVsync(session.settings.verticalSync);
 
     renderer.beginUiFrame();
+    applyInterfaceScale(session.settings.interfaceScale);
     MenuAction menuAction = MenuNone;
     InGameUiResult inGame;
     if (session.appState == AppMenu) {
@@ -205,6 +232,8 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& sess
     handlePauseAction(session, inGame.pause);
     handleDeathAction(session, inGame.death);
     applyWindowRequests(window, session, cursorShownCaptured);
+    syncWindowMode(window, session.settings);
+    updateOptionsStore(options, sessionOptions(session), now, printLine);
 
     leftWasDown = leftDown;
     rightWasDown = rightDown;

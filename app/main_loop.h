@@ -7,6 +7,7 @@
 
 #include "app/draw_inputs.h"
 #include "app/game_session.h"
+#include "client/options_store.h"
 #include "ui/ui_frame.h"
 #include "world/physics.h"
 
@@ -47,7 +48,7 @@ UiFrameInfo uiFrameInfo(const VulkanRenderer& renderer, const GameSession& sessi
 void drawSessionFrame(VulkanRenderer& renderer, const GameSession& session, const FrameView& view,
                       const std::filesystem::path* capturePath);
 
-// Runs frames until the window is asked to close.
-void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& session);
+// Runs frames until the window is asked to close, saving changed options as it goes.
+void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& session, OptionsStore& options);
 
 }  // namespace zorv

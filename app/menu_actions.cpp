@@ -6,6 +6,7 @@
 
 #include "app/multiplayer.h"
 #include "app/startup.h"
+#include "client/options.h"
 #include "mods/loader.h"
 #include "net/address.h"
 #include "net/session.h"
@@ -17,12 +18,6 @@ namespace zorv {
 namespace {
 
 constexpr std::uint32_t kLargestPortPrefix = 6553;  // one more digit after it cannot stay below 65536
-
-// The text of a fixed-capacity, zero-terminated menu buffer.
-template <std::size_t N>
-std::string bufferText(const std::array<char, N>& buffer) {
-  return std::string(buffer.data(), strnlen(buffer.data(), N));
-}
 
 bool hasSelection(const GameSession& session) {
   return session.selectedWorld >= 0 && session.selectedWorld < static_cast<int>(session.worldList.size());
@@ -161,6 +156,7 @@ void join(GameSession& session) {
   }
   session.networkRole = RoleClient;
   session.localPlayerId = 0;
+  rememberAddress(session.profile.recentAddresses, address);
   dropWorld(session);
   session.menuScreen = MenuConnecting;
   session.menuStatus = formatTranslated("Contacting %s...", formatEndpoint(endpoint).c_str());

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "client/key_bindings.h"
+
 namespace zorv {
 
 inline constexpr const char* kVersion = "zk-110320";
@@ -28,7 +30,8 @@ CommandLine classifyCommandLine(int argc, const char* const* argv, const std::fi
 // Creates <base>/name (the platform's program folder) (with missing parents) and asks the desktop to show it.
 void openFolder(std::string_view name);
 
-// The help lines printed on the console when the game starts.
-void printBanner(std::FILE* out, const std::filesystem::path& savesFolder);
+// The help lines printed on the console when the game starts; a line names the bound keys
+// where one of its actions was rebound.
+void printBanner(std::FILE* out, const std::filesystem::path& savesFolder, const KeyBindings& keys = KeyBindings());
 
 }  // namespace zorv

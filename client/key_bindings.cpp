@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 namespace zorv {
 namespace {
@@ -173,6 +174,32 @@ bool characterFromKey(char32_t codepoint, int keyCode) {
   const char c = keyCharacter(keyCode);
   if (c == 0 || codepoint > 127) return false;
   return upper(static_cast<char>(codepoint)) == c;
+}
+
+std::string keysLabel(const KeyBindings& bindings, std::initializer_list<Action> actions) {
+  std::string together, joined;
+  bool single = true;
+  for (const Action action : actions) {
+    const std::string_view label = keyLabel(bindings.key(action));
+    single = single && label.size() == 1;
+    together += label;
+    joined += (joined.empty() ? "" : "/") + std::string(label);
+  }
+  if (together == "123456789") return "1-9";
+  return single ? together : joined;
+}
+
+bool allDefault(const KeyBindings& bindings, std::initializer_list<Action> actions) {
+  return std::all_of(actions.begin(), actions.end(), [&bindings](Action a) { return bindings.isDefault(a); });
+}
+
+bool offerCapturedKey(KeyCapture& capture, KeyBindings& bindings, int keyCode) {
+  if (!capture.waiting) return false;
+  if (keyCode != kKeyEscape && !isBindableKey(keyCode)) return false;
+  if (keyCode != kKeyEscape) bindings.bind(*capture.waiting, keyCode);
+  capture.waiting.reset();
+  capture.justEnded = true;
+  return true;
 }
 
 }  // namespace zorv

@@ -5,7 +5,9 @@
 
 #include <array>
 #include <cstddef>
+#include <initializer_list>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -86,5 +88,21 @@ bool isBindableKey(int keyCode);
 char keyCharacter(int keyCode);
 // Whether a typed character came from the key: letters match in either case.
 bool characterFromKey(char32_t codepoint, int keyCode);
+
+// How a group of actions' keys reads in a help text: one character each runs together
+// ("WASD"), the digits 1 to 9 in order read "1-9", anything else is joined by "/".
+std::string keysLabel(const KeyBindings& bindings, std::initializer_list<Action> actions);
+// Whether every one of the actions keeps its default key (help texts then read as always).
+bool allDefault(const KeyBindings& bindings, std::initializer_list<Action> actions);
+
+// Rebinding from the menu: after a click the next key pressed is bound to the action.
+struct KeyCapture {
+  std::optional<Action> waiting;
+  bool justEnded = false;  // set when a key ended the wait, so that key does nothing else
+};
+
+// Offers a pressed key to a waiting capture: Esc cancels it, a bindable key is bound, any
+// other key is ignored. True when the capture took the key.
+bool offerCapturedKey(KeyCapture& capture, KeyBindings& bindings, int keyCode);
 
 }  // namespace zorv

@@ -108,7 +108,7 @@ const std::vector<Field>& fields() {
        [](std::string_view v, Options& o) { return parseFloat(v, kMinFieldOfView, kMaxFieldOfView, o.fieldOfView); },
        [](const Options& o) { return floatText(o.fieldOfView); }},
       {"render_distance", nullptr,
-       [](std::string_view v, Options& o) { return parseInt(v, kMinRenderDistance, kMaxRenderDistance, o.renderDistance); },
+       [](std::string_view v, Options& o) { return parseInt(v, kLeastRenderDistance, kMostRenderDistance, o.renderDistance); },
        [](const Options& o) { return intText(o.renderDistance); }},
       {"render_scale", nullptr,
        [](std::string_view v, Options& o) { return parseInt(v, kMinRenderScale, kMaxRenderScale, o.renderScale); },

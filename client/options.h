@@ -21,7 +21,7 @@ inline constexpr std::size_t kRecentAddressCount = 5;
 // Ranges a stored value must lie in; they match the menus' sliders and the commands.
 inline constexpr float kMinMouseSensitivity = 0.03f, kMaxMouseSensitivity = 0.3f;
 inline constexpr float kMinFieldOfView = 55.0f, kMaxFieldOfView = 100.0f;
-inline constexpr int kMinRenderDistance = 4, kMaxRenderDistance = 16;
+inline constexpr int kLeastRenderDistance = 4, kMostRenderDistance = 16;
 inline constexpr int kMinRenderScale = 50, kMaxRenderScale = 100;
 inline constexpr int kMinInterfaceScale = 75, kMaxInterfaceScale = 200;
 inline constexpr int kMinWindowSide = 320, kMaxWindowSide = 16384;

@@ -95,5 +95,42 @@ TEST(KeyBindings, TypedCharactersMatchPrintableKeysOnly) {
   EXPECT_EQ(keyCharacter('7'), '7');
 }
 
+TEST(KeyBindings, HelpLabelsOfActionGroups) {
+  KeyBindings keys;
+  const auto move = {Action::MoveForward, Action::MoveLeft, Action::MoveBack, Action::MoveRight};
+  EXPECT_EQ(keysLabel(keys, move), "WASD");
+  EXPECT_TRUE(allDefault(keys, move));
+  const auto hotbar = {Action::Hotbar1, Action::Hotbar2, Action::Hotbar3, Action::Hotbar4, Action::Hotbar5,
+                       Action::Hotbar6, Action::Hotbar7, Action::Hotbar8, Action::Hotbar9};
+  EXPECT_EQ(keysLabel(keys, hotbar), "1-9");
+  keys.bind(Action::MoveForward, 265);
+  EXPECT_EQ(keysLabel(keys, move), "Up/A/S/D");
+  EXPECT_FALSE(allDefault(keys, move));
+  keys.bind(Action::Hotbar9, '0');
+  EXPECT_EQ(keysLabel(keys, hotbar), "123456780");
+  EXPECT_EQ(keysLabel(keys, {Action::Sprint}), "Left Ctrl");
+}
+
+TEST(KeyBindings, ACaptureBindsTheNextKeyAndEscCancels) {
+  KeyBindings keys;
+  KeyCapture capture;
+  EXPECT_FALSE(offerCapturedKey(capture, keys, 'J')) << "nothing is waiting";
+  EXPECT_TRUE(keys == KeyBindings());
+
+  capture.waiting = Action::Jump;
+  EXPECT_FALSE(offerCapturedKey(capture, keys, 999)) << "unknown keys are ignored";
+  EXPECT_TRUE(capture.waiting);
+  EXPECT_TRUE(offerCapturedKey(capture, keys, 'J'));
+  EXPECT_EQ(keys.key(Action::Jump), 'J');
+  EXPECT_FALSE(capture.waiting);
+  EXPECT_TRUE(capture.justEnded);
+
+  capture = {};
+  capture.waiting = Action::Sprint;
+  EXPECT_TRUE(offerCapturedKey(capture, keys, kKeyEscape));
+  EXPECT_EQ(keys.key(Action::Sprint), 341) << "Esc cancels, the binding stays";
+  EXPECT_FALSE(capture.waiting);
+}
+
 }  // namespace
 }  // namespace zorv
