@@ -1,5 +1,6 @@
 #include "ui/menus.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <string>
@@ -27,8 +28,9 @@ constexpr int kVillageCountRadius = 640;
 void centreNextWindow(float width) {
   const ImVec2 display = ImGui::GetIO().DisplaySize;
   ImGui::SetNextWindowPos(ImVec2(display.x * 0.5f, display.y * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
+  // A window taller than the display scrolls instead of running off its edges.
   const float scaled = width * interfaceScale();
-  ImGui::SetNextWindowSizeConstraints(ImVec2(scaled, 0.0f), ImVec2(scaled, FLT_MAX));
+  ImGui::SetNextWindowSizeConstraints(ImVec2(scaled, 0.0f), ImVec2(scaled, std::max(display.y - 16.0f, 100.0f)));
 }
 
 void separatedGap() {
@@ -239,13 +241,6 @@ void settingsSection(GameSession& session) {
   windowAndInputSettings(session);
   ImGui::Spacing();
   openFolderButtons(26.0f);
-  ImGui::Spacing();
-  const std::string controlsLabel = std::string(tr("Controls")) + "###controls";
-  if (ImGui::CollapsingHeader(controlsLabel.c_str())) {
-    controlsSection(session);
-  } else {
-    session.keyCapture.waiting.reset();
-  }
 }
 
 void villageCount(GameSession& session) {
@@ -329,8 +324,10 @@ PauseAction buildPauseMenu(GameSession& session, const UiFrameInfo& frame) {
     ImGui::Spacing();
     ImGui::Separator();
     const std::string settingsLabel = std::string(tr("Settings")) + "###settings";
-    if (ImGui::CollapsingHeader(settingsLabel.c_str())) {
-      settingsSection(session);
+    if (ImGui::CollapsingHeader(settingsLabel.c_str())) settingsSection(session);
+    const std::string controlsLabel = std::string(tr("Controls")) + "###controls";
+    if (ImGui::CollapsingHeader(controlsLabel.c_str())) {
+      controlsSection(session);
     } else {
       session.keyCapture.waiting.reset();
     }
