@@ -9,6 +9,7 @@
 #include <ctime>
 #include <numbers>
 #include <string>
+#include <utility>
 
 #include "app/input_rules.h"
 #include "app/menu_actions.h"
@@ -39,21 +40,25 @@ bool isBoundDown(GLFWwindow* window, const KeyBindings& bindings, Action action)
   return key != kKeyUnbound && isDown(window, key);
 }
 
+// The keyboard fields that follow a binding.
+constexpr std::pair<bool KeyStates::*, Action> kBoundCommandKeys[] = {
+    {&KeyStates::pause, Action::Pause},           {&KeyStates::inventory, Action::Inventory},
+    {&KeyStates::screenshot, Action::Screenshot}, {&KeyStates::debug, Action::Debug},
+    {&KeyStates::spectator, Action::Spectator},   {&KeyStates::minimap, Action::Minimap},
+    {&KeyStates::fly, Action::ToggleFlying},      {&KeyStates::space, Action::Jump},
+    {&KeyStates::fullScreen, Action::FullScreen}, {&KeyStates::chat, Action::Chat},
+    {&KeyStates::command, Action::Command}};
+constexpr std::pair<bool MovementKeys::*, Action> kBoundMovementKeys[] = {
+    {&MovementKeys::forward, Action::MoveForward}, {&MovementKeys::back, Action::MoveBack},
+    {&MovementKeys::left, Action::MoveLeft},       {&MovementKeys::right, Action::MoveRight},
+    {&MovementKeys::jump, Action::Jump},           {&MovementKeys::descend, Action::Descend},
+    {&MovementKeys::sprint, Action::Sprint}};
+
 KeyboardFrame readKeyboard(GLFWwindow* window, const KeyBindings& bindings) {
   KeyboardFrame frame;
   KeyStates& keys = frame.keys;
+  for (const auto& [field, action] : kBoundCommandKeys) keys.*field = isBoundDown(window, bindings, action);
   keys.escape = isDown(window, GLFW_KEY_ESCAPE);
-  keys.pause = isBoundDown(window, bindings, Action::Pause);
-  keys.inventory = isBoundDown(window, bindings, Action::Inventory);
-  keys.screenshot = isBoundDown(window, bindings, Action::Screenshot);
-  keys.debug = isBoundDown(window, bindings, Action::Debug);
-  keys.spectator = isBoundDown(window, bindings, Action::Spectator);
-  keys.minimap = isBoundDown(window, bindings, Action::Minimap);
-  keys.fly = isBoundDown(window, bindings, Action::ToggleFlying);
-  keys.space = isBoundDown(window, bindings, Action::Jump);
-  keys.fullScreen = isBoundDown(window, bindings, Action::FullScreen);
-  keys.chat = isBoundDown(window, bindings, Action::Chat);
-  keys.command = isBoundDown(window, bindings, Action::Command);
   keys.enter = isDown(window, GLFW_KEY_ENTER) || isDown(window, GLFW_KEY_KP_ENTER);
   keys.backspace = isDown(window, GLFW_KEY_BACKSPACE);
   keys.paste = isDown(window, GLFW_KEY_V) && (isDown(window, GLFW_KEY_LEFT_CONTROL) || isDown(window, GLFW_KEY_RIGHT_CONTROL));
@@ -69,13 +74,7 @@ KeyboardFrame readKeyboard(GLFWwindow* window, const KeyBindings& bindings) {
 
 MovementKeys readMovementKeys(GLFWwindow* window, const KeyBindings& bindings) {
   MovementKeys keys;
-  keys.forward = isBoundDown(window, bindings, Action::MoveForward);
-  keys.back = isBoundDown(window, bindings, Action::MoveBack);
-  keys.left = isBoundDown(window, bindings, Action::MoveLeft);
-  keys.right = isBoundDown(window, bindings, Action::MoveRight);
-  keys.jump = isBoundDown(window, bindings, Action::Jump);
-  keys.descend = isBoundDown(window, bindings, Action::Descend);
-  keys.sprint = isBoundDown(window, bindings, Action::Sprint);
+  for (const auto& [field, action] : kBoundMovementKeys) keys.*field = isBoundDown(window, bindings, action);
   for (int slot = 0; slot < 9; ++slot) {
     if (isBoundDown(window, bindings, hotbarAction(slot))) {
       keys.hotbarKey = slot;

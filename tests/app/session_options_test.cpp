@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/game_session.h"
+#include "options_sample.h"
 #include "ui/localisation.h"
 
 namespace zorv {
@@ -10,37 +11,15 @@ namespace {
 
 TEST(SessionOptions, StoredOptionsComeBackFromTheSessionUnchanged) {
   const int previousLanguage = language();
-  Options stored;
-  stored.mouseSensitivity = 0.2f;
-  stored.fieldOfView = 90.0f;
-  stored.renderDistance = 14;
-  stored.renderScale = 75;
-  stored.shadows = false;
-  stored.postProcessing = false;
-  stored.verticalSync = true;
-  stored.language = 1;
-  stored.minimap = false;
-  stored.debugOverlay = true;
-  stored.invertMouse = true;
-  stored.interfaceScale = 150;
-  stored.playerName = "Grace";
-  stored.port = "30000";
-  stored.serverAddress = "example.org";
-  stored.recentAddresses = {"example.org", "10.1.1.1"};
-  stored.windowWidth = 1024;
-  stored.windowHeight = 600;
-  stored.windowX = 12;
-  stored.windowY = 34;
-  stored.fullScreen = true;
-  stored.keys.bind(Action::Inventory, 'I');
+  const Options stored = testing::changedOptions();
 
   GameSession session;
   applySessionOptions(session, stored);
   EXPECT_TRUE(sessionOptions(session) == stored);
   EXPECT_EQ(language(), LanguageChinese);
-  EXPECT_EQ(session.fovCurrent, 90.0f);
-  EXPECT_EQ(session.player.lookSensitivity, 0.2f);
-  EXPECT_STREQ(session.profile.playerName.data(), "Grace");
+  EXPECT_EQ(session.fovCurrent, stored.fieldOfView);
+  EXPECT_EQ(session.player.lookSensitivity, stored.mouseSensitivity);
+  EXPECT_STREQ(session.profile.playerName.data(), stored.playerName.c_str());
 
   // Options without a language leave the platform's choice alone; a name too long for the
   // menu's buffer is cut to fit.

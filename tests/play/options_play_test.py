@@ -11,10 +11,8 @@ window's size. Screenshots of each step go into the output folder.
 """
 
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -151,15 +149,7 @@ def second_run(player, display, game, output):
 def run(game_executable, output):
     os.makedirs(output, exist_ok=True)
     play_test.WIDTH, play_test.HEIGHT = SCREEN
-    folder = tempfile.mkdtemp(prefix="zorv-options-")
-    executable = os.path.join(folder, "zorvander")
-    shutil.copy2(game_executable, executable)
-    os.symlink(os.path.join(os.path.dirname(os.path.abspath(game_executable)), "shaders"),
-               os.path.join(folder, "shaders"))
-    runtime = os.path.join(folder, "xdg-runtime")
-    os.mkdir(runtime, 0o700)
-    display = Display(folder)
-    environment = dict(os.environ, DISPLAY=display.name, XDG_RUNTIME_DIR=runtime)
+    folder, executable, display, environment = play_test.private_game(game_executable, "zorv-options-")
     player = Player(environment)
     game = None
     try:
@@ -182,11 +172,7 @@ def run(game_executable, output):
             raise Failure("unexpected report: " + reports[0])
         print("options play test passed")
     finally:
-        if game and game.process.poll() is None:
-            game.process.kill()
-            game.process.wait()
-        display.close()
-        shutil.rmtree(folder, ignore_errors=True)
+        play_test.clean_up(game, display, folder)
 
 
 def main():
