@@ -86,6 +86,16 @@ def open_world(player, display, game, first):
     display.settle()
 
 
+def quit_from(player, display, game, open_header, run):
+    """Closes the open section of the pause menu, whose buttons then sit where they
+    always do, and quits to the desktop."""
+    player.click(open_header)
+    display.settle()
+    player.click(play_test.PAUSE_QUIT_TO_DESKTOP)
+    if game.process.wait(timeout=120) != 0:
+        raise Failure("the %s run exited with status %d" % (run, game.process.returncode))
+
+
 def first_run(player, display, game, output):
     open_world(player, display, game, True)
     display.save(os.path.join(output, "options_1_paused.png"))
@@ -122,11 +132,7 @@ def first_run(player, display, game, output):
     if display.pixel(*BEYOND_WINDOW) != (0, 0, 0):
         raise Failure("the window did not shrink back")
 
-    player.click(PAUSE_CONTROLS_OPEN)
-    display.settle()
-    player.click(play_test.PAUSE_QUIT_TO_DESKTOP)
-    if game.process.wait(timeout=120) != 0:
-        raise Failure("the first run exited with status %d" % game.process.returncode)
+    quit_from(player, display, game, PAUSE_CONTROLS_OPEN, "first")
 
 
 def second_run(player, display, game, output):
@@ -139,11 +145,7 @@ def second_run(player, display, game, output):
     display.save(os.path.join(output, "options_8_after_restart.png"))
     if shadows_checked(player, display):
         raise Failure("the shadows came back on after the restart")
-    player.click(PAUSE_SETTINGS_OPEN)
-    display.settle()
-    player.click(play_test.PAUSE_QUIT_TO_DESKTOP)
-    if game.process.wait(timeout=120) != 0:
-        raise Failure("the second run exited with status %d" % game.process.returncode)
+    quit_from(player, display, game, PAUSE_SETTINGS_OPEN, "second")
 
 
 def run(game_executable, output):
