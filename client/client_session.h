@@ -41,6 +41,8 @@ struct ClientSession : GameSession, SessionView {
   bool quitRequested = false;  // the main loop asks the window to close
   int monitorRefreshRate = 0;
 
+  KeyCapture keyCapture;  // the Controls list waiting for a key
+
   // Overlays.
   bool minimapOn = true;
   MinimapGrid minimap;

@@ -24,6 +24,11 @@ bool playingFreely(const ClientSession& session) {
 
 void say(ClientSession& session, const char* text) { addMessage(session, tr(text)); }
 
+// Whether the action's key would type into the open chat instead of acting.
+bool typesIntoChat(const ClientSession& session, Action action) {
+  return session.chatOpen && keyCharacter(session.settings.keys.key(action)) != 0;
+}
+
 void closeChat(ClientSession& session) {
   session.chatOpen = false;
   session.chatText.clear();
@@ -38,6 +43,18 @@ void openChat(ClientSession& session, bool forTalk) {
   session.mouseTracking = false;
   session.historyIndex = -1;
   session.cursorCaptured = false;
+}
+
+// The chat and command keys open the chat through the character callback when they type
+// a character; these are the others (an F key, say).
+void chatKeys(ClientSession& session, const KeyStates& keys, const KeyStates& before) {
+  if (session.chatOpen || session.appState != AppPlaying || session.inventoryOpen) return;
+  const KeyBindings& bindings = session.settings.keys;
+  if (pressed(keys.command, before.command) && keyCharacter(bindings.key(Action::Command)) == 0) {
+    openChat(session, false);
+  } else if (pressed(keys.chat, before.chat) && keyCharacter(bindings.key(Action::Chat)) == 0) {
+    openChat(session, true);
+  }
 }
 
 void toggleFlight(ClientSession& session) {
@@ -185,14 +202,28 @@ std::string completeCommand(const std::string& chatText) {
 void applyKeyboard(ClientSession& session, KeyMemory& memory, const KeyboardFrame& frame, float dt, double now) {
   const KeyStates& keys = frame.keys;
   const KeyStates& before = memory.previous;
-  if (pressed(keys.escape, before.escape)) escape(session);
+  if (session.keyCapture.justEnded) {
+    session.keyCapture.justEnded = false;
+    memory.previous = keys;
+    return;
+  }
+  if (pressed(keys.escape, before.escape) || (pressed(keys.pause, before.pause) && !typesIntoChat(session, Action::Pause))) {
+    escape(session);
+  }
   if (pressed(keys.inventory, before.inventory) && session.appState == AppPlaying && !session.chatOpen) {
     toggleInventory(session);
   }
   if (pressed(keys.debug, before.debug) && !session.chatOpen) session.debugOverlay = !session.debugOverlay;
   if (pressed(keys.spectator, before.spectator) && playingFreely(session)) switchMode(session, keys.debug);
   if (pressed(keys.minimap, before.minimap) && playingFreely(session)) toggleMinimap(session);
-  if (pressed(keys.screenshot, before.screenshot) && session.appState == AppPlaying) session.screenshotRequested = true;
+  if (pressed(keys.screenshot, before.screenshot) && session.appState == AppPlaying &&
+      !typesIntoChat(session, Action::Screenshot)) {
+    session.screenshotRequested = true;
+  }
+  if (pressed(keys.fullScreen, before.fullScreen) && !typesIntoChat(session, Action::FullScreen)) {
+    session.settings.fullScreen = !session.settings.fullScreen;
+  }
+  chatKeys(session, keys, before);
   if (session.chatOpen) {
     editChat(session, memory, frame, dt);
   } else {
@@ -210,7 +241,8 @@ void onCursorMoved(ClientSession& session, double x, double y) {
     return;
   }
   if (session.mouseTracking) {
-    look(session.player, static_cast<float>(x - session.cursorX), static_cast<float>(y - session.cursorY));
+    const double dy = y - session.cursorY;
+    look(session.player, static_cast<float>(x - session.cursorX), static_cast<float>(session.settings.invertMouse ? -dy : dy));
   }
   session.cursorX = x;
   session.cursorY = y;
@@ -231,11 +263,18 @@ void onCharacter(ClientSession& session, std::uint32_t codepoint) {
     }
     return;
   }
-  if (codepoint == '/' || codepoint == '^') {
+  const KeyBindings& keys = session.settings.keys;
+  if (codepoint == '^' || characterFromKey(codepoint, keys.key(Action::Command))) {
     openChat(session, false);
-  } else if (codepoint == 'T' || codepoint == 't') {
+  } else if (characterFromKey(codepoint, keys.key(Action::Chat))) {
     openChat(session, true);
   }
+}
+
+void onKeyPressed(ClientSession& session, int keyCode) {
+  // The Controls list waits only inside the pause menu; a wait left behind ends there.
+  if (session.appState != AppPaused) session.keyCapture.waiting.reset();
+  offerCapturedKey(session.keyCapture, session.settings.keys, keyCode);
 }
 
 }  // namespace zorv

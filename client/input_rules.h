@@ -17,11 +17,13 @@ inline constexpr float kBackspaceRepeat = -0.045f;     // seconds between later 
 inline constexpr double kDoubleTapSeconds = 0.32;
 inline constexpr double kNoSpaceTap = -100.0;
 
-// Which keys are down this frame (either Enter key counts as Enter; `paste` is V while
-// either Ctrl key is down).
+// Which keys are down this frame. `escape` is the Esc key itself, which always closes the
+// chat and the inventory; the others are the keys bound to their actions (by default Esc
+// E F2 F3 F4 M F Space F11 T /). Either Enter key counts as Enter; `paste` is V while
+// either Ctrl key is down.
 struct KeyStates {
-  bool escape = false, inventory = false, screenshot = false, debug = false, spectator = false;  // Esc E F2 F3 F4
-  bool minimap = false, fly = false, space = false;                                              // M F Space
+  bool escape = false, pause = false, inventory = false, screenshot = false, debug = false, spectator = false;
+  bool minimap = false, fly = false, space = false, fullScreen = false, chat = false, command = false;
   bool enter = false, backspace = false, paste = false, up = false, down = false, tab = false;
 };
 
@@ -38,12 +40,17 @@ struct KeyMemory {
   float backspaceTimer = 0.0f;
 };
 
-// The keyboard commands of one frame in their fixed order: Esc, E, F3, F4, M, F2, chat
-// editing, F, Space. Every key acts on the frame it goes down; `now` is the clock in
-// seconds, `dt` the frame's clamped delta.
+// The keyboard commands of one frame in their fixed order: pause, inventory, debug,
+// spectator, minimap, screenshot, full screen, chat keys that type no character, chat
+// editing, fly, jump. Every key acts on the frame it goes down; a key bound to an action
+// that types a character does not act while the chat is open. The frame a key ended a
+// rebinding wait does nothing else. `now` is the clock in seconds, `dt` the frame's delta.
 void applyKeyboard(ClientSession& session, KeyMemory& memory, const KeyboardFrame& frame, float dt, double now);
 
-// Window callbacks.
+// Window callbacks. The character callback opens the chat with the characters of the
+// chat and command keys (and '^' for commands); a pressed key first goes to a waiting
+// rebinding.
+void onKeyPressed(ClientSession& session, int keyCode);
 void onCursorMoved(ClientSession& session, double x, double y);
 void onScrolled(ClientSession& session, double yOffset);
 void onCharacter(ClientSession& session, std::uint32_t codepoint);

@@ -7,6 +7,7 @@
 #include "game/multiplayer.h"
 #include "platform/platform.h"
 #include "platform/version.h"
+#include "client/options.h"
 #include "mods/loader.h"
 #include "net/address.h"
 #include "net/session.h"
@@ -18,12 +19,6 @@
 namespace zorv {
 
 namespace {
-
-// The text of a fixed-capacity, zero-terminated menu buffer.
-template <std::size_t N>
-std::string bufferText(const std::array<char, N>& buffer) {
-  return std::string(buffer.data(), strnlen(buffer.data(), N));
-}
 
 bool hasSelection(const ClientSession& session) {
   return session.selectedWorld >= 0 && session.selectedWorld < static_cast<int>(session.worldList.size());
@@ -154,6 +149,7 @@ void join(ClientSession& session) {
   }
   session.networkRole = RoleClient;
   session.localPlayerId = 0;
+  rememberAddress(session.profile.recentAddresses, address);
   dropWorld(session);
   session.menuScreen = MenuConnecting;
   session.menuStatus = formatTranslated("Contacting %s...", formatEndpoint(endpoint).c_str());

@@ -14,6 +14,9 @@
 #include "shell/main_loop.h"
 #include "game/multiplayer.h"
 #include "checks/scenes.h"
+#include "client/options_store.h"
+#include "client/session_options.h"
+#include "shell/window_mode.h"
 #include "mods/loader.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
@@ -31,19 +34,27 @@ ClientSession& sessionOf(GLFWwindow* window) { return *static_cast<ClientSession
 void cursorMoved(GLFWwindow* window, double x, double y) { onCursorMoved(sessionOf(window), x, y); }
 void scrolled(GLFWwindow* window, double, double yoffset) { onScrolled(sessionOf(window), yoffset); }
 void characterTyped(GLFWwindow* window, unsigned codepoint) { onCharacter(sessionOf(window), codepoint); }
+void keyChanged(GLFWwindow* window, int key, int, int action, int) {
+  if (action == GLFW_PRESS) onKeyPressed(sessionOf(window), key);
+}
+
+void printLine(const std::string& line) { std::printf("%s\n", line.c_str()); }
 
 bool isHidden(RunMode mode) {
   return mode == RunMode::HostTest || mode == RunMode::Benchmark || mode == RunMode::Screenshot;
 }
 
-GLFWwindow* openWindow(RunMode mode) {
+// The game's window takes the remembered size; the hidden modes keep their fixed ones.
+GLFWwindow* openWindow(RunMode mode, const Settings& settings) {
   glfwWindowHint(GLFW_CLIENT_API, GLFW_NO_API);
   glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
   glfwWindowHint(GLFW_VISIBLE, isHidden(mode) ? GLFW_FALSE : GLFW_TRUE);
   const bool capture = mode == RunMode::Screenshot;
+  const bool game = mode == RunMode::Game;
+  const int width = capture ? kCaptureWidth : game ? settings.windowWidth : kWindowWidth;
+  const int height = capture ? kCaptureHeight : game ? settings.windowHeight : kWindowHeight;
   const std::string title = std::string("Zorvander ") + kVersion;
-  return glfwCreateWindow(capture ? kCaptureWidth : kWindowWidth, capture ? kCaptureHeight : kWindowHeight,
-                          title.c_str(), nullptr, nullptr);
+  return glfwCreateWindow(width, height, title.c_str(), nullptr, nullptr);
 }
 
 void readMonitorRefreshRate(ClientSession& session) {
@@ -57,6 +68,7 @@ void installCallbacks(GLFWwindow* window, ClientSession& session) {
   glfwSetCursorPosCallback(window, cursorMoved);
   glfwSetScrollCallback(window, scrolled);
   glfwSetCharCallback(window, characterTyped);
+  glfwSetKeyCallback(window, keyChanged);
   glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
   // A key or button pressed and released between two slow frames still counts as pressed
   // in the next frame instead of being lost.
@@ -105,14 +117,22 @@ int runWindowedMode(const CommandLine& commandLine) {
     std::fprintf(stderr, "failed to initialize GLFW\n");
     return 1;
   }
-  GLFWwindow* window = openWindow(commandLine.mode);
+  // Only the played game reads and keeps the options: the hidden modes stay reproducible.
+  const bool game = commandLine.mode == RunMode::Game;
+  ClientSession session;
+  OptionsStore options;
+  if (game) {
+    options = openOptionsStore(platform::baseFolder() / kOptionsFileName, printLine);
+    applySessionOptions(session, options.saved);
+  }
+  GLFWwindow* window = openWindow(commandLine.mode, session.settings);
   if (!window) {
     std::fprintf(stderr, "failed to create window\n");
     glfwTerminate();
     return 1;
   }
+  if (game) placeNewWindow(window, session.settings);
 
-  ClientSession session;
   session.clock = [] { return glfwGetTime(); };
   readMonitorRefreshRate(session);
   refreshWorldList(session);
@@ -129,7 +149,7 @@ int runWindowedMode(const CommandLine& commandLine) {
   }
   registerModels(renderer);
   buildSoundBank();
-  printBanner(stdout, savesRoot());
+  printBanner(stdout, savesRoot(), session.settings.keys);
   std::fflush(stdout);
 
   int status = 0;
@@ -144,8 +164,9 @@ int runWindowedMode(const CommandLine& commandLine) {
       status = runSceneCapture(session, renderer, window, commandLine.screenshotPath, commandLine.sceneName);
       break;
     default:
-      runMainLoop(window, renderer, session);
+      runMainLoop(window, renderer, session, options);
       finishGame(session);
+      flushOptionsStore(options, sessionOptions(session), printLine);
       break;
   }
   renderer.shutdown();

@@ -5,19 +5,24 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
 #include <numbers>
 #include <string>
+#include <utility>
 
 #include "client/input_rules.h"
 #include "client/menu_actions.h"
 #include "game/multiplayer.h"
 #include "shell/startup.h"
 #include "ui/session_frame.h"
+#include "client/session_options.h"
+#include "shell/window_mode.h"
 #include "platform/platform.h"
 #include "render/png_writer.h"
 #include "render/vulkan_renderer.h"
 #include "ui/hud.h"
+#include "ui/interface_scale.h"
 #include "lang/localisation.h"
 #include "ui/menus.h"
 #include "world/registry.h"
@@ -31,17 +36,30 @@ constexpr float kMaxFrameSeconds = 0.1f;
 
 bool isDown(GLFWwindow* window, int key) { return glfwGetKey(window, key) == GLFW_PRESS; }
 
-KeyboardFrame readKeyboard(GLFWwindow* window) {
+bool isBoundDown(GLFWwindow* window, const KeyBindings& bindings, Action action) {
+  const int key = bindings.key(action);
+  return key != kKeyUnbound && isDown(window, key);
+}
+
+// The keyboard fields that follow a binding.
+constexpr std::pair<bool KeyStates::*, Action> kBoundCommandKeys[] = {
+    {&KeyStates::pause, Action::Pause},           {&KeyStates::inventory, Action::Inventory},
+    {&KeyStates::screenshot, Action::Screenshot}, {&KeyStates::debug, Action::Debug},
+    {&KeyStates::spectator, Action::Spectator},   {&KeyStates::minimap, Action::Minimap},
+    {&KeyStates::fly, Action::ToggleFlying},      {&KeyStates::space, Action::Jump},
+    {&KeyStates::fullScreen, Action::FullScreen}, {&KeyStates::chat, Action::Chat},
+    {&KeyStates::command, Action::Command}};
+constexpr std::pair<bool MovementKeys::*, Action> kBoundMovementKeys[] = {
+    {&MovementKeys::forward, Action::MoveForward}, {&MovementKeys::back, Action::MoveBack},
+    {&MovementKeys::left, Action::MoveLeft},       {&MovementKeys::right, Action::MoveRight},
+    {&MovementKeys::jump, Action::Jump},           {&MovementKeys::descend, Action::Descend},
+    {&MovementKeys::sprint, Action::Sprint}};
+
+KeyboardFrame readKeyboard(GLFWwindow* window, const KeyBindings& bindings) {
   KeyboardFrame frame;
   KeyStates& keys = frame.keys;
+  for (const auto& [field, action] : kBoundCommandKeys) keys.*field = isBoundDown(window, bindings, action);
   keys.escape = isDown(window, GLFW_KEY_ESCAPE);
-  keys.inventory = isDown(window, GLFW_KEY_E);
-  keys.screenshot = isDown(window, GLFW_KEY_F2);
-  keys.debug = isDown(window, GLFW_KEY_F3);
-  keys.spectator = isDown(window, GLFW_KEY_F4);
-  keys.minimap = isDown(window, GLFW_KEY_M);
-  keys.fly = isDown(window, GLFW_KEY_F);
-  keys.space = isDown(window, GLFW_KEY_SPACE);
   keys.enter = isDown(window, GLFW_KEY_ENTER) || isDown(window, GLFW_KEY_KP_ENTER);
   keys.backspace = isDown(window, GLFW_KEY_BACKSPACE);
   keys.paste = isDown(window, GLFW_KEY_V) && (isDown(window, GLFW_KEY_LEFT_CONTROL) || isDown(window, GLFW_KEY_RIGHT_CONTROL));
@@ -55,22 +73,21 @@ KeyboardFrame readKeyboard(GLFWwindow* window) {
   return frame;
 }
 
-MovementKeys readMovementKeys(GLFWwindow* window) {
+MovementKeys readMovementKeys(GLFWwindow* window, const KeyBindings& bindings) {
   MovementKeys keys;
-  keys.forward = isDown(window, GLFW_KEY_W);
-  keys.back = isDown(window, GLFW_KEY_S);
-  keys.left = isDown(window, GLFW_KEY_A);
-  keys.right = isDown(window, GLFW_KEY_D);
-  keys.jump = isDown(window, GLFW_KEY_SPACE);
-  keys.descend = isDown(window, GLFW_KEY_LEFT_SHIFT);
-  keys.sprint = isDown(window, GLFW_KEY_LEFT_CONTROL);
+  for (const auto& [field, action] : kBoundMovementKeys) keys.*field = isBoundDown(window, bindings, action);
   for (int slot = 0; slot < 9; ++slot) {
-    if (isDown(window, GLFW_KEY_1 + slot)) {
+    if (isBoundDown(window, bindings, hotbarAction(slot))) {
       keys.hotbarKey = slot;
       break;
     }
   }
   return keys;
+}
+
+void printLine(const std::string& line) {
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
 }
 
 bool inWorldControls(const ClientSession& session) {
@@ -95,11 +112,12 @@ std::filesystem::path newScreenshotPath() {
 
 }  // namespace
 
-void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& session) {
+void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& session, OptionsStore& options) {
   KeyMemory keys;
   FpsCounter fps;
   bool leftWasDown = false, rightWasDown = false;
   bool cursorShownCaptured = false;
+  int lastWidth = 0, lastHeight = 0;
   double previous = glfwGetTime();
   while (!glfwWindowShouldClose(window)) {
     glfwPollEvents();
@@ -112,9 +130,16 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& se
       glfwWaitEvents();
       continue;
     }
+    // The swapchain follows the window at once, also where the driver would not say so.
+    if (width != lastWidth || height != lastHeight) {
+      if (lastWidth != 0) renderer.onResize();
+      lastWidth = width;
+      lastHeight = height;
+    }
 
-    applyKeyboard(session, keys, readKeyboard(window), dt, now);
-    if (inWorldControls(session) && session.world) stepWorld(session, dt, readMovementKeys(window));
+    const KeyBindings& bindings = session.settings.keys;
+    applyKeyboard(session, keys, readKeyboard(window, bindings), dt, now);
+    if (inWorldControls(session) && session.world) stepWorld(session, dt, readMovementKeys(window, bindings));
     updateMultiplayer(session, dt);
 
     const bool leftDown = glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_LEFT) == GLFW_PRESS;
@@ -131,6 +156,7 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& se
     renderer.setVsync(session.settings.verticalSync);
 
     renderer.beginUiFrame();
+    applyInterfaceScale(session.settings.interfaceScale);
     MenuAction menuAction = MenuNone;
     InGameUiResult inGame;
     if (session.appState == AppMenu) {
@@ -152,6 +178,8 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& se
     handlePauseAction(session, inGame.pause);
     handleDeathAction(session, inGame.death);
     applyWindowRequests(window, session, cursorShownCaptured);
+    syncWindowMode(window, session.settings);
+    updateOptionsStore(options, sessionOptions(session), now, printLine);
 
     leftWasDown = leftDown;
     rightWasDown = rightDown;

@@ -24,6 +24,9 @@ RunMode windowlessOrHiddenMode(const char* argument) {
   return RunMode::Game;
 }
 
+// One key's label for a help line.
+const char* label(const KeyBindings& keys, Action action) { return keyLabel(keys.key(action)).data(); }
+
 }  // namespace
 
 CommandLine classifyCommandLine(int argc, const char* const* argv, const std::filesystem::path& base) {
@@ -41,12 +44,34 @@ CommandLine classifyCommandLine(int argc, const char* const* argv, const std::fi
   return result;
 }
 
-void printBanner(std::FILE* out, const std::filesystem::path& savesFolder) {
+void printBanner(std::FILE* out, const std::filesystem::path& savesFolder, const KeyBindings& keys) {
+  using enum Action;
+  const auto move = {MoveForward, MoveLeft, MoveBack, MoveRight, Jump, Descend, Sprint};
+  const auto modes = {Jump, ToggleFlying, Spectator, Debug, Pause};
+  const auto hotbar = {Hotbar1, Hotbar2, Hotbar3, Hotbar4, Hotbar5, Hotbar6, Hotbar7, Hotbar8, Hotbar9};
+  const auto chat = {Command, Chat};
   std::fprintf(out, "Zorvander %s\n", kVersion);
-  std::fprintf(out, "WASD move, Space jump / swim, Shift fly down, Ctrl sprint\n");
-  std::fprintf(out, "Double-tap Space (or F) to fly, F4 spectator, F3 debug overlay, Esc pause menu\n");
-  std::fprintf(out, "Left click break/attack, right click place, 1-7 / wheel pick block\n");
-  std::fprintf(out, "/ or ^ opens commands, T opens chat (try /help)\n");
+  if (allDefault(keys, move)) {
+    std::fprintf(out, "WASD move, Space jump / swim, Shift fly down, Ctrl sprint\n");
+  } else {
+    std::fprintf(out, "%s move, %s jump / swim, %s fly down, %s sprint\n",
+                 keysLabel(keys, {MoveForward, MoveLeft, MoveBack, MoveRight}).c_str(), label(keys, Jump),
+                 label(keys, Descend), label(keys, Sprint));
+  }
+  if (allDefault(keys, modes)) {
+    std::fprintf(out, "Double-tap Space (or F) to fly, F4 spectator, F3 debug overlay, Esc pause menu\n");
+  } else {
+    std::fprintf(out, "Double-tap %s (or %s) to fly, %s spectator, %s debug overlay, %s pause menu\n",
+                 label(keys, Jump), label(keys, ToggleFlying), label(keys, Spectator), label(keys, Debug),
+                 label(keys, Pause));
+  }
+  std::fprintf(out, "Left click break/attack, right click place, %s / wheel pick block\n",
+               allDefault(keys, hotbar) ? "1-7" : keysLabel(keys, hotbar).c_str());
+  if (allDefault(keys, chat)) {
+    std::fprintf(out, "/ or ^ opens commands, T opens chat (try /help)\n");
+  } else {
+    std::fprintf(out, "%s or ^ opens commands, %s opens chat (try /help)\n", label(keys, Command), label(keys, Chat));
+  }
   std::fprintf(out, "Saves: %s\n", savesFolder.string().c_str());
   std::fprintf(out, "Multiplayer: UDP %u by default, share IP/domain or SRV _zorvander._udp\n", static_cast<unsigned>(kDefaultGamePort));
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "game/key_bindings.h"
+
 namespace zorv {
 
 
@@ -23,7 +25,8 @@ struct CommandLine {
 CommandLine classifyCommandLine(int argc, const char* const* argv, const std::filesystem::path& base);
 
 
-// The help lines printed on the console when the game starts.
-void printBanner(std::FILE* out, const std::filesystem::path& savesFolder);
+// The help lines printed on the console when the game starts; a line names the bound keys
+// where one of its actions was rebound.
+void printBanner(std::FILE* out, const std::filesystem::path& savesFolder, const KeyBindings& keys = KeyBindings());
 
 }  // namespace zorv

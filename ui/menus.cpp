@@ -1,14 +1,18 @@
 #include "ui/menus.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <string>
 
 #include <imgui.h>
 
-#include "platform/version.h"
 #include "client/menu_actions.h"
 #include "lang/localisation.h"
+#include "platform/version.h"
+#include "ui/controls_menu.h"
+#include "ui/interface_scale.h"
+#include "ui/key_help.h"
 #include "world/villages.h"
 #include "game/world_life_cycle.h"
 
@@ -26,7 +30,9 @@ constexpr int kVillageCountRadius = 640;
 void centreNextWindow(float width) {
   const ImVec2 display = ImGui::GetIO().DisplaySize;
   ImGui::SetNextWindowPos(ImVec2(display.x * 0.5f, display.y * 0.5f), ImGuiCond_Always, ImVec2(0.5f, 0.5f));
-  ImGui::SetNextWindowSizeConstraints(ImVec2(width, 0.0f), ImVec2(width, FLT_MAX));
+  // A window taller than the display scrolls instead of running off its edges.
+  const float scaled = width * interfaceScale();
+  ImGui::SetNextWindowSizeConstraints(ImVec2(scaled, 0.0f), ImVec2(scaled, std::max(display.y - 16.0f, 100.0f)));
 }
 
 void separatedGap() {
@@ -113,8 +119,7 @@ MenuAction mainPage(ClientSession& session) {
   ImGui::Spacing();
   if (ImGui::Button(tr("Quit"), ImVec2(-1.0f, 32.0f))) action = MenuQuit;
   separatedGap();
-  disabledText(tr("WASD move / Space jump / double-tap Space to fly"));
-  disabledText(tr("T chat / / commands / E inventory / F3 debug / Esc pause"));
+  for (const std::string& help : mainMenuHelp(session.settings.keys)) disabledText(help.c_str());
   separatedGap();
   ImGui::TextUnformatted(tr("Language"));
   ImGui::SetNextItemWidth(-1.0f);
@@ -159,6 +164,22 @@ MenuAction worldsPage(ClientSession& session) {
   return worldsPageAction(create, remove, play);
 }
 
+// The servers joined last; picking one fills the address field.
+void recentServers(Profile& profile) {
+  if (profile.recentAddresses.empty()) return;
+  ImGui::TextDisabled("%s", tr("Recent servers"));
+  for (std::size_t i = 0; i < profile.recentAddresses.size(); ++i) {
+    const std::string& address = profile.recentAddresses[i];
+    ImGui::PushID(static_cast<int>(i));
+    const ImVec2 textAt = ImGui::GetCursorScreenPos();
+    if (ImGui::Selectable("##recent", bufferText(profile.serverAddress) == address)) {
+      setBufferText(profile.serverAddress, address);
+    }
+    ImGui::GetWindowDrawList()->AddText(textAt, ImGui::GetColorU32(ImGuiCol_Text), address.c_str());
+    ImGui::PopID();
+  }
+}
+
 MenuAction multiplayerPage(ClientSession& session) {
   Profile& profile = session.profile;
   ImGui::TextUnformatted(tr("Multiplayer"));
@@ -184,6 +205,7 @@ MenuAction multiplayerPage(ClientSession& session) {
   separatedGap();
   ImGui::TextUnformatted(tr("Join a server"));
   textField("##address", tr("play.example.com or 1.2.3.4:27632"), profile.serverAddress);
+  recentServers(profile);
   const bool join = ImGui::Button(tr("Join Server"), ImVec2(-1.0f, 34.0f));
   wrappedText(tr("No port means 27632. Domains also try the _zorvander._udp SRV record."));
 
@@ -218,6 +240,7 @@ void settingsSection(ClientSession& session) {
   ImGui::Checkbox(tr("Shadows"), &settings.shadowsEnabled);
   ImGui::Checkbox(tr("Post-processing"), &settings.postProcessingEnabled);
   ImGui::Checkbox(tr("Vertical Sync"), &settings.verticalSync);
+  windowAndInputSettings(session);
   ImGui::Spacing();
   openFolderButtons(26.0f);
 }
@@ -304,12 +327,14 @@ PauseAction buildPauseMenu(ClientSession& session, const UiFrameInfo& frame) {
     ImGui::Separator();
     const std::string settingsLabel = std::string(tr("Settings")) + "###settings";
     if (ImGui::CollapsingHeader(settingsLabel.c_str())) settingsSection(session);
-    ImGui::Spacing();
-    for (const char* help : {"WASD move, Space jump, Ctrl sprint", "1-9 / wheel block, E inventory",
-                             "Double-tap Space (or F) to fly, F4 spectator, F3 debug", "Esc resume, / or ^ commands",
-                             "Right-click a villager to trade"}) {
-      ImGui::TextDisabled("%s", tr(help));
+    const std::string controlsLabel = std::string(tr("Controls")) + "###controls";
+    if (ImGui::CollapsingHeader(controlsLabel.c_str())) {
+      controlsSection(session);
+    } else {
+      session.keyCapture.waiting.reset();
     }
+    ImGui::Spacing();
+    for (const std::string& help : pauseMenuHelp(session.settings.keys)) ImGui::TextDisabled("%s", help.c_str());
     ImGui::Spacing();
     villageCount(session);
   }

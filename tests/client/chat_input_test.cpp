@@ -400,5 +400,81 @@ TEST_F(KeyTest, FirstCursorMotionOnlyStartsTracking) {
   EXPECT_FLOAT_EQ(session.player.yaw, 15.0f);  // the jump after closing does not turn
 }
 
+TEST_F(KeyTest, ReboundKeysAndFullScreen) {
+  // Full screen toggles in every state while the chat is closed.
+  tap(&KeyStates::fullScreen);
+  EXPECT_TRUE(session.settings.fullScreen);
+  session.appState = AppMenu;
+  tap(&KeyStates::fullScreen);
+  EXPECT_FALSE(session.settings.fullScreen);
+  session.appState = AppPlaying;
+
+  // Chat moved to Y: the character y opens it, t is just a letter now.
+  session.settings.keys.bind(Action::Chat, 'Y');
+  type("t");
+  EXPECT_FALSE(session.chatOpen);
+  type("y");
+  ASSERT_TRUE(session.chatOpen);
+  EXPECT_TRUE(session.chatForTalk);
+  type("p");
+  // A pause key that types a character only types while the chat is open.
+  session.settings.keys.bind(Action::Pause, 'P');
+  tap(&KeyStates::pause);
+  EXPECT_TRUE(session.chatOpen);
+  EXPECT_EQ(session.appState, AppPlaying);
+  tap(&KeyStates::escape);  // Esc itself still closes the chat
+  EXPECT_FALSE(session.chatOpen);
+  tap(&KeyStates::pause);
+  EXPECT_EQ(session.appState, AppPaused);
+
+  // Commands moved to F6, which types nothing: the key itself opens the chat with "/".
+  setAppState(session, AppPlaying);
+  session.settings.keys.bind(Action::Command, 295);
+  type("/");
+  EXPECT_FALSE(session.chatOpen);
+  tap(&KeyStates::command);
+  ASSERT_TRUE(session.chatOpen);
+  EXPECT_EQ(session.chatText, "/");
+  type("^");  // typed into the open chat
+  EXPECT_EQ(session.chatText, "/^");
+}
+
+TEST_F(KeyTest, RebindingSwallowsTheKeyThatEndsIt) {
+  tap(&KeyStates::escape);
+  ASSERT_EQ(session.appState, AppPaused);
+  session.keyCapture.waiting = Action::Screenshot;
+  onKeyPressed(session, 256);  // Esc cancels the wait ...
+  tap(&KeyStates::escape);     // ... and does not also resume the game
+  EXPECT_EQ(session.appState, AppPaused);
+  EXPECT_EQ(session.settings.keys.key(Action::Screenshot), 291);
+
+  session.keyCapture.waiting = Action::Debug;
+  onKeyPressed(session, 'G');
+  tap(&KeyStates::debug);
+  EXPECT_FALSE(session.debugOverlay) << "the binding key does not act in its own frame";
+  EXPECT_EQ(session.settings.keys.key(Action::Debug), 'G');
+  tap(&KeyStates::debug);
+  EXPECT_TRUE(session.debugOverlay);
+
+  // A wait left over when the game resumes never binds keys pressed in play.
+  session.keyCapture.waiting = Action::Jump;
+  tap(&KeyStates::escape);
+  ASSERT_EQ(session.appState, AppPlaying);
+  onKeyPressed(session, 'Q');
+  EXPECT_EQ(session.settings.keys.key(Action::Jump), 32);
+  EXPECT_FALSE(session.keyCapture.waiting);
+}
+
+TEST_F(KeyTest, InvertedMouseLooksTheOtherWay) {
+  onCursorMoved(session, 100.0, 100.0);
+  const float pitch = session.player.pitch;
+  onCursorMoved(session, 100.0, 150.0);
+  const float normalTurn = session.player.pitch - pitch;
+  ASSERT_LT(normalTurn, 0.0f);
+  session.settings.invertMouse = true;
+  onCursorMoved(session, 100.0, 200.0);
+  EXPECT_FLOAT_EQ(session.player.pitch - pitch, 0.0f);
+}
+
 }  // namespace
 }  // namespace zorv::testing

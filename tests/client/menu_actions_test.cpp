@@ -180,6 +180,7 @@ TEST_F(MenuTest, JoinAndCancel) {
   EXPECT_FALSE(session.menuStatus.empty());
   EXPECT_EQ(session.networkRole, RoleOffline);
   EXPECT_EQ(session.menuScreen, MenuMain);
+  EXPECT_TRUE(session.profile.recentAddresses.empty()) << "a failed join is not remembered";
 
   RecordingRenderer renderer;
   session.renderer = &renderer;
@@ -200,6 +201,7 @@ TEST_F(MenuTest, JoinAndCancel) {
   EXPECT_TRUE(session.remotePlayers.empty());
   EXPECT_EQ(renderer.clears, 1);
   EXPECT_TRUE(session.net.active);
+  EXPECT_EQ(session.profile.recentAddresses, std::vector<std::string>{"127.0.0.1:" + std::to_string(port)});
 
   handleMenuAction(session, MenuCancelConnecting);
   EXPECT_EQ(session.menuStatus, "Cancelled");

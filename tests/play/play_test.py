@@ -33,8 +33,8 @@ MENU_FIRST_WORLD = (460, 246)
 MENU_PLAY_SELECTED = (640, 422)
 MENU_SEED_FIELD = (640, 513)
 MENU_CREATE_AND_PLAY = (640, 550)
-PAUSE_SAVE_AND_QUIT = (640, 336)
-PAUSE_QUIT_TO_DESKTOP = (640, 378)
+PAUSE_SAVE_AND_QUIT = (640, 324)
+PAUSE_QUIT_TO_DESKTOP = (640, 366)
 MENU_CORNERS = ((40, 680), (1240, 680))
 
 
@@ -252,10 +252,11 @@ def check_level(header, edits, label):
           (label, len(edits), len(broken), len(placed), header["stone"], header["mode"], header["time"]))
 
 
-def play(game_executable, report_tool, output):
-    os.makedirs(output, exist_ok=True)
-    folder = tempfile.mkdtemp(prefix="zorv-play-")
-    # The game keeps every folder beside its executable: give it a folder of its own.
+def private_game(game_executable, prefix):
+    """A temporary folder with a copy of the game and a link to its shaders (the game keeps
+    every folder beside its executable), and a virtual X server of its own: returns the
+    folder, the copy's path, the display and the environment to run it in."""
+    folder = tempfile.mkdtemp(prefix=prefix)
     executable = os.path.join(folder, "zorvander")
     shutil.copy2(game_executable, executable)
     os.symlink(os.path.join(os.path.dirname(os.path.abspath(game_executable)), "shaders"),
@@ -263,7 +264,20 @@ def play(game_executable, report_tool, output):
     runtime = os.path.join(folder, "xdg-runtime")
     os.mkdir(runtime, 0o700)
     display = Display(folder)
-    environment = dict(os.environ, DISPLAY=display.name, XDG_RUNTIME_DIR=runtime)
+    return folder, executable, display, dict(os.environ, DISPLAY=display.name, XDG_RUNTIME_DIR=runtime)
+
+
+def clean_up(game, display, folder):
+    if game and game.process.poll() is None:
+        game.process.kill()
+        game.process.wait()
+    display.close()
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def play(game_executable, report_tool, output):
+    os.makedirs(output, exist_ok=True)
+    folder, executable, display, environment = private_game(game_executable, "zorv-play-")
     saves = os.path.join(folder, "saves")
     level = os.path.join(saves, WORLD, "level.dat")
     player = Player(environment)
@@ -372,11 +386,7 @@ def play(game_executable, report_tool, output):
             raise Failure("the validation layer reported: " + reports[0])
         print("play test passed")
     finally:
-        if game and game.process.poll() is None:
-            game.process.kill()
-            game.process.wait()
-        display.close()
-        shutil.rmtree(folder, ignore_errors=True)
+        clean_up(game, display, folder)
 
 
 def main():

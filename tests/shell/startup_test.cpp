@@ -84,5 +84,24 @@ TEST(Startup, BannerListsTheHelpLinesExactly) {
             "Multiplayer: UDP 27632 by default, share IP/domain or SRV _zorvander._udp\n");
 }
 
+TEST(Startup, BannerNamesReboundKeys) {
+  KeyBindings keys;
+  keys.bind(Action::MoveForward, 265);
+  keys.bind(Action::Pause, 'P');
+  keys.bind(Action::Chat, 'Y');
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  printBanner(out, "/saves", keys);
+  std::rewind(out);
+  std::string text;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, out) != nullptr) text += buffer;
+  std::fclose(out);
+  EXPECT_NE(text.find("Up/A/S/D move, Space jump / swim, Left Shift fly down, Left Ctrl sprint\n"), std::string::npos);
+  EXPECT_NE(text.find("Double-tap Space (or F) to fly, F4 spectator, F3 debug overlay, P pause menu\n"), std::string::npos);
+  EXPECT_NE(text.find("1-7 / wheel pick block\n"), std::string::npos);
+  EXPECT_NE(text.find("/ or ^ opens commands, Y opens chat (try /help)\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace zorv
