@@ -16,6 +16,7 @@
 #include <system_error>
 
 #include "mods/bounded_patterns.h"
+#include "mods/library_limits.h"
 #include "mods/loader.h"
 #include "mods/mod_context.h"
 #include "platform/platform.h"
@@ -70,6 +71,20 @@ void budgetHook(lua_State* L, lua_Debug*) {
     return;
   }
   spendBudget(L);
+}
+
+// Work done inside library functions, counted in instructions: each kBudgetHookInterval
+// of it takes one unit, the remainder carries over to the next charge.
+void spendWork(lua_State* L, std::uint64_t instructions) {
+  ModRecord& mod = recordOf(L);
+  const std::uint64_t interval = kBudgetHookInterval;
+  const std::uint64_t units = instructions / interval + (mod.workCarry + instructions % interval) / interval;
+  mod.workCarry = (mod.workCarry + instructions % interval) % interval;
+  if (units >= static_cast<std::uint64_t>(std::max(mod.budget, 0))) {
+    mod.budget = 1;
+    spendBudget(L);  // raises
+  }
+  mod.budget -= static_cast<std::int32_t>(units);
 }
 
 void beginCall(ModRecord& mod) {
@@ -571,23 +586,6 @@ function xpcall(f, handler, ...)
 end
 )lua";
 
-// string.rep that answers an empty result at once: the library copies nothing n times,
-// so string.rep('', math.maxinteger) would spin for years inside one C call.
-int sandboxStringRep(lua_State* L) {
-  std::size_t length = 0, separator = 0;
-  luaL_checklstring(L, 1, &length);
-  luaL_checkinteger(L, 2);
-  luaL_optlstring(L, 3, "", &separator);
-  if (length + separator == 0) {
-    lua_pushliteral(L, "");
-    return 1;
-  }
-  lua_pushvalue(L, lua_upvalueindex(1));
-  lua_insert(L, 1);
-  lua_call(L, lua_gettop(L) - 1, 1);
-  return 1;
-}
-
 int setUpState(lua_State* L) {
   const ModRecord& mod = recordOf(L);
   const luaL_Reg libraries[] = {{LUA_GNAME, luaopen_base},         {LUA_STRLIBNAME, luaopen_string},
@@ -606,10 +604,8 @@ int setUpState(lua_State* L) {
   }
   lua_pushcfunction(L, sandboxPrint);
   lua_setglobal(L, "print");
+  installLibraryLimits(L, spendWork);
   lua_getglobal(L, LUA_STRLIBNAME);
-  lua_getfield(L, -1, "rep");
-  lua_pushcclosure(L, sandboxStringRep, 1);
-  lua_setfield(L, -2, "rep");
   installBoundedPatterns(L, spendBudget);
   lua_pop(L, 1);
   lua_getglobal(L, "setmetatable");

@@ -57,6 +57,7 @@ struct ModRecord {
   // Call context, reached from the state's extra space.
   ModContext* context = nullptr;
   std::int32_t budget = 0;
+  std::uint64_t workCarry = 0;  // library work below one budget unit, in instructions
   int editsThisCall = 0;
   int dropsThisCall = 0;
 
