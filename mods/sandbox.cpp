@@ -34,22 +34,6 @@ ModRecord& recordOf(lua_State* L) { return **static_cast<ModRecord**>(lua_getext
 
 // --- memory and instruction limits ---------------------------------------------------
 
-void* limitedAlloc(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
-  auto& account = *static_cast<MemoryAccount*>(userData);
-  const std::size_t previous = block ? oldSize : 0;  // for new blocks oldSize is a type tag
-  if (newSize == 0) {
-    std::free(block);
-    account.used -= std::min(previous, account.used);
-    return nullptr;
-  }
-  const std::size_t base = account.used - std::min(previous, account.used);
-  if (newSize > previous && (newSize > account.limit || base > account.limit - newSize)) return nullptr;
-  void* grown = std::realloc(block, newSize);
-  if (!grown) return nullptr;
-  account.used = base + newSize;
-  return grown;
-}
-
 // Fires every kBudgetHookInterval instructions. Once the call's budget is spent the hook
 // switches the running thread to fire on every instruction, so that each further
 // instruction raises again: a pcall around an endless loop cannot swallow the stop.
@@ -762,8 +746,9 @@ ModRecord::~ModRecord() {
 }
 
 std::unique_ptr<ModRecord> createMod(const std::string& id, const fs::path& packageDir, const fs::path& dataDir,
-                                     ModContext* context) {
+                                     ModContext* context, MemoryPool* pool) {
   auto mod = std::make_unique<ModRecord>();
+  mod->memory.pool = pool ? pool : &sharedModMemory();
   mod->id = id;
   mod->packageDir = packageDir;
   mod->dataDir = dataDir;

@@ -242,3 +242,37 @@ TEST(ModLimits, LibraryLoopsOverChosenCountsAreCharged) {
 
 }  // namespace
 }  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// Each mod stays below its own ceiling, yet together they may not exceed the pool.
+TEST(ModLimits, AllModsTogetherDrawOnOneMemoryPool) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  MemoryPool pool;
+  pool.limit = 80u * 1024u * 1024u;  // building a string takes twice its size for a moment
+  const std::string hog = "held = string.rep('x', 25 * 1024 * 1024)";
+  ::testing::internal::CaptureStderr();
+  auto first = makeMod(scratch, "hog1", hog, &context, &pool);
+  auto second = makeMod(scratch, "hog2", hog, &context, &pool);
+  auto third = makeMod(scratch, "hog3", hog, &context, &pool);
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(first && second) << errors;
+  EXPECT_FALSE(third);
+  EXPECT_TRUE(contains(errors, "[mod:hog3] load failed: not enough memory")) << errors;
+  EXPECT_LE(pool.used.load(), pool.limit);
+  EXPECT_GE(pool.used.load(), first->memory.used + second->memory.used);
+
+  first.reset();  // its memory returns to the pool
+  ::testing::internal::CaptureStderr();
+  third = makeMod(scratch, "hog3", hog, &context, &pool);
+  const std::string later = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(third) << later;
+  second.reset();
+  third.reset();
+  EXPECT_EQ(pool.used.load(), 0u);
+}
+
+}  // namespace
+}  // namespace zorv
