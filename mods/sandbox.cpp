@@ -16,6 +16,7 @@
 #include <system_error>
 
 #include "mods/bounded_patterns.h"
+#include "mods/data_files.h"
 #include "mods/library_limits.h"
 #include "mods/loader.h"
 #include "mods/mod_context.h"
@@ -30,7 +31,6 @@ namespace fs = std::filesystem;
 constexpr const char* kEventRegistrations[kModEventCount] = {"on_block_break", "on_block_place", "on_tick",
                                                             "on_player_join", "on_player_leave"};
 
-ModRecord& recordOf(lua_State* L) { return **static_cast<ModRecord**>(lua_getextraspace(L)); }
 
 // --- memory and instruction limits ---------------------------------------------------
 
@@ -127,12 +127,6 @@ bool optCount(lua_State* L, int index, int& out) {
   if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return false;
   out = static_cast<int>(value);
   return true;
-}
-
-std::string checkText(lua_State* L, int index) {
-  std::size_t length = 0;
-  const char* text = luaL_checklstring(L, index, &length);
-  return std::string(text, length);
 }
 
 std::string lowerCase(std::string text) {
@@ -256,107 +250,6 @@ int sandboxPrint(lua_State* L) {
   }
   logLine(L, line);
   return 0;
-}
-
-// --- data files ------------------------------------------------------------------------
-
-// The data file `name` inside the mod's folder, or empty when the name may not be used.
-fs::path dataFilePath(const ModRecord& mod, std::string name) {
-  std::replace(name.begin(), name.end(), '\\', '/');
-  if (name.empty() || name.back() == '/' || name.find('\0') != std::string::npos || !isSafeRelativePath(name))
-    return {};
-  return mod.dataDir / name;
-}
-
-int apiDataDir(lua_State* L) {
-  const ModRecord& mod = recordOf(L);
-  std::error_code error;
-  fs::create_directories(mod.dataDir, error);
-  if (!fs::is_directory(mod.dataDir, error)) {
-    lua_pushnil(L);
-    return 1;
-  }
-  const std::string path = mod.dataDir.string();
-  lua_pushlstring(L, path.data(), path.size());
-  return 1;
-}
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-int apiDataRead(lua_State* L) {
-  const fs::path path = dataFilePath(recordOf(L), checkText(L, 1));
-  std::error_code error;
-  if (path.empty() || !fs::is_regular_file(path, error)) {
-    lua_pushnil(L);
-    return 1;
-  }
-  FileHandle file(std::fopen(path.c_str(), "rb"));
-  const std::uintmax_t size = fs::file_size(path, error);
-  if (!file || error || size > kModMemoryLimit) {
-    lua_pushnil(L);
-    return 1;
-  }
-  // Read straight into Lua memory, so the mod's ceiling bounds the read.
-  luaL_Buffer buffer;
-  char* bytes = luaL_buffinitsize(L, &buffer, static_cast<std::size_t>(size));
-  const std::size_t got = std::fread(bytes, 1, static_cast<std::size_t>(size), file.get());
-  if (got != size) {
-    lua_pushnil(L);
-    return 1;
-  }
-  luaL_pushresultsize(&buffer, got);
-  return 1;
-}
-
-// Bytes and files the data folder would hold with `target` replaced by `newSize` bytes.
-bool dataFolderHasRoom(const ModRecord& mod, const fs::path& target, std::uintmax_t newSize) {
-  std::uintmax_t bytes = newSize;
-  std::size_t files = 1;
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(mod.dataDir, error), end; !error && it != end; it.increment(error)) {
-    if (!it->is_regular_file(error) || it->path() == target) continue;
-    bytes += it->file_size(error);
-    ++files;
-  }
-  return bytes <= kMaxDataFolderBytes && files <= kMaxDataFolderFiles;
-}
-
-bool writeDataFile(const ModRecord& mod, const fs::path& path, const char* bytes, std::size_t size) {
-  std::error_code error;
-  if (!dataFolderHasRoom(mod, path, size)) {
-    std::fprintf(stderr, "[mod:%s] data_write refused: the data folder may hold at most %ju bytes in %zu files\n",
-                 mod.id.c_str(), kMaxDataFolderBytes, kMaxDataFolderFiles);
-    return false;
-  }
-  fs::create_directories(path.parent_path(), error);
-  fs::path temporary = path;
-  temporary += ".tmp";
-  {
-    FileHandle file(std::fopen(temporary.c_str(), "wb"));
-    if (!file) return false;
-    const bool written = std::fwrite(bytes, 1, size, file.get()) == size && std::fflush(file.get()) == 0;
-    if (!written || std::fclose(file.release()) != 0) {
-      fs::remove(temporary, error);
-      return false;
-    }
-  }
-  std::string reason;
-  if (!platform::replaceFile(temporary, path, reason)) {
-    fs::remove(temporary, error);
-    return false;
-  }
-  return true;
-}
-
-int apiDataWrite(lua_State* L) {
-  const fs::path path = dataFilePath(recordOf(L), checkText(L, 1));
-  std::size_t size = 0;
-  const char* bytes = luaL_checklstring(L, 2, &size);
-  lua_pushboolean(L, !path.empty() && writeDataFile(recordOf(L), path, bytes, size));
-  return 1;
 }
 
 // --- register_block --------------------------------------------------------------------
@@ -605,9 +498,9 @@ int setUpState(lua_State* L) {
                           {"spawn_drop", apiSpawnDrop},
                           {"is_host", apiIsHost},
                           {"log", apiLog},
-                          {"data_dir", apiDataDir},
-                          {"data_read", apiDataRead},
-                          {"data_write", apiDataWrite},
+                          {"data_dir", dataDir},
+                          {"data_read", dataRead},
+                          {"data_write", dataWrite},
                           {"register_block", apiRegisterBlock},
                           {"register_command", apiRegisterCommand},
                           {nullptr, nullptr}};
@@ -740,6 +633,14 @@ int callCommand(lua_State* L) {
 }
 
 }  // namespace
+
+ModRecord& recordOf(lua_State* L) { return **static_cast<ModRecord**>(lua_getextraspace(L)); }
+
+std::string checkText(lua_State* L, int index) {
+  std::size_t length = 0;
+  const char* text = luaL_checklstring(L, index, &length);
+  return std::string(text, length);
+}
 
 ModRecord::~ModRecord() {
   if (lua) lua_close(lua);

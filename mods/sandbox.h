@@ -59,9 +59,19 @@ struct ModRecord {
   std::array<std::vector<int>, kModEventCount> handlers;  // registry references
   std::map<std::string, int> commands;                     // lower-case name -> registry reference
 
+  // What the data folder holds, counted once and then kept up to date by each write.
+  bool dataCounted = false;
+  std::uintmax_t dataBytes = 0;
+  std::size_t dataFiles = 0;
+
   int blocksRegistered = 0;
   int textureLayersAdded = 0;
 };
+
+// The record of the mod whose state `L` is (or a thread of).
+ModRecord& recordOf(lua_State* L);
+// A string argument, embedded zeros kept; raises the usual argument error otherwise.
+std::string checkText(lua_State* L, int index);
 
 // Creates the state, installs the API and runs main.lua once. Null (with the reason on
 // standard error) when the state cannot be created or main.lua is empty or fails. The

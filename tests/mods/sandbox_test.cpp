@@ -411,3 +411,33 @@ TEST(ModSandbox, HandlerAndCommandCountsAreBounded) {
 
 }  // namespace
 }  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// The folder's count and size are taken once and kept by every write: replacing a file
+// counts it once, new files count one each, and files already there count from the start.
+TEST(ModSandbox, DataFolderCountsAreKeptAcrossWrites) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const fs::path folder = scratch.path() / "data" / "keeper";
+  for (std::size_t i = 0; i + 3 < kMaxDataFolderFiles; ++i)
+    testing::writeFile(folder / "old" / ("f" + std::to_string(i)), "0123456789");
+  const ScriptRun run = runScript(scratch, "keeper", R"(
+    for round = 1, 50 do
+      assert(zorv.data_write('old/f7', string.rep('r', round)), 'replace ' .. round)
+    end
+    assert(zorv.data_write('a', 'x') and zorv.data_write('b/c', 'x') and zorv.data_write('d', 'x'), 'three new files')
+    assert(zorv.data_write('e', 'x') == false, 'the folder is full')
+    assert(zorv.data_write('a', string.rep('y', 1000)), 'replacing still works when full')
+    assert(zorv.data_read('old/f7') == string.rep('r', 50), 'last replacement kept')
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  EXPECT_TRUE(contains(run.errors, "[mod:keeper] data_write refused")) << run.errors;
+  EXPECT_EQ(run.mod->dataFiles, kMaxDataFolderFiles);
+  EXPECT_EQ(run.mod->dataBytes, (kMaxDataFolderFiles - 4) * 10 + 50 + 1000 + 2);
+  EXPECT_FALSE(fs::exists(folder / "e"));
+}
+
+}  // namespace
+}  // namespace zorv
