@@ -323,6 +323,14 @@ int resolveTexture(lua_State* L, ModRecord& mod, std::string name) {
   return layer;
 }
 
+// The block whose full id is `fullId`. The registry's own find also accepts short names,
+// which would make one mod's "gem" (or "stone") stand for another's.
+BlockId findExactBlock(const BlockRegistry& registry, const std::string& fullId) {
+  for (std::size_t i = 0; i < registry.count(); ++i)
+    if (registry.get(static_cast<BlockId>(i)).id == fullId) return static_cast<BlockId>(i);
+  return kNoBlock;
+}
+
 int apiRegisterBlock(lua_State* L) {
   requireContext(L);
   luaL_checktype(L, 1, LUA_TTABLE);
@@ -331,7 +339,7 @@ int apiRegisterBlock(lua_State* L) {
   if (id.empty()) return luaL_error(L, "register_block: 'id' is required");
   const std::string fullId = lowerCase(id.find(':') == std::string::npos ? mod.id + ":" + id : id);
   BlockRegistry& registry = blockRegistry();
-  if (registry.find(fullId) != kNoBlock) {
+  if (findExactBlock(registry, fullId) != kNoBlock) {
     std::fprintf(stderr, "[mod:%s] block %s already registered\n", mod.id.c_str(), fullId.c_str());
     lua_pushlstring(L, fullId.data(), fullId.size());
     return 1;
@@ -672,7 +680,14 @@ std::unique_ptr<ModRecord> createMod(const std::string& id, const fs::path& pack
     std::fprintf(stderr, "[mod:%s] main.lua is empty\n", id.c_str());
     return nullptr;
   }
-  if (!protectedCall(*mod, runScript, &chunk, "load")) return nullptr;
+  // A mod refused while loading takes back the blocks and texture layers it registered.
+  BlockRegistry& registry = blockRegistry();
+  const std::size_t blocksBefore = registry.count();
+  const int tilesBefore = registry.tileCount();
+  if (!protectedCall(*mod, runScript, &chunk, "load")) {
+    registry.truncate(blocksBefore, tilesBefore);
+    return nullptr;
+  }
   std::printf("mod: %s loaded\n", id.c_str());
   return mod;
 }

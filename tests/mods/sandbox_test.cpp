@@ -441,3 +441,50 @@ TEST(ModSandbox, DataFolderCountsAreKeptAcrossWrites) {
 
 }  // namespace
 }  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// Blocks are known by their full id: two mods may each have a "gem", and a mod's
+// "stone" is its own, not the built-in one.
+TEST(ModSandbox, BlocksAreIdentifiedByTheirFullId) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const ScriptRun first = runScript(scratch, "m_a", "assert(zorv.register_block({id = 'gem', texture = 'stone'}) == 'm_a:gem')",
+                                    context);
+  const ScriptRun second = runScript(scratch, "m_b", R"(
+    assert(zorv.register_block({id = 'gem', texture = 'dirt'}) == 'm_b:gem')
+    assert(zorv.register_block({id = 'stone', texture = 'dirt', hardness = 7}) == 'm_b:stone')
+  )", context);
+  ASSERT_TRUE(first.mod && second.mod) << first.errors << second.errors;
+  EXPECT_FALSE(contains(second.errors, "already registered")) << second.errors;
+  BlockRegistry& registry = blockRegistry();
+  const BlockId gemA = registry.find("m_a:gem"), gemB = registry.find("m_b:gem");
+  ASSERT_NE(gemA, kNoBlock);
+  ASSERT_NE(gemB, kNoBlock);
+  EXPECT_NE(gemA, gemB);
+  EXPECT_EQ(registry.get(gemB).texTop, registry.findTile("dirt"));
+  EXPECT_NE(registry.find("m_b:stone"), registry.find("zorvander:stone"));
+  EXPECT_EQ(registry.get(registry.find("m_b:stone")).hardness, 7.0f);
+}
+
+// A mod refused while loading leaves no block and no texture layer behind.
+TEST(ModSandbox, AModRefusedWhileLoadingLeavesNothingRegistered) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  testing::writeFile(scratch.path() / "packages" / "greedyblocks" / "face.png", "png");
+  BlockRegistry& registry = blockRegistry();
+  const std::size_t blocks = registry.count();
+  const int tiles = registry.tileCount();
+  const ScriptRun run = runScript(scratch, "greedyblocks", R"(
+    for i = 1, 2000 do zorv.register_block({id = 'b' .. i, texture = 'face.png'}) end
+  )", context);
+  EXPECT_FALSE(run.mod);
+  EXPECT_TRUE(contains(run.errors, "too many blocks")) << run.errors;
+  EXPECT_EQ(registry.count(), blocks);
+  EXPECT_EQ(registry.tileCount(), tiles);
+  EXPECT_EQ(registry.find("greedyblocks:b1"), kNoBlock);
+}
+
+}  // namespace
+}  // namespace zorv
