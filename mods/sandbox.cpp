@@ -17,6 +17,7 @@
 
 #include "mods/bounded_patterns.h"
 #include "mods/data_files.h"
+#include "mods/finalizers.h"
 #include "mods/library_limits.h"
 #include "mods/loader.h"
 #include "mods/mod_context.h"
@@ -87,7 +88,7 @@ int tracebackHandler(lua_State* L) {
 // Runs `body` with `data` as a protected call under a fresh budget. Everything the call
 // does (building its arguments included) is protected, so a memory error can never reach
 // the panic handler. A failure is reported as "[mod:ID] ACTIVITY failed: TEXT".
-bool protectedCall(ModRecord& mod, lua_CFunction body, void* data, const char* activity) {
+bool runProtected(ModRecord& mod, lua_CFunction body, void* data, const char* activity) {
   lua_State* L = mod.lua;
   const int top = lua_gettop(L);
   lua_pushcfunction(L, tracebackHandler);
@@ -102,6 +103,13 @@ bool protectedCall(ModRecord& mod, lua_CFunction body, void* data, const char* a
   }
   lua_settop(L, top);
   return status == LUA_OK;
+}
+
+// runProtected, then the finalizers that came due meanwhile, under a budget of their own.
+bool protectedCall(ModRecord& mod, lua_CFunction body, void* data, const char* activity) {
+  const bool ok = runProtected(mod, body, data, activity);
+  if (hasPendingFinalizers(mod.lua)) runProtected(mod, runPendingFinalizers, nullptr, "finalizers");
+  return ok;
 }
 
 // --- argument helpers ------------------------------------------------------------------
@@ -436,21 +444,6 @@ int registerHandler(lua_State* L) {
 
 // --- the state ---------------------------------------------------------------------------
 
-// setmetatable that refuses finalisers: a __gc method would run with hooks off (beyond
-// the budget), possibly while the game is being torn down.
-int sandboxSetmetatable(lua_State* L) {
-  if (lua_type(L, 2) == LUA_TTABLE) {
-    lua_pushliteral(L, "__gc");
-    if (lua_rawget(L, 2) != LUA_TNIL) return luaL_error(L, "setmetatable: __gc metamethods are not allowed");
-    lua_pop(L, 1);
-  }
-  lua_settop(L, 2);
-  lua_pushvalue(L, lua_upvalueindex(1));
-  lua_insert(L, 1);
-  lua_call(L, 2, 1);
-  return 1;
-}
-
 // xpcall whose message handler runs after the failed call has unwound. The standard one
 // runs the handler while the error is being raised, and an error raised by the budget
 // hook is raised with hooks switched off: an endless handler would never be stopped.
@@ -493,9 +486,7 @@ int setUpState(lua_State* L) {
   lua_getglobal(L, LUA_STRLIBNAME);
   installBoundedPatterns(L, spendBudget);
   lua_pop(L, 1);
-  lua_getglobal(L, "setmetatable");
-  lua_pushcclosure(L, sandboxSetmetatable, 1);
-  lua_setglobal(L, "setmetatable");
+  installFinalizers(L);
 
   const luaL_Reg api[] = {{"get_block", apiGetBlock},
                           {"set_block", apiSetBlock},

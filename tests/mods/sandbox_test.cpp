@@ -1,3 +1,4 @@
+#include "mods/finalizers.h"
 #include "mods/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -53,8 +54,9 @@ TEST(ModSandbox, OnlyTheSafeLibrariesAreReachable) {
     print(table.concat(t, ','), zorv.api_version, zorv.mod)
     print('a', 1, nil)
     print()
-    assert(not pcall(setmetatable, {}, {__gc = function() end}))
-    assert(not pcall(setmetatable, {}, {__gc = true}))
+    local protected = setmetatable({}, {__metatable = 'locked'})
+    assert(not pcall(setmetatable, protected, {__gc = true}), 'a protected metatable stays')
+    assert(not pcall(setmetatable, 1, {}) and not pcall(setmetatable, {}, 1), 'argument checks')
     local plain = setmetatable({}, {__index = function() return 7 end})
     assert(plain.anything == 7)
   )", context);
@@ -484,6 +486,72 @@ TEST(ModSandbox, AModRefusedWhileLoadingLeavesNothingRegistered) {
   EXPECT_EQ(registry.count(), blocks);
   EXPECT_EQ(registry.tileCount(), tiles);
   EXPECT_EQ(registry.find("greedyblocks:b1"), kNoBlock);
+}
+
+}  // namespace
+}  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// Finalizers run after the call that dropped their objects, under a budget of their own:
+// each runs once, a failing one is reported once, an endless one is stopped, and the mod
+// goes on working.
+TEST(ModSandbox, FinalizersRunOnceUnderTheBudget) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  ::testing::internal::CaptureStderr();
+  auto mod = makeMod(scratch, "gc", R"(
+    finalized = {}
+    local mt = {__gc = function(o) finalized[#finalized + 1] = o.name end}
+    for i = 1, 3 do setmetatable({name = 'o' .. i}, mt) end
+    local kept = setmetatable({name = 'kept'}, mt)
+    held = kept
+    assert(getmetatable(kept).__gc == mt.__gc, 'the metatable is the one given')
+    setmetatable({}, {__gc = function() error('boom') end})
+    collectgarbage()
+    collectgarbage()
+    zorv.register_command('finalized', function()
+      table.sort(finalized)
+      return table.concat(finalized, ',')
+    end)
+    zorv.register_command('drop', function() held = nil collectgarbage() collectgarbage() end)
+    zorv.register_command('endless', function()
+      local changed = {__gc = function() end}
+      setmetatable({}, changed)
+      changed.__gc = function() while true do end end  -- changed later: still under the budget
+      collectgarbage()
+    end)
+    zorv.register_command('storm', function()
+      for i = 1, 20000 do setmetatable({}, {__gc = function() for _ = 1, 100 do end end}) end
+      collectgarbage()
+    end)
+  )", &context);
+  std::string errors = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(mod) << errors;
+  std::string reply;
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(dispatchCommand(*mod, "finalized", "", "p", reply));
+  EXPECT_EQ(reply, "o1,o2,o3");
+  EXPECT_TRUE(dispatchCommand(*mod, "drop", "", "p", reply));
+  EXPECT_TRUE(dispatchCommand(*mod, "finalized", "", "p", reply));
+  EXPECT_EQ(reply, "kept,o1,o2,o3");
+  EXPECT_TRUE(dispatchCommand(*mod, "endless", "", "p", reply));
+  // A storm of finalizers is spread over the calls that follow, one budget each.
+  EXPECT_TRUE(dispatchCommand(*mod, "storm", "", "p", reply));
+  for (int call = 0; call < 100 && hasPendingFinalizers(mod->lua); ++call)
+    EXPECT_TRUE(dispatchCommand(*mod, "finalized", "", "p", reply));
+  EXPECT_FALSE(hasPendingFinalizers(mod->lua));
+  errors += ::testing::internal::GetCapturedStderr();
+  const auto occurrences = [&](const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = errors.find(part); at != std::string::npos; at = errors.find(part, at + 1)) ++count;
+    return count;
+  };
+  EXPECT_EQ(occurrences("boom"), 1u) << errors;
+  EXPECT_EQ(occurrences("[mod:gc] finalizer failed: instruction budget exceeded"), 1u) << errors;
+  EXPECT_EQ(occurrences("more finalizers failed"), 0u) << errors;
+  EXPECT_EQ(reply, "kept,o1,o2,o3");
 }
 
 }  // namespace
