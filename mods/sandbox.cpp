@@ -23,6 +23,7 @@
 #include "mods/mod_context.h"
 #include "platform/platform.h"
 #include "world/registry.h"
+#include "world/types.h"
 
 namespace zorv {
 namespace {
@@ -206,12 +207,19 @@ float checkFiniteFloat(lua_State* L, int index) {
   return static_cast<float>(value);
 }
 
+// Nobody is moved beyond the world's edge: such a position is refused (false). Heights
+// are brought between the bottom layer and just above the top one.
 int apiTeleport(lua_State* L) {
   const float x = checkFiniteFloat(L, 1);
   const float y = checkFiniteFloat(L, 2);
   const float z = checkFiniteFloat(L, 3);
-  if (ModContext* context = contextOf(L)) context->teleport(x, y, z);
-  return 0;
+  constexpr auto kEdge = static_cast<float>(kWorldLimit);
+  ModContext* context = contextOf(L);
+  const bool inside = std::fabs(x) <= kEdge && std::fabs(z) <= kEdge;
+  if (context && inside)
+    context->teleport(x, std::clamp(y, static_cast<float>(kMinY), static_cast<float>(kMaxY + 1)), z);
+  lua_pushboolean(L, context && inside);
+  return 1;
 }
 
 int apiSpawnDrop(lua_State* L) {

@@ -143,7 +143,10 @@ TEST(ModSandbox, ApiFunctionsReachTheContextAndCheckTheirArguments) {
     same(zorv.give('stone', 2^40), false, 'give absurd count')
     local x, y, z = zorv.player_position()
     same(x + y + z, 6, 'player_position')
-    zorv.teleport(4.5, 5, 6)
+    same(zorv.teleport(4.5, 5, 6), true, 'teleport inside')
+    same(zorv.teleport(2e9, 100, -2e9), false, 'teleport beyond the edge')
+    same(zorv.teleport(1048575, 100, 0), true, 'teleport onto the edge, height brought down')
+    same(zorv.teleport(0, -1e6, 0), true, 'teleport below the bottom, height brought up')
     same(pcall(zorv.teleport, 0/0, 0, 0), false, 'teleport NaN')
     same(pcall(zorv.teleport, 1, math.huge, 0), false, 'teleport infinity')
     same(pcall(zorv.teleport, 1, 1e300, 0), false, 'teleport beyond float')
@@ -162,8 +165,10 @@ TEST(ModSandbox, ApiFunctionsReachTheContextAndCheckTheirArguments) {
   ASSERT_TRUE(run.mod) << run.errors;
   EXPECT_EQ(context.lastSetBlock, "zorvander:dirt");
   EXPECT_EQ(context.lastMessage, "hello");
-  ASSERT_EQ(context.teleports.size(), 1u);
+  ASSERT_EQ(context.teleports.size(), 3u);
   EXPECT_EQ(context.teleports[0], (std::vector<float>{4.5f, 5.0f, 6.0f}));
+  EXPECT_EQ(context.teleports[1], (std::vector<float>{1048575.0f, 64.0f, 0.0f}));
+  EXPECT_EQ(context.teleports[2], (std::vector<float>{0.0f, -48.0f, 0.0f}));
 }
 
 TEST(ModSandbox, WithoutAContextTheApiAnswersEmptyAndRegistrationsRaise) {
