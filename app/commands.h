@@ -24,6 +24,13 @@ inline constexpr std::array<std::string_view, 20> kCommandNames = {
 // Runs a submitted line that starts with '/': shows it, records it in the history and
 // carries it out. Uses `session.renderer` for re-meshing when there is one.
 void runCommand(GameSession& session, const std::string& line);
+// A dedicated server's console line that no built-in takes: a mod command, run as
+// "server", or else "Unknown command".
+void runServerModCommand(GameSession& session, const std::string& line);
+// A player's chat line on the host: when it is "/" and a mod command, runs that command
+// under the player's name and leaves its answer in `reply`; false for anything else.
+bool runPlayerModCommand(GameSession& session, const std::string& player, const std::string& line,
+                         std::string& reply);
 
 // From Spectator back to the mode used before it, from any other mode to Spectator
 // (the /spectator command and the F4 key).
