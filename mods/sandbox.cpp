@@ -66,7 +66,7 @@ void spendWork(lua_State* L, std::uint64_t instructions) {
   const std::uint64_t interval = kBudgetHookInterval;
   const std::uint64_t units = instructions / interval + (mod.workCarry + instructions % interval) / interval;
   mod.workCarry = (mod.workCarry + instructions % interval) % interval;
-  if (units >= static_cast<std::uint64_t>(std::max(mod.budget, 0))) {
+  if (units > static_cast<std::uint64_t>(std::max(mod.budget, 0))) {
     mod.budget = 1;
     spendBudget(L);  // raises
   }
