@@ -44,6 +44,7 @@ local lookup = setmetatable({}, {__index = function(_, k) if k == 'a' then retur
 function check(s, p, init, repl)
   local out = {}
   rec(out, pcall(string.find, s, p, init))
+  rec(out, pcall(string.find, s, p, init, true))
   rec(out, pcall(string.match, s, p, init))
   rec(out, pcall(collect, s, p, init))
   rec(out, pcall(string.gsub, s, p, repl))
