@@ -337,12 +337,17 @@ const BuiltinCommand* findBuiltin(std::string_view word) {
   return nullptr;
 }
 
-void runModCommandLine(GameSession& session, const std::string& word, Arguments& args) {
+std::string restOfLine(Arguments& args) {
   std::string argument;
   std::getline(args, argument);
   argument.erase(0, argument.find_first_not_of(' '));
+  return argument;
+}
+
+void runModCommandLine(GameSession& session, const std::string& word, Arguments& args, const std::string& player) {
+  const std::string argument = restOfLine(args);
   std::string reply;
-  if (!runModCommand(session.mods, word, argument, session.networkPlayerName, reply)) {
+  if (!runModCommand(session.mods, word, argument, player, reply)) {
     addMessage(session, formatTranslated("Unknown command: %s (try /help)", word.c_str()));
     return;
   }
@@ -374,7 +379,7 @@ void runCommand(GameSession& session, const std::string& line) {
   if (builtin != nullptr) {
     builtin->run(session, args);
   } else {
-    runModCommandLine(session, word, args);
+    runModCommandLine(session, word, args, session.networkPlayerName);
   }
 }
 
@@ -389,6 +394,20 @@ std::vector<std::string_view> completableCommandNames() {
 bool runsOnServerConsole(std::string_view word) {
   const BuiltinCommand* command = findBuiltin(word);
   return command != nullptr && (command->use == UseConsole || command->use == UseHostAndConsole);
+}
+
+void runServerModCommand(GameSession& session, const std::string& line) {
+  Arguments args(line.starts_with('/') ? line.substr(1) : line);
+  const std::string word = lowerAscii(nextWord(args));
+  runModCommandLine(session, word, args, "server");
+}
+
+bool runPlayerModCommand(GameSession& session, const std::string& player, const std::string& line,
+                         std::string& reply) {
+  if (!line.starts_with('/')) return false;
+  Arguments args(line.substr(1));
+  const std::string word = lowerAscii(nextWord(args));
+  return !word.empty() && runModCommand(session.mods, word, restOfLine(args), player, reply);
 }
 
 }  // namespace zorv

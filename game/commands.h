@@ -25,6 +25,13 @@ bool runsOnServerConsole(std::string_view word);
 // Runs a submitted line that starts with '/': shows it, records it in the history and
 // carries it out. Re-meshes through `session.view` when there is one.
 void runCommand(GameSession& session, const std::string& line);
+// A dedicated server's console line that no built-in takes: a mod command, run as
+// "server", or else "Unknown command".
+void runServerModCommand(GameSession& session, const std::string& line);
+// A player's chat line on the host: when it is "/" and a mod command, runs that command
+// under the player's name and leaves its answer in `reply`; false for anything else.
+bool runPlayerModCommand(GameSession& session, const std::string& player, const std::string& line,
+                         std::string& reply);
 
 // From Spectator back to the mode used before it, from any other mode to Spectator
 // (the /spectator command and the F4 key).

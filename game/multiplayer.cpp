@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "game/commands.h"
 #include "mods/events.h"
 #include "lang/localisation.h"
 #include "world/physics.h"
@@ -326,9 +327,15 @@ void applyEvent(GameSession& session, SessionEvent& event) {
       session.weather = weather;
       return;
     }
-    case SessionEventKind::ChatReceived:
+    case SessionEventKind::ChatReceived: {
+      std::string reply;  // a player's mod command answers that player alone
+      if (host && runPlayerModCommand(session, event.sender, event.text, reply)) {
+        if (!reply.empty()) sendChatTo(session.net, event.playerId, "server", reply);
+        return;
+      }
       addMessage(session, printableLine(event.sender + ": " + event.text));
       return;
+    }
     case SessionEventKind::PickupGranted:
       if (clientWithWorld) receivePickup(session, event.pickup);
       return;

@@ -1,474 +1,241 @@
-// The matcher follows the standard library's pattern rules exactly (same classes, captures,
-// anchors, %b, %f, back references, error messages); it only adds the step count.
-
 #include "mods/bounded_patterns.h"
 
 // The C++ build of Lua: its functions have C++ linkage, so no extern "C" wrapper.
 #include <lauxlib.h>
 #include <lua.h>
-#include <lualib.h>
 
-#include <cctype>
-#include <cstddef>
 #include <cstring>
+#include <new>
+#include <string_view>
+
+#include "mods/pattern_matcher.h"
 
 namespace zorv {
 namespace {
 
-constexpr char kEscape = '%';
-constexpr const char* kSpecials = "^$*+?.([%-";
-constexpr int kMaxCaptures = 32;
-constexpr int kMaxMatchDepth = 200;
-constexpr std::ptrdiff_t kCaptureUnfinished = -1;
-constexpr std::ptrdiff_t kCapturePosition = -2;
+using namespace patterns;
 
 PatternCharge chargeBudget = nullptr;  // the same for every state; set on installation
 
-int uchar(char c) { return static_cast<unsigned char>(c); }
+// A pattern without any of these is a plain substring.
+constexpr const char* kSpecials = "^$*+?.([%-";
 
-struct MatchState {
-  const char* srcInit;
-  const char* srcEnd;
-  const char* patternEnd;
-  lua_State* L;
-  int matchDepth;
-  int level;
-  int steps;
-  struct {
-    const char* init;
-    std::ptrdiff_t length;
-  } capture[kMaxCaptures];
-};
-
-void step(MatchState& ms) {
-  if (++ms.steps < kPatternStepsPerCharge) return;
-  ms.steps = 0;
-  chargeBudget(ms.L);
+void chargeState(void* state) {
+  if (chargeBudget) chargeBudget(static_cast<lua_State*>(state));
 }
 
-const char* match(MatchState& ms, const char* s, const char* p);
-
-int checkCapture(MatchState& ms, int l) {
-  l -= '1';
-  if (l < 0 || l >= ms.level || ms.capture[l].length == kCaptureUnfinished)
-    return luaL_error(ms.L, "invalid capture index %%%d", l + 1);
-  return l;
+StepMeter meterFor(lua_State* L) {
+  StepMeter meter;
+  meter.charge = chargeState;
+  meter.context = L;
+  meter.stepsPerCharge = meter.untilCharge = kPatternStepsPerCharge;
+  return meter;
 }
 
-int captureToClose(MatchState& ms) {
-  for (int level = ms.level - 1; level >= 0; --level)
-    if (ms.capture[level].length == kCaptureUnfinished) return level;
-  return luaL_error(ms.L, "invalid pattern capture");
+// A 1-based (or negative, from the end) start position as an offset; past the end
+// stays past the end, before the start becomes 0.
+std::size_t startOffset(lua_Integer position, std::size_t length) {
+  if (position > 0) return static_cast<std::size_t>(position - 1);
+  if (position == 0 || position < -static_cast<lua_Integer>(length)) return 0;
+  return length - static_cast<std::size_t>(-position);
 }
 
-const char* classEnd(MatchState& ms, const char* p) {
-  switch (*p++) {
-    case kEscape:
-      if (p == ms.patternEnd) luaL_error(ms.L, "malformed pattern (ends with '%%')");
-      return p + 1;
-    case '[':
-      if (*p == '^') p++;
-      do {
-        if (p == ms.patternEnd) luaL_error(ms.L, "malformed pattern (missing ']')");
-        if (*(p++) == kEscape && p < ms.patternEnd) p++;
-      } while (*p != ']');
-      return p + 1;
-    default:
-      return p;
-  }
+std::string_view checkString(lua_State* L, int index) {
+  std::size_t length = 0;
+  const char* text = luaL_checklstring(L, index, &length);
+  return {text, length};
 }
 
-bool matchClass(int c, int cl) {
-  bool result = false;
-  switch (std::tolower(cl)) {
-    case 'a': result = std::isalpha(c); break;
-    case 'c': result = std::iscntrl(c); break;
-    case 'd': result = std::isdigit(c); break;
-    case 'g': result = std::isgraph(c); break;
-    case 'l': result = std::islower(c); break;
-    case 'p': result = std::ispunct(c); break;
-    case 's': result = std::isspace(c); break;
-    case 'u': result = std::isupper(c); break;
-    case 'w': result = std::isalnum(c); break;
-    case 'x': result = std::isxdigit(c); break;
-    case 'z': result = c == 0; break;  // kept by the library for old scripts
-    default: return cl == c;
-  }
-  return std::isupper(cl) ? !result : result;
+// Compiles into memory the state owns (and its ceiling limits), left on the stack.
+Instruction* compileInto(void* memory, std::string_view pattern) {
+  auto* program = static_cast<Instruction*>(memory);
+  compilePattern(pattern, program);
+  return program;
 }
 
-bool matchBracketClass(int c, const char* p, const char* classLast) {
-  bool wanted = true;
-  if (*(p + 1) == '^') {
-    wanted = false;
-    p++;
-  }
-  while (++p < classLast) {
-    if (*p == kEscape) {
-      p++;
-      if (matchClass(c, uchar(*p))) return wanted;
-    } else if (*(p + 1) == '-' && p + 2 < classLast) {
-      p += 2;
-      if (uchar(*(p - 2)) <= c && c <= uchar(*p)) return wanted;
-    } else if (uchar(*p) == c) {
-      return wanted;
-    }
-  }
-  return !wanted;
+const Instruction* pushProgram(lua_State* L, std::string_view pattern) {
+  return compileInto(lua_newuserdatauv(L, programCapacity(pattern.size()) * sizeof(Instruction), 0), pattern);
 }
 
-bool singleMatch(const MatchState& ms, const char* s, const char* p, const char* ep) {
-  if (s >= ms.srcEnd) return false;
-  const int c = uchar(*s);
-  switch (*p) {
-    case '.': return true;
-    case kEscape: return matchClass(c, uchar(*(p + 1)));
-    case '[': return matchBracketClass(c, p, ep - 1);
-    default: return uchar(*p) == c;
-  }
+int raisePatternError(lua_State* L, const MatchOutcome& outcome) {
+  return luaL_error(L, "%s", errorText(outcome.error, outcome.errorIndex).c_str());
 }
 
-const char* matchBalance(MatchState& ms, const char* s, const char* p) {
-  if (p >= ms.patternEnd - 1) luaL_error(ms.L, "malformed pattern (missing arguments to '%%b')");
-  if (s >= ms.srcEnd || *s != *p) return nullptr;
-  const char open = *p, close = *(p + 1);
-  int depth = 1;
-  while (++s < ms.srcEnd) {
-    step(ms);
-    if (*s == close) {
-      if (--depth == 0) return s + 1;
-    } else if (*s == open) {
-      depth++;
-    }
-  }
-  return nullptr;
-}
-
-const char* maxExpand(MatchState& ms, const char* s, const char* p, const char* ep) {
-  std::ptrdiff_t i = 0;
-  while (singleMatch(ms, s + i, p, ep)) {
-    step(ms);
-    i++;
-  }
-  for (; i >= 0; --i)
-    if (const char* result = match(ms, s + i, ep + 1)) return result;
-  return nullptr;
-}
-
-const char* minExpand(MatchState& ms, const char* s, const char* p, const char* ep) {
+// Tries `from` and, unless anchored, every later start up to the end of the subject.
+// On a match `from` is its start.
+bool search(lua_State* L, const Instruction* program, std::string_view subject, std::size_t& from, bool anchored,
+            StepMeter& meter, MatchOutcome& outcome) {
   for (;;) {
-    if (const char* result = match(ms, s, ep + 1)) return result;
-    if (!singleMatch(ms, s, p, ep)) return nullptr;
-    s++;
+    matchAt(program, subject, from, meter, outcome);
+    if (outcome.error != PatternError::None) return raisePatternError(L, outcome) != 0;
+    if (outcome.matched) return true;
+    if (anchored || from >= subject.size()) return false;
+    ++from;
   }
 }
 
-const char* startCapture(MatchState& ms, const char* s, const char* p, std::ptrdiff_t what) {
-  if (ms.level >= kMaxCaptures) luaL_error(ms.L, "too many captures");
-  ms.capture[ms.level].init = s;
-  ms.capture[ms.level].length = what;
-  ms.level++;
-  const char* result = match(ms, s, p);
-  if (!result) ms.level--;
-  return result;
-}
-
-const char* endCapture(MatchState& ms, const char* s, const char* p) {
-  const int l = captureToClose(ms);
-  ms.capture[l].length = s - ms.capture[l].init;
-  const char* result = match(ms, s, p);
-  if (!result) ms.capture[l].length = kCaptureUnfinished;
-  return result;
-}
-
-const char* matchCapture(MatchState& ms, const char* s, int l) {
-  l = checkCapture(ms, l);
-  const auto length = static_cast<std::size_t>(ms.capture[l].length);
-  if (static_cast<std::size_t>(ms.srcEnd - s) >= length && std::memcmp(ms.capture[l].init, s, length) == 0)
-    return s + length;
-  return nullptr;
-}
-
-// The pattern item at p applied at s: the end of the match, or null.
-const char* match(MatchState& ms, const char* s, const char* p) {
-  if (ms.matchDepth-- == 0) luaL_error(ms.L, "pattern too complex");
-  for (;;) {
-    step(ms);
-    if (p == ms.patternEnd) break;
-    if (*p == '(') {
-      s = *(p + 1) == ')' ? startCapture(ms, s, p + 2, kCapturePosition)
-                          : startCapture(ms, s, p + 1, kCaptureUnfinished);
-      break;
-    }
-    if (*p == ')') {
-      s = endCapture(ms, s, p + 1);
-      break;
-    }
-    if (*p == '$' && p + 1 == ms.patternEnd) {
-      s = s == ms.srcEnd ? s : nullptr;
-      break;
-    }
-    if (*p == kEscape && *(p + 1) == 'b') {
-      s = matchBalance(ms, s, p + 2);
-      if (!s) break;
-      p += 4;
-      continue;
-    }
-    if (*p == kEscape && *(p + 1) == 'f') {
-      p += 2;
-      if (*p != '[') luaL_error(ms.L, "missing '[' after '%%f' in pattern");
-      const char* ep = classEnd(ms, p);
-      const char previous = s == ms.srcInit ? '\0' : *(s - 1);
-      const char current = s < ms.srcEnd ? *s : '\0';
-      if (!matchBracketClass(uchar(previous), p, ep - 1) && matchBracketClass(uchar(current), p, ep - 1)) {
-        p = ep;
-        continue;
-      }
-      s = nullptr;
-      break;
-    }
-    if (*p == kEscape && std::isdigit(uchar(*(p + 1)))) {
-      s = matchCapture(ms, s, uchar(*(p + 1)));
-      if (!s) break;
-      p += 2;
-      continue;
-    }
-    const char* ep = classEnd(ms, p);
-    if (!singleMatch(ms, s, p, ep)) {
-      if (*ep == '*' || *ep == '?' || *ep == '-') {
-        p = ep + 1;
-        continue;
-      }
-      s = nullptr;
-      break;
-    }
-    if (*ep == '?') {
-      if (const char* result = match(ms, s + 1, ep + 1)) {
-        s = result;
-        break;
-      }
-      p = ep + 1;
-      continue;
-    }
-    if (*ep == '+') {
-      s = maxExpand(ms, s + 1, p, ep);
-      break;
-    }
-    if (*ep == '*') {
-      s = maxExpand(ms, s, p, ep);
-      break;
-    }
-    if (*ep == '-') {
-      s = minExpand(ms, s, p, ep);
-      break;
-    }
-    s++;
-    p = ep;
+// Capture `index` of a match of subject[start, end); the whole match when the pattern
+// has no captures and `index` is 0.
+void pushCapture(lua_State* L, const MatchOutcome& outcome, int index, std::string_view subject, std::size_t start,
+                 std::size_t end) {
+  if (index >= outcome.captureCount) {
+    if (index != 0) luaL_error(L, "invalid capture index %%%d", index + 1);
+    lua_pushlstring(L, subject.data() + start, end - start);
+    return;
   }
-  ms.matchDepth++;
-  return s;
+  const Capture& capture = outcome.captures[index];
+  if (capture.length == kCaptureOpen) luaL_error(L, "unfinished capture");
+  if (capture.length == kCapturePosition)
+    lua_pushinteger(L, static_cast<lua_Integer>(capture.start) + 1);
+  else
+    lua_pushlstring(L, subject.data() + capture.start, static_cast<std::size_t>(capture.length));
 }
 
-// Capture i as a string (its start in *capture), or kCapturePosition for a position capture.
-std::ptrdiff_t oneCapture(MatchState& ms, int i, const char* s, const char* e, const char** capture) {
-  if (i >= ms.level) {
-    if (i != 0) luaL_error(ms.L, "invalid capture index %%%d", i + 1);
-    *capture = s;
-    return e - s;
-  }
-  const std::ptrdiff_t length = ms.capture[i].length;
-  *capture = ms.capture[i].init;
-  if (length == kCaptureUnfinished) luaL_error(ms.L, "unfinished capture");
-  if (length == kCapturePosition) lua_pushinteger(ms.L, (ms.capture[i].init - ms.srcInit) + 1);
-  return length;
-}
-
-void pushOneCapture(MatchState& ms, int i, const char* s, const char* e) {
-  const char* capture = nullptr;
-  const std::ptrdiff_t length = oneCapture(ms, i, s, e, &capture);
-  if (length != kCapturePosition) lua_pushlstring(ms.L, capture, static_cast<std::size_t>(length));
-}
-
-int pushCaptures(MatchState& ms, const char* s, const char* e) {
-  const int count = (ms.level == 0 && s) ? 1 : ms.level;
-  luaL_checkstack(ms.L, count, "too many captures");
-  for (int i = 0; i < count; i++) pushOneCapture(ms, i, s, e);
+int pushCaptures(lua_State* L, const MatchOutcome& outcome, std::string_view subject, std::size_t start,
+                 std::size_t end, bool wholeWhenNone) {
+  const int count = outcome.captureCount == 0 && wholeWhenNone ? 1 : outcome.captureCount;
+  luaL_checkstack(L, count, "too many captures");
+  for (int i = 0; i < count; ++i) pushCapture(L, outcome, i, subject, start, end);
   return count;
 }
 
-void prepareState(MatchState& ms, lua_State* L, const char* s, std::size_t ls, const char* p, std::size_t lp) {
-  ms.L = L;
-  ms.matchDepth = kMaxMatchDepth;
-  ms.srcInit = s;
-  ms.srcEnd = s + ls;
-  ms.patternEnd = p + lp;
-  ms.steps = 0;
-  ms.level = 0;
-}
-
-void resetState(MatchState& ms) {
-  ms.level = 0;
-  ms.matchDepth = kMaxMatchDepth;
-}
-
-bool hasSpecials(const char* p, std::size_t length) {
-  std::size_t upto = 0;
-  do {
-    if (std::strpbrk(p + upto, kSpecials)) return true;
-    upto += std::strlen(p + upto) + 1;  // a pattern may hold zeros: test every segment
-  } while (upto <= length);
-  return false;
-}
-
-// Plain substring search, charged by the bytes it compares.
-const char* findPlain(MatchState& ms, const char* s, std::size_t ls, const char* p, std::size_t lp) {
-  if (lp == 0) return s;
-  if (lp > ls) return nullptr;
-  const char* last = s + (ls - lp);
-  for (const char* at = s; at <= last; ++at) {
-    at = static_cast<const char*>(std::memchr(at, *p, static_cast<std::size_t>(last - at) + 1));
-    if (!at) return nullptr;
-    for (std::size_t charged = 0; charged < lp; charged += 64) step(ms);
-    if (std::memcmp(at + 1, p + 1, lp - 1) == 0) return at;
-  }
-  return nullptr;
-}
-
-// Start position from a relative index (negative counts from the end), as the library does.
-std::size_t startIndex(lua_Integer position, std::size_t length) {
-  if (position > 0) return static_cast<std::size_t>(position);
-  if (position == 0) return 1;
-  if (position < -static_cast<lua_Integer>(length)) return 1;
-  return length + static_cast<std::size_t>(position) + 1;
-}
-
-int findAux(lua_State* L, bool find) {
-  std::size_t ls = 0, lp = 0;
-  const char* s = luaL_checklstring(L, 1, &ls);
-  const char* p = luaL_checklstring(L, 2, &lp);
-  const std::size_t init = startIndex(luaL_optinteger(L, 3, 1), ls) - 1;
-  if (init > ls) {
+int plainFind(lua_State* L, std::string_view subject, std::string_view needle, std::size_t from) {
+  StepMeter meter = meterFor(L);
+  const void* found = memmem(subject.data() + from, subject.size() - from, needle.data(), needle.size());
+  if (!found) {
+    meter.spend(subject.size() - from);
     luaL_pushfail(L);
     return 1;
   }
-  MatchState ms;
-  prepareState(ms, L, s, ls, p, lp);
-  if (find && (lua_toboolean(L, 4) || !hasSpecials(p, lp))) {
-    if (const char* found = findPlain(ms, s + init, ls - init, p, lp)) {
-      lua_pushinteger(L, (found - s) + 1);
-      lua_pushinteger(L, static_cast<lua_Integer>(static_cast<std::size_t>(found - s) + lp));
-      return 2;
-    }
+  const auto at = static_cast<std::size_t>(static_cast<const char*>(found) - subject.data());
+  meter.spend(at - from + needle.size());
+  lua_pushinteger(L, static_cast<lua_Integer>(at) + 1);
+  lua_pushinteger(L, static_cast<lua_Integer>(at + needle.size()));
+  return 2;
+}
+
+int findOrMatch(lua_State* L, bool find) {
+  const std::string_view subject = checkString(L, 1);
+  std::string_view pattern = checkString(L, 2);
+  std::size_t from = startOffset(luaL_optinteger(L, 3, 1), subject.size());
+  if (from > subject.size()) {
     luaL_pushfail(L);
     return 1;
   }
-  const char* start = s + init;
-  const bool anchor = *p == '^';
-  if (anchor) {
-    p++;
-    lp--;
-    ms.patternEnd = p + lp;
+  if (find && (lua_toboolean(L, 4) || pattern.find_first_of(kSpecials) == std::string_view::npos))
+    return plainFind(L, subject, pattern, from);
+  const bool anchored = !pattern.empty() && pattern.front() == '^';
+  if (anchored) pattern.remove_prefix(1);
+  const Instruction* program = pushProgram(L, pattern);
+  StepMeter meter = meterFor(L);
+  MatchOutcome outcome;
+  if (!search(L, program, subject, from, anchored, meter, outcome)) {
+    luaL_pushfail(L);
+    return 1;
   }
-  do {
-    resetState(ms);
-    if (const char* end = match(ms, start, p)) {
-      if (find) {
-        lua_pushinteger(L, (start - s) + 1);
-        lua_pushinteger(L, end - s);
-        return pushCaptures(ms, nullptr, nullptr) + 2;
-      }
-      return pushCaptures(ms, start, end);
-    }
-  } while (start++ < ms.srcEnd && !anchor);
-  luaL_pushfail(L);
-  return 1;
+  if (!find) return pushCaptures(L, outcome, subject, from, outcome.end, true);
+  lua_pushinteger(L, static_cast<lua_Integer>(from) + 1);
+  lua_pushinteger(L, static_cast<lua_Integer>(outcome.end));
+  return 2 + pushCaptures(L, outcome, subject, from, outcome.end, false);
 }
 
-int boundedFind(lua_State* L) { return findAux(L, true); }
-int boundedMatch(lua_State* L) { return findAux(L, false); }
+int find(lua_State* L) { return findOrMatch(L, true); }
+int match(lua_State* L) { return findOrMatch(L, false); }
 
-struct GmatchState {
-  const char* src;
-  const char* pattern;
-  const char* lastMatch;
-  MatchState ms;
+// --- gmatch ------------------------------------------------------------------------
+
+// The iterator's userdata: this header, then the program.
+struct Iteration {
+  std::size_t from = 0;
+  std::size_t lastEnd = 0;
+  bool hasLast = false;
 };
+static_assert(sizeof(Iteration) % alignof(Instruction) == 0);
 
-int gmatchStep(lua_State* L) {
-  auto* state = static_cast<GmatchState*>(lua_touserdata(L, lua_upvalueindex(3)));
-  state->ms.L = L;
-  for (const char* src = state->src; src <= state->ms.srcEnd; src++) {
-    resetState(state->ms);
-    const char* end = match(state->ms, src, state->pattern);
-    if (end && end != state->lastMatch) {
-      state->src = state->lastMatch = end;
-      return pushCaptures(state->ms, src, end);
-    }
+// A match that ends where the previous one ended is empty and skipped, so that an
+// empty match never follows a match at the same place.
+bool repeatsLast(bool hasLast, std::size_t lastEnd, const MatchOutcome& outcome) {
+  return hasLast && outcome.end == lastEnd;
+}
+
+int gmatchNext(lua_State* L) {
+  std::size_t length = 0;
+  const char* text = lua_tolstring(L, lua_upvalueindex(1), &length);
+  const std::string_view subject(text, length);
+  auto* iteration = static_cast<Iteration*>(lua_touserdata(L, lua_upvalueindex(3)));
+  const auto* program = reinterpret_cast<const Instruction*>(iteration + 1);
+  StepMeter meter = meterFor(L);
+  MatchOutcome outcome;
+  for (std::size_t from = iteration->from; from <= subject.size(); ++from) {
+    matchAt(program, subject, from, meter, outcome);
+    if (outcome.error != PatternError::None) return raisePatternError(L, outcome);
+    if (!outcome.matched || repeatsLast(iteration->hasLast, iteration->lastEnd, outcome)) continue;
+    iteration->from = iteration->lastEnd = outcome.end;
+    iteration->hasLast = true;
+    return pushCaptures(L, outcome, subject, from, outcome.end, true);
   }
+  iteration->from = subject.size() + 1;
   return 0;
 }
 
-int boundedGmatch(lua_State* L) {
-  std::size_t ls = 0, lp = 0;
-  const char* s = luaL_checklstring(L, 1, &ls);
-  const char* p = luaL_checklstring(L, 2, &lp);
-  std::size_t init = startIndex(luaL_optinteger(L, 3, 1), ls) - 1;
-  if (init > ls) init = ls + 1;  // start after the end: no match
+// A leading '^' is an ordinary character here: an anchor would end the iteration.
+int gmatch(lua_State* L) {
+  const std::string_view subject = checkString(L, 1);
+  const std::string_view pattern = checkString(L, 2);
+  std::size_t from = startOffset(luaL_optinteger(L, 3, 1), subject.size());
+  if (from > subject.size()) from = subject.size() + 1;
   lua_settop(L, 2);
-  auto* state = static_cast<GmatchState*>(lua_newuserdatauv(L, sizeof(GmatchState), 0));
-  prepareState(state->ms, L, s, ls, p, lp);
-  state->src = s + init;
-  state->pattern = p;
-  state->lastMatch = nullptr;
-  lua_pushcclosure(L, gmatchStep, 3);  // the subject and pattern stay alive as upvalues
+  void* memory = lua_newuserdatauv(L, sizeof(Iteration) + programCapacity(pattern.size()) * sizeof(Instruction), 0);
+  auto* iteration = new (memory) Iteration{};
+  iteration->from = from;
+  compileInto(iteration + 1, pattern);
+  lua_pushcclosure(L, gmatchNext, 3);
   return 1;
 }
 
-void addReplacementString(MatchState& ms, luaL_Buffer& buffer, const char* s, const char* e) {
-  lua_State* L = ms.L;
+// --- gsub --------------------------------------------------------------------------
+
+// Appends the replacement string (argument 3) with its %0-%9 and %% expanded.
+void addReplacement(lua_State* L, luaL_Buffer& buffer, const MatchOutcome& outcome, std::string_view subject,
+                    std::size_t start, std::size_t end) {
   std::size_t length = 0;
   const char* text = lua_tolstring(L, 3, &length);
-  const char* escape = nullptr;
-  while ((escape = static_cast<const char*>(std::memchr(text, kEscape, length))) != nullptr) {
-    luaL_addlstring(&buffer, text, static_cast<std::size_t>(escape - text));
-    escape++;
-    if (*escape == kEscape) {
-      luaL_addchar(&buffer, *escape);
-    } else if (*escape == '0') {
-      luaL_addlstring(&buffer, s, static_cast<std::size_t>(e - s));
-    } else if (std::isdigit(uchar(*escape))) {
-      const char* capture = nullptr;
-      const std::ptrdiff_t captureLength = oneCapture(ms, *escape - '1', s, e, &capture);
-      if (captureLength == kCapturePosition)
-        luaL_addvalue(&buffer);
-      else
-        luaL_addlstring(&buffer, capture, static_cast<std::size_t>(captureLength));
+  const std::string_view replacement(text, length);
+  std::size_t done = 0;
+  for (std::size_t at = replacement.find('%'); at != std::string_view::npos; at = replacement.find('%', done)) {
+    luaL_addlstring(&buffer, text + done, at - done);
+    const char code = at + 1 < length ? text[at + 1] : '\0';
+    if (code == '%') {
+      luaL_addchar(&buffer, '%');
+    } else if (code == '0') {
+      luaL_addlstring(&buffer, subject.data() + start, end - start);
+    } else if (code >= '1' && code <= '9') {
+      pushCapture(L, outcome, code - '1', subject, start, end);
+      luaL_addvalue(&buffer);
     } else {
-      luaL_error(L, "invalid use of '%c' in replacement string", kEscape);
+      luaL_error(L, "invalid use of '%%' in replacement string");
     }
-    length -= static_cast<std::size_t>(escape + 1 - text);
-    text = escape + 1;
+    done = at + 2;
   }
-  luaL_addlstring(&buffer, text, length);
+  if (done < length) luaL_addlstring(&buffer, text + done, length - done);
 }
 
-// Adds the replacement of one match; false when the match stays as it was.
-bool addValue(MatchState& ms, luaL_Buffer& buffer, const char* s, const char* e, int replacementType) {
-  lua_State* L = ms.L;
-  if (replacementType == LUA_TFUNCTION) {
+// Appends what replaces one match; false when the match is kept as it was.
+bool addValue(lua_State* L, luaL_Buffer& buffer, const MatchOutcome& outcome, std::string_view subject,
+              std::size_t start, std::size_t end, int kind) {
+  if (kind == LUA_TFUNCTION) {
     lua_pushvalue(L, 3);
-    const int count = pushCaptures(ms, s, e);
-    lua_call(L, count, 1);
-  } else if (replacementType == LUA_TTABLE) {
-    pushOneCapture(ms, 0, s, e);
+    lua_call(L, pushCaptures(L, outcome, subject, start, end, true), 1);
+  } else if (kind == LUA_TTABLE) {
+    pushCapture(L, outcome, 0, subject, start, end);
     lua_gettable(L, 3);
   } else {
-    addReplacementString(ms, buffer, s, e);
+    addReplacement(L, buffer, outcome, subject, start, end);
     return true;
   }
   if (!lua_toboolean(L, -1)) {
     lua_pop(L, 1);
-    luaL_addlstring(&buffer, s, static_cast<std::size_t>(e - s));
+    luaL_addlstring(&buffer, subject.data() + start, end - start);
     return false;
   }
   if (!lua_isstring(L, -1)) luaL_error(L, "invalid replacement value (a %s)", luaL_typename(L, -1));
@@ -476,49 +243,45 @@ bool addValue(MatchState& ms, luaL_Buffer& buffer, const char* s, const char* e,
   return true;
 }
 
-int boundedGsub(lua_State* L) {
-  std::size_t ls = 0, lp = 0;
-  const char* src = luaL_checklstring(L, 1, &ls);
-  const char* p = luaL_checklstring(L, 2, &lp);
-  const char* lastMatch = nullptr;
-  const int replacementType = lua_type(L, 3);
-  const lua_Integer maxReplacements = luaL_optinteger(L, 4, static_cast<lua_Integer>(ls) + 1);
-  luaL_argexpected(L,
-                   replacementType == LUA_TNUMBER || replacementType == LUA_TSTRING ||
-                       replacementType == LUA_TFUNCTION || replacementType == LUA_TTABLE,
-                   3, "string/function/table");
-  const bool anchor = *p == '^';
-  if (anchor) {
-    p++;
-    lp--;
-  }
+int gsub(lua_State* L) {
+  const std::string_view subject = checkString(L, 1);
+  std::string_view pattern = checkString(L, 2);
+  const int kind = lua_type(L, 3);
+  const lua_Integer most = luaL_optinteger(L, 4, static_cast<lua_Integer>(subject.size()) + 1);
+  luaL_argexpected(L, kind == LUA_TNUMBER || kind == LUA_TSTRING || kind == LUA_TFUNCTION || kind == LUA_TTABLE, 3,
+                   "string/function/table");
+  const bool anchored = !pattern.empty() && pattern.front() == '^';
+  if (anchored) pattern.remove_prefix(1);
+  const Instruction* program = pushProgram(L, pattern);
+  StepMeter meter = meterFor(L);
+  MatchOutcome outcome;
   luaL_Buffer buffer;
   luaL_buffinit(L, &buffer);
-  MatchState ms;
-  prepareState(ms, L, src, ls, p, lp);
-  lua_Integer replaced = 0;
-  bool changed = false;
-  while (replaced < maxReplacements) {
-    resetState(ms);
-    const char* end = match(ms, src, p);
-    if (end && end != lastMatch) {
-      replaced++;
-      changed = addValue(ms, buffer, src, end, replacementType) || changed;
-      src = lastMatch = end;
-    } else if (src < ms.srcEnd) {
-      luaL_addchar(&buffer, *src++);
+  lua_Integer count = 0;
+  bool changed = false, hasLast = false;
+  std::size_t at = 0, lastEnd = 0;
+  while (count < most) {
+    matchAt(program, subject, at, meter, outcome);
+    if (outcome.error != PatternError::None) return raisePatternError(L, outcome);
+    if (outcome.matched && !repeatsLast(hasLast, lastEnd, outcome)) {
+      ++count;
+      changed = addValue(L, buffer, outcome, subject, at, outcome.end, kind) || changed;
+      at = lastEnd = outcome.end;
+      hasLast = true;
+    } else if (at < subject.size()) {
+      luaL_addchar(&buffer, subject[at++]);
     } else {
       break;
     }
-    if (anchor) break;
+    if (anchored) break;
   }
-  if (!changed) {
-    lua_pushvalue(L, 1);
-  } else {
-    luaL_addlstring(&buffer, src, static_cast<std::size_t>(ms.srcEnd - src));
+  if (changed) {
+    luaL_addlstring(&buffer, subject.data() + at, subject.size() - at);
     luaL_pushresult(&buffer);
+  } else {
+    lua_pushvalue(L, 1);
   }
-  lua_pushinteger(L, replaced);
+  lua_pushinteger(L, count);
   return 2;
 }
 
@@ -526,11 +289,8 @@ int boundedGsub(lua_State* L) {
 
 void installBoundedPatterns(lua_State* L, PatternCharge charge) {
   chargeBudget = charge;
-  const luaL_Reg functions[] = {{"find", boundedFind},
-                                {"match", boundedMatch},
-                                {"gmatch", boundedGmatch},
-                                {"gsub", boundedGsub},
-                                {nullptr, nullptr}};
+  static const luaL_Reg functions[] = {
+      {"find", find}, {"match", match}, {"gmatch", gmatch}, {"gsub", gsub}, {nullptr, nullptr}};
   luaL_setfuncs(L, functions, 0);
 }
 

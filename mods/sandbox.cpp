@@ -16,10 +16,14 @@
 #include <system_error>
 
 #include "mods/bounded_patterns.h"
+#include "mods/data_files.h"
+#include "mods/finalizers.h"
+#include "mods/library_limits.h"
 #include "mods/loader.h"
 #include "mods/mod_context.h"
 #include "platform/platform.h"
 #include "world/registry.h"
+#include "world/types.h"
 
 namespace zorv {
 namespace {
@@ -29,25 +33,8 @@ namespace fs = std::filesystem;
 constexpr const char* kEventRegistrations[kModEventCount] = {"on_block_break", "on_block_place", "on_tick",
                                                             "on_player_join", "on_player_leave"};
 
-ModRecord& recordOf(lua_State* L) { return **static_cast<ModRecord**>(lua_getextraspace(L)); }
 
 // --- memory and instruction limits ---------------------------------------------------
-
-void* limitedAlloc(void* userData, void* block, std::size_t oldSize, std::size_t newSize) {
-  auto& account = *static_cast<MemoryAccount*>(userData);
-  const std::size_t previous = block ? oldSize : 0;  // for new blocks oldSize is a type tag
-  if (newSize == 0) {
-    std::free(block);
-    account.used -= std::min(previous, account.used);
-    return nullptr;
-  }
-  const std::size_t base = account.used - std::min(previous, account.used);
-  if (newSize > previous && (newSize > account.limit || base > account.limit - newSize)) return nullptr;
-  void* grown = std::realloc(block, newSize);
-  if (!grown) return nullptr;
-  account.used = base + newSize;
-  return grown;
-}
 
 // Fires every kBudgetHookInterval instructions. Once the call's budget is spent the hook
 // switches the running thread to fire on every instruction, so that each further
@@ -72,6 +59,20 @@ void budgetHook(lua_State* L, lua_Debug*) {
   spendBudget(L);
 }
 
+// Work done inside library functions, counted in instructions: each kBudgetHookInterval
+// of it takes one unit, the remainder carries over to the next charge.
+void spendWork(lua_State* L, std::uint64_t instructions) {
+  ModRecord& mod = recordOf(L);
+  const std::uint64_t interval = kBudgetHookInterval;
+  const std::uint64_t units = instructions / interval + (mod.workCarry + instructions % interval) / interval;
+  mod.workCarry = (mod.workCarry + instructions % interval) % interval;
+  if (units > static_cast<std::uint64_t>(std::max(mod.budget, 0))) {
+    mod.budget = 1;
+    spendBudget(L);  // raises
+  }
+  mod.budget -= static_cast<std::int32_t>(units);
+}
+
 void beginCall(ModRecord& mod) {
   mod.budget = kCallBudget;
   mod.editsThisCall = 0;
@@ -88,7 +89,7 @@ int tracebackHandler(lua_State* L) {
 // Runs `body` with `data` as a protected call under a fresh budget. Everything the call
 // does (building its arguments included) is protected, so a memory error can never reach
 // the panic handler. A failure is reported as "[mod:ID] ACTIVITY failed: TEXT".
-bool protectedCall(ModRecord& mod, lua_CFunction body, void* data, const char* activity) {
+bool runProtected(ModRecord& mod, lua_CFunction body, void* data, const char* activity) {
   lua_State* L = mod.lua;
   const int top = lua_gettop(L);
   lua_pushcfunction(L, tracebackHandler);
@@ -103,6 +104,13 @@ bool protectedCall(ModRecord& mod, lua_CFunction body, void* data, const char* a
   }
   lua_settop(L, top);
   return status == LUA_OK;
+}
+
+// runProtected, then the finalizers that came due meanwhile, under a budget of their own.
+bool protectedCall(ModRecord& mod, lua_CFunction body, void* data, const char* activity) {
+  const bool ok = runProtected(mod, body, data, activity);
+  if (hasPendingFinalizers(mod.lua)) runProtected(mod, runPendingFinalizers, nullptr, "finalizers");
+  return ok;
 }
 
 // --- argument helpers ------------------------------------------------------------------
@@ -128,12 +136,6 @@ bool optCount(lua_State* L, int index, int& out) {
   if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return false;
   out = static_cast<int>(value);
   return true;
-}
-
-std::string checkText(lua_State* L, int index) {
-  std::size_t length = 0;
-  const char* text = luaL_checklstring(L, index, &length);
-  return std::string(text, length);
 }
 
 std::string lowerCase(std::string text) {
@@ -205,12 +207,19 @@ float checkFiniteFloat(lua_State* L, int index) {
   return static_cast<float>(value);
 }
 
+// Nobody is moved beyond the world's edge: such a position is refused (false). Heights
+// are brought between the bottom layer and just above the top one.
 int apiTeleport(lua_State* L) {
   const float x = checkFiniteFloat(L, 1);
   const float y = checkFiniteFloat(L, 2);
   const float z = checkFiniteFloat(L, 3);
-  if (ModContext* context = contextOf(L)) context->teleport(x, y, z);
-  return 0;
+  constexpr auto kEdge = static_cast<float>(kWorldLimit);
+  ModContext* context = contextOf(L);
+  const bool inside = std::fabs(x) <= kEdge && std::fabs(z) <= kEdge;
+  if (context && inside)
+    context->teleport(x, std::clamp(y, static_cast<float>(kMinY), static_cast<float>(kMaxY + 1)), z);
+  lua_pushboolean(L, context && inside);
+  return 1;
 }
 
 int apiSpawnDrop(lua_State* L) {
@@ -257,107 +266,6 @@ int sandboxPrint(lua_State* L) {
   }
   logLine(L, line);
   return 0;
-}
-
-// --- data files ------------------------------------------------------------------------
-
-// The data file `name` inside the mod's folder, or empty when the name may not be used.
-fs::path dataFilePath(const ModRecord& mod, std::string name) {
-  std::replace(name.begin(), name.end(), '\\', '/');
-  if (name.empty() || name.back() == '/' || name.find('\0') != std::string::npos || !isSafeRelativePath(name))
-    return {};
-  return mod.dataDir / name;
-}
-
-int apiDataDir(lua_State* L) {
-  const ModRecord& mod = recordOf(L);
-  std::error_code error;
-  fs::create_directories(mod.dataDir, error);
-  if (!fs::is_directory(mod.dataDir, error)) {
-    lua_pushnil(L);
-    return 1;
-  }
-  const std::string path = mod.dataDir.string();
-  lua_pushlstring(L, path.data(), path.size());
-  return 1;
-}
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-int apiDataRead(lua_State* L) {
-  const fs::path path = dataFilePath(recordOf(L), checkText(L, 1));
-  std::error_code error;
-  if (path.empty() || !fs::is_regular_file(path, error)) {
-    lua_pushnil(L);
-    return 1;
-  }
-  FileHandle file(std::fopen(path.c_str(), "rb"));
-  const std::uintmax_t size = fs::file_size(path, error);
-  if (!file || error || size > kModMemoryLimit) {
-    lua_pushnil(L);
-    return 1;
-  }
-  // Read straight into Lua memory, so the mod's ceiling bounds the read.
-  luaL_Buffer buffer;
-  char* bytes = luaL_buffinitsize(L, &buffer, static_cast<std::size_t>(size));
-  const std::size_t got = std::fread(bytes, 1, static_cast<std::size_t>(size), file.get());
-  if (got != size) {
-    lua_pushnil(L);
-    return 1;
-  }
-  luaL_pushresultsize(&buffer, got);
-  return 1;
-}
-
-// Bytes and files the data folder would hold with `target` replaced by `newSize` bytes.
-bool dataFolderHasRoom(const ModRecord& mod, const fs::path& target, std::uintmax_t newSize) {
-  std::uintmax_t bytes = newSize;
-  std::size_t files = 1;
-  std::error_code error;
-  for (fs::recursive_directory_iterator it(mod.dataDir, error), end; !error && it != end; it.increment(error)) {
-    if (!it->is_regular_file(error) || it->path() == target) continue;
-    bytes += it->file_size(error);
-    ++files;
-  }
-  return bytes <= kMaxDataFolderBytes && files <= kMaxDataFolderFiles;
-}
-
-bool writeDataFile(const ModRecord& mod, const fs::path& path, const char* bytes, std::size_t size) {
-  std::error_code error;
-  if (!dataFolderHasRoom(mod, path, size)) {
-    std::fprintf(stderr, "[mod:%s] data_write refused: the data folder may hold at most %ju bytes in %zu files\n",
-                 mod.id.c_str(), kMaxDataFolderBytes, kMaxDataFolderFiles);
-    return false;
-  }
-  fs::create_directories(path.parent_path(), error);
-  fs::path temporary = path;
-  temporary += ".tmp";
-  {
-    FileHandle file(std::fopen(temporary.c_str(), "wb"));
-    if (!file) return false;
-    const bool written = std::fwrite(bytes, 1, size, file.get()) == size && std::fflush(file.get()) == 0;
-    if (!written || std::fclose(file.release()) != 0) {
-      fs::remove(temporary, error);
-      return false;
-    }
-  }
-  std::string reason;
-  if (!platform::replaceFile(temporary, path, reason)) {
-    fs::remove(temporary, error);
-    return false;
-  }
-  return true;
-}
-
-int apiDataWrite(lua_State* L) {
-  const fs::path path = dataFilePath(recordOf(L), checkText(L, 1));
-  std::size_t size = 0;
-  const char* bytes = luaL_checklstring(L, 2, &size);
-  lua_pushboolean(L, !path.empty() && writeDataFile(recordOf(L), path, bytes, size));
-  return 1;
 }
 
 // --- register_block --------------------------------------------------------------------
@@ -431,6 +339,14 @@ int resolveTexture(lua_State* L, ModRecord& mod, std::string name) {
   return layer;
 }
 
+// The block whose full id is `fullId`. The registry's own find also accepts short names,
+// which would make one mod's "gem" (or "stone") stand for another's.
+BlockId findExactBlock(const BlockRegistry& registry, const std::string& fullId) {
+  for (std::size_t i = 0; i < registry.count(); ++i)
+    if (registry.get(static_cast<BlockId>(i)).id == fullId) return static_cast<BlockId>(i);
+  return kNoBlock;
+}
+
 int apiRegisterBlock(lua_State* L) {
   requireContext(L);
   luaL_checktype(L, 1, LUA_TTABLE);
@@ -439,7 +355,7 @@ int apiRegisterBlock(lua_State* L) {
   if (id.empty()) return luaL_error(L, "register_block: 'id' is required");
   const std::string fullId = lowerCase(id.find(':') == std::string::npos ? mod.id + ":" + id : id);
   BlockRegistry& registry = blockRegistry();
-  if (registry.find(fullId) != kNoBlock) {
+  if (findExactBlock(registry, fullId) != kNoBlock) {
     std::fprintf(stderr, "[mod:%s] block %s already registered\n", mod.id.c_str(), fullId.c_str());
     lua_pushlstring(L, fullId.data(), fullId.size());
     return 1;
@@ -536,21 +452,6 @@ int registerHandler(lua_State* L) {
 
 // --- the state ---------------------------------------------------------------------------
 
-// setmetatable that refuses finalisers: a __gc method would run with hooks off (beyond
-// the budget), possibly while the game is being torn down.
-int sandboxSetmetatable(lua_State* L) {
-  if (lua_type(L, 2) == LUA_TTABLE) {
-    lua_pushliteral(L, "__gc");
-    if (lua_rawget(L, 2) != LUA_TNIL) return luaL_error(L, "setmetatable: __gc metamethods are not allowed");
-    lua_pop(L, 1);
-  }
-  lua_settop(L, 2);
-  lua_pushvalue(L, lua_upvalueindex(1));
-  lua_insert(L, 1);
-  lua_call(L, 2, 1);
-  return 1;
-}
-
 // xpcall whose message handler runs after the failed call has unwound. The standard one
 // runs the handler while the error is being raised, and an error raised by the budget
 // hook is raised with hooks switched off: an endless handler would never be stopped.
@@ -571,23 +472,6 @@ function xpcall(f, handler, ...)
 end
 )lua";
 
-// string.rep that answers an empty result at once: the library copies nothing n times,
-// so string.rep('', math.maxinteger) would spin for years inside one C call.
-int sandboxStringRep(lua_State* L) {
-  std::size_t length = 0, separator = 0;
-  luaL_checklstring(L, 1, &length);
-  luaL_checkinteger(L, 2);
-  luaL_optlstring(L, 3, "", &separator);
-  if (length + separator == 0) {
-    lua_pushliteral(L, "");
-    return 1;
-  }
-  lua_pushvalue(L, lua_upvalueindex(1));
-  lua_insert(L, 1);
-  lua_call(L, lua_gettop(L) - 1, 1);
-  return 1;
-}
-
 int setUpState(lua_State* L) {
   const ModRecord& mod = recordOf(L);
   const luaL_Reg libraries[] = {{LUA_GNAME, luaopen_base},         {LUA_STRLIBNAME, luaopen_string},
@@ -606,15 +490,11 @@ int setUpState(lua_State* L) {
   }
   lua_pushcfunction(L, sandboxPrint);
   lua_setglobal(L, "print");
+  installLibraryLimits(L, spendWork);
   lua_getglobal(L, LUA_STRLIBNAME);
-  lua_getfield(L, -1, "rep");
-  lua_pushcclosure(L, sandboxStringRep, 1);
-  lua_setfield(L, -2, "rep");
   installBoundedPatterns(L, spendBudget);
   lua_pop(L, 1);
-  lua_getglobal(L, "setmetatable");
-  lua_pushcclosure(L, sandboxSetmetatable, 1);
-  lua_setglobal(L, "setmetatable");
+  installFinalizers(L);
 
   const luaL_Reg api[] = {{"get_block", apiGetBlock},
                           {"set_block", apiSetBlock},
@@ -625,9 +505,9 @@ int setUpState(lua_State* L) {
                           {"spawn_drop", apiSpawnDrop},
                           {"is_host", apiIsHost},
                           {"log", apiLog},
-                          {"data_dir", apiDataDir},
-                          {"data_read", apiDataRead},
-                          {"data_write", apiDataWrite},
+                          {"data_dir", dataDir},
+                          {"data_read", dataRead},
+                          {"data_write", dataWrite},
                           {"register_block", apiRegisterBlock},
                           {"register_command", apiRegisterCommand},
                           {nullptr, nullptr}};
@@ -761,13 +641,22 @@ int callCommand(lua_State* L) {
 
 }  // namespace
 
+ModRecord& recordOf(lua_State* L) { return **static_cast<ModRecord**>(lua_getextraspace(L)); }
+
+std::string checkText(lua_State* L, int index) {
+  std::size_t length = 0;
+  const char* text = luaL_checklstring(L, index, &length);
+  return std::string(text, length);
+}
+
 ModRecord::~ModRecord() {
   if (lua) lua_close(lua);
 }
 
 std::unique_ptr<ModRecord> createMod(const std::string& id, const fs::path& packageDir, const fs::path& dataDir,
-                                     ModContext* context) {
+                                     ModContext* context, MemoryPool* pool) {
   auto mod = std::make_unique<ModRecord>();
+  mod->memory.pool = pool ? pool : &sharedModMemory();
   mod->id = id;
   mod->packageDir = packageDir;
   mod->dataDir = dataDir;
@@ -790,7 +679,14 @@ std::unique_ptr<ModRecord> createMod(const std::string& id, const fs::path& pack
     std::fprintf(stderr, "[mod:%s] main.lua is empty\n", id.c_str());
     return nullptr;
   }
-  if (!protectedCall(*mod, runScript, &chunk, "load")) return nullptr;
+  // A mod refused while loading takes back the blocks and texture layers it registered.
+  BlockRegistry& registry = blockRegistry();
+  const std::size_t blocksBefore = registry.count();
+  const int tilesBefore = registry.tileCount();
+  if (!protectedCall(*mod, runScript, &chunk, "load")) {
+    registry.truncate(blocksBefore, tilesBefore);
+    return nullptr;
+  }
   std::printf("mod: %s loaded\n", id.c_str());
   return mod;
 }

@@ -12,13 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "mods/memory_account.h"
+
 struct lua_State;
 
 namespace zorv {
 
 class ModContext;
 
-constexpr std::size_t kModMemoryLimit = 64u * 1024u * 1024u;
 constexpr std::int32_t kCallBudget = 40;       // hook firings per call
 constexpr int kBudgetHookInterval = 5000;      // VM instructions per hook firing
 
@@ -36,12 +37,6 @@ constexpr std::size_t kMaxDataFolderFiles = 4096;
 enum class ModEvent { BlockBreak = 0, BlockPlace, Tick, PlayerJoin, PlayerLeave };
 constexpr std::size_t kModEventCount = 5;
 
-// The allocator's bookkeeping: bytes in use against the ceiling.
-struct MemoryAccount {
-  std::size_t used = 0;
-  std::size_t limit = kModMemoryLimit;
-};
-
 struct ModRecord {
   ModRecord() = default;
   ModRecord(const ModRecord&) = delete;
@@ -57,20 +52,33 @@ struct ModRecord {
   // Call context, reached from the state's extra space.
   ModContext* context = nullptr;
   std::int32_t budget = 0;
+  std::uint64_t workCarry = 0;  // library work below one budget unit, in instructions
   int editsThisCall = 0;
   int dropsThisCall = 0;
 
   std::array<std::vector<int>, kModEventCount> handlers;  // registry references
   std::map<std::string, int> commands;                     // lower-case name -> registry reference
 
+  // What the data folder holds, counted once and then kept up to date by each write.
+  bool dataCounted = false;
+  std::uintmax_t dataBytes = 0;
+  std::size_t dataFiles = 0;
+
   int blocksRegistered = 0;
   int textureLayersAdded = 0;
 };
 
+// The record of the mod whose state `L` is (or a thread of).
+ModRecord& recordOf(lua_State* L);
+// A string argument, embedded zeros kept; raises the usual argument error otherwise.
+std::string checkText(lua_State* L, int index);
+
 // Creates the state, installs the API and runs main.lua once. Null (with the reason on
-// standard error) when the state cannot be created or main.lua is empty or fails.
+// standard error) when the state cannot be created or main.lua is empty or fails. The
+// state draws on `pool`, or on the shared pool when none is given.
 std::unique_ptr<ModRecord> createMod(const std::string& id, const std::filesystem::path& packageDir,
-                                     const std::filesystem::path& dataDir, ModContext* context);
+                                     const std::filesystem::path& dataDir, ModContext* context,
+                                     MemoryPool* pool = nullptr);
 
 // What a block event handler receives.
 struct BlockEventInfo {

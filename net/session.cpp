@@ -456,6 +456,11 @@ void broadcastChat(NetSession& session, std::int32_t exceptPlayerId, std::string
                       [&](Peer& peer) { send(session, peer, MessageType::Chat, payload, true); });
 }
 
+void sendChatTo(NetSession& session, std::int32_t playerId, std::string_view sender, std::string_view text) {
+  if (Peer* peer = findPeer(session, playerId))
+    send(session, *peer, MessageType::Chat, encodeHostChat({std::string(sender), std::string(text)}), true);
+}
+
 void broadcastPlayerState(NetSession& session, const PlayerStateMessage& state) {
   const Bytes payload = encodePlayerState(state);
   forEachWelcomedPeer(session, state.playerId,

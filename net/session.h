@@ -130,6 +130,8 @@ void broadcastPlayerLeft(NetSession& session, std::int32_t playerId);
 void sendReady(NetSession& session, std::int32_t playerId);
 // To every welcomed peer except `exceptPlayerId` (0 excludes nobody).
 void broadcastChat(NetSession& session, std::int32_t exceptPlayerId, std::string_view sender, std::string_view text);
+// To one peer.
+void sendChatTo(NetSession& session, std::int32_t playerId, std::string_view sender, std::string_view text);
 // To every welcomed peer except the player the state belongs to.
 void broadcastPlayerState(NetSession& session, const PlayerStateMessage& state);
 void broadcastClock(NetSession& session, const WorldClockMessage& clock);

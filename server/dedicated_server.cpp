@@ -233,7 +233,7 @@ void runServerCommand(DedicatedServer& server, std::string_view line) {
   } else if (runsOnServerConsole(word)) {
     runCommand(session, command);
   } else {
-    addMessage(session, formatTranslated("Unknown command: %s (try /help)", word.c_str()));
+    runServerModCommand(session, command);
   }
 }
 

@@ -195,7 +195,10 @@ PickResult pick(const World& world, const Vec3& origin, const Vec3& direction, f
   int cell[3] = {cellOf(origin.x), cellOf(origin.y), cellOf(origin.z)};
   AxisWalk walks[3] = {axisWalk(origin.x, d.x, cell[0]), axisWalk(origin.y, d.y, cell[1]), axisWalk(origin.z, d.z, cell[2])};
   int previous[3] = {cell[0], cell[1], cell[2]};
-  while (true) {
+  // A ray crosses at most reach + 1 cell boundaries on each axis. The count holds where
+  // the float distances stop adding up (far outside the world), so the walk always ends.
+  const int maxSteps = 3 * (static_cast<int>(std::clamp(maxDistance, 0.0f, 1.0e6f)) + 2);
+  for (int steps = 0; steps <= maxSteps; ++steps) {
     if (isSolid(world, cell[0], cell[1], cell[2])) {
       return {true, cell[0], cell[1], cell[2], previous[0], previous[1], previous[2]};
     }
@@ -211,6 +214,7 @@ PickResult pick(const World& world, const Vec3& origin, const Vec3& direction, f
     cell[axis] += walk.step;
     walk.next += walk.delta;
   }
+  return {};
 }
 
 void look(PlayerBody& body, float mouseDx, float mouseDy) {

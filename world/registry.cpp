@@ -201,6 +201,13 @@ BlockId BlockRegistry::registerBlock(BlockDef def) {
   return id;
 }
 
+void BlockRegistry::truncate(std::size_t blockCount, int tileCount) {
+  blocks_.resize(std::min(blocks_.size(), std::max(blockCount, static_cast<std::size_t>(kBuiltinBlockCount))));
+  const auto tiles = static_cast<std::size_t>(std::max(tileCount, kBuiltinTileCount));
+  tiles_.names.resize(std::min(tiles_.names.size(), tiles));
+  tiles_.sources.resize(std::min(tiles_.sources.size(), tiles));
+}
+
 void BlockRegistry::setDrop(BlockId id, std::uint16_t drop) {
   if (id < blocks_.size()) blocks_[id].drop = drop;
 }

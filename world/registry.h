@@ -64,6 +64,9 @@ class BlockRegistry {
   BlockId registerBlock(BlockDef def);
   void setDrop(BlockId id, std::uint16_t drop);
   std::size_t count() const { return blocks_.size(); }
+  // Drops the blocks and tiles added after the first `blockCount` and `tileCount` (the
+  // built-in ones always stay): how a mod refused while loading takes back its blocks.
+  void truncate(std::size_t blockCount, int tileCount);
 
   int addTile(std::string_view name);
   int findTile(std::string_view name) const;

@@ -168,7 +168,7 @@ TEST(ModLimits, WorkInsideLibraryFunctionsIsBounded) {
   EXPECT_EQ(reply, "0");
 
   // Pattern matching that would run for hours is stopped by the budget like a loop.
-  for (const char* command : {"backtrack", "greedy", "plain", "loop"}) {
+  for (const char* command : {"backtrack", "greedy", "loop"}) {
     reply.clear();
     ::testing::internal::CaptureStderr();
     EXPECT_TRUE(dispatchCommand(*mod, command, "", "p", reply));
@@ -177,8 +177,101 @@ TEST(ModLimits, WorkInsideLibraryFunctionsIsBounded) {
     EXPECT_TRUE(contains(failure, "instruction budget exceeded")) << command << ": " << failure;
     EXPECT_EQ(reply, "") << command;
   }
+  // A plain search is linear in the subject, so a long needle that nearly matches
+  // everywhere still answers within the budget.
+  EXPECT_TRUE(dispatchCommand(*mod, "plain", "", "p", reply));
+  EXPECT_EQ(reply, "nil");
   EXPECT_TRUE(dispatchCommand(*mod, "short", "", "p", reply));
   EXPECT_EQ(reply, "trim me");
+}
+
+}  // namespace
+}  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// Library functions that loop over a count the script chooses are charged for it: the
+// old library calls ran such loops inside one C call that no hook could stop.
+TEST(ModLimits, LibraryLoopsOverChosenCountsAreCharged) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(makeMod(scratch, "move", "table.move({}, 1, 1 << 62, 1)", &context));
+  const std::string refused = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(contains(refused, "[mod:move] load failed: ")) << refused;
+  EXPECT_TRUE(contains(refused, "instruction budget exceeded")) << refused;
+
+  ::testing::internal::CaptureStderr();
+  auto mod = makeMod(scratch, "counts", R"(
+    local long = {}
+    for i = 1, 20000 do long[i] = 'x' end
+    local huge = function() return setmetatable({}, {__len = function() return 1 << 40 end}) end
+    calls = 0
+    zorv.register_command('concat', function() while true do table.concat(long); calls = calls + 1 end end)
+    zorv.register_command('insert', function() table.insert(huge(), 1, 'x') end)
+    zorv.register_command('remove', function() table.remove(huge(), 1) end)
+    zorv.register_command('unpack', function() return select('#', table.unpack({}, 1, 900000)) end)
+    zorv.register_command('sort', function() table.sort(huge()) end)
+    zorv.register_command('rep', function() while true do local s = string.rep('abc', 1000000, ',') end end)
+    zorv.register_command('calls', function() return calls end)
+    zorv.register_command('small', function()
+      local t = {3, 1, 2}
+      table.insert(t, 1, 0) table.insert(t, 9) table.remove(t, 2) table.sort(t)
+      return table.concat(table.move(t, 1, 4, 2, {'a'}), ',') .. ' ' .. select('#', table.unpack(t)) ..
+          ' ' .. string.rep('ab', 3, '-') .. #string.rep('', math.maxinteger)
+    end)
+  )", &context);
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(mod) << errors;
+  std::string reply;
+  for (const char* command : {"concat", "insert", "remove", "unpack", "sort", "rep"}) {
+    reply.clear();
+    ::testing::internal::CaptureStderr();
+    EXPECT_TRUE(dispatchCommand(*mod, command, "", "p", reply));
+    const std::string failure = ::testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(contains(failure, "instruction budget exceeded")) << command << ": " << failure;
+    EXPECT_EQ(reply, "") << command;
+  }
+  // Each join of 20,000 elements costs four of the call's forty units.
+  EXPECT_TRUE(dispatchCommand(*mod, "calls", "", "p", reply));
+  EXPECT_LE(std::stoi(reply), 10);
+  EXPECT_TRUE(dispatchCommand(*mod, "small", "", "p", reply));
+  EXPECT_EQ(reply, "a,0,1,2,9 4 ab-ab-ab0");
+}
+
+}  // namespace
+}  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// Each mod stays below its own ceiling, yet together they may not exceed the pool.
+TEST(ModLimits, AllModsTogetherDrawOnOneMemoryPool) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  MemoryPool pool;
+  pool.limit = 80u * 1024u * 1024u;  // building a string takes twice its size for a moment
+  const std::string hog = "held = string.rep('x', 25 * 1024 * 1024)";
+  ::testing::internal::CaptureStderr();
+  auto first = makeMod(scratch, "hog1", hog, &context, &pool);
+  auto second = makeMod(scratch, "hog2", hog, &context, &pool);
+  auto third = makeMod(scratch, "hog3", hog, &context, &pool);
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(first && second) << errors;
+  EXPECT_FALSE(third);
+  EXPECT_TRUE(contains(errors, "[mod:hog3] load failed: not enough memory")) << errors;
+  EXPECT_LE(pool.used.load(), pool.limit);
+  EXPECT_GE(pool.used.load(), first->memory.used + second->memory.used);
+
+  first.reset();  // its memory returns to the pool
+  ::testing::internal::CaptureStderr();
+  third = makeMod(scratch, "hog3", hog, &context, &pool);
+  const std::string later = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(third) << later;
+  second.reset();
+  third.reset();
+  EXPECT_EQ(pool.used.load(), 0u);
 }
 
 }  // namespace

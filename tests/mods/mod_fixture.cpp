@@ -55,10 +55,10 @@ void writeFile(const fs::path& path, const std::string& bytes) {
 }
 
 std::unique_ptr<ModRecord> makeMod(const ScratchFolder& scratch, const std::string& id, const std::string& script,
-                                   ModContext* context) {
+                                   ModContext* context, MemoryPool* pool) {
   const fs::path package = scratch.path() / "packages" / id;
   writeFile(package / "main.lua", script);
-  return createMod(id, package, scratch.path() / "data" / id, context);
+  return createMod(id, package, scratch.path() / "data" / id, context, pool);
 }
 
 }  // namespace zorv::testing

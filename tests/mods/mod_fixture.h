@@ -47,6 +47,6 @@ class RecordingContext : public TestModContext {
 
 // A mod whose package folder holds `script` as main.lua; null when loading failed.
 std::unique_ptr<ModRecord> makeMod(const ScratchFolder& scratch, const std::string& id, const std::string& script,
-                                   ModContext* context);
+                                   ModContext* context, MemoryPool* pool = nullptr);
 
 }  // namespace zorv::testing

@@ -1,3 +1,4 @@
+#include "mods/finalizers.h"
 #include "mods/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -53,8 +54,9 @@ TEST(ModSandbox, OnlyTheSafeLibrariesAreReachable) {
     print(table.concat(t, ','), zorv.api_version, zorv.mod)
     print('a', 1, nil)
     print()
-    assert(not pcall(setmetatable, {}, {__gc = function() end}))
-    assert(not pcall(setmetatable, {}, {__gc = true}))
+    local protected = setmetatable({}, {__metatable = 'locked'})
+    assert(not pcall(setmetatable, protected, {__gc = true}), 'a protected metatable stays')
+    assert(not pcall(setmetatable, 1, {}) and not pcall(setmetatable, {}, 1), 'argument checks')
     local plain = setmetatable({}, {__index = function() return 7 end})
     assert(plain.anything == 7)
   )", context);
@@ -141,7 +143,10 @@ TEST(ModSandbox, ApiFunctionsReachTheContextAndCheckTheirArguments) {
     same(zorv.give('stone', 2^40), false, 'give absurd count')
     local x, y, z = zorv.player_position()
     same(x + y + z, 6, 'player_position')
-    zorv.teleport(4.5, 5, 6)
+    same(zorv.teleport(4.5, 5, 6), true, 'teleport inside')
+    same(zorv.teleport(2e9, 100, -2e9), false, 'teleport beyond the edge')
+    same(zorv.teleport(1048575, 100, 0), true, 'teleport onto the edge, height brought down')
+    same(zorv.teleport(0, -1e6, 0), true, 'teleport below the bottom, height brought up')
     same(pcall(zorv.teleport, 0/0, 0, 0), false, 'teleport NaN')
     same(pcall(zorv.teleport, 1, math.huge, 0), false, 'teleport infinity')
     same(pcall(zorv.teleport, 1, 1e300, 0), false, 'teleport beyond float')
@@ -160,8 +165,10 @@ TEST(ModSandbox, ApiFunctionsReachTheContextAndCheckTheirArguments) {
   ASSERT_TRUE(run.mod) << run.errors;
   EXPECT_EQ(context.lastSetBlock, "zorvander:dirt");
   EXPECT_EQ(context.lastMessage, "hello");
-  ASSERT_EQ(context.teleports.size(), 1u);
+  ASSERT_EQ(context.teleports.size(), 3u);
   EXPECT_EQ(context.teleports[0], (std::vector<float>{4.5f, 5.0f, 6.0f}));
+  EXPECT_EQ(context.teleports[1], (std::vector<float>{1048575.0f, 64.0f, 0.0f}));
+  EXPECT_EQ(context.teleports[2], (std::vector<float>{0.0f, -48.0f, 0.0f}));
 }
 
 TEST(ModSandbox, WithoutAContextTheApiAnswersEmptyAndRegistrationsRaise) {
@@ -407,6 +414,149 @@ TEST(ModSandbox, HandlerAndCommandCountsAreBounded) {
   std::string reply;
   EXPECT_TRUE(dispatchCommand(*run.mod, "c1", "", "p", reply));
   EXPECT_EQ(reply, "replaced");
+}
+
+}  // namespace
+}  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// The folder's count and size are taken once and kept by every write: replacing a file
+// counts it once, new files count one each, and files already there count from the start.
+TEST(ModSandbox, DataFolderCountsAreKeptAcrossWrites) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const fs::path folder = scratch.path() / "data" / "keeper";
+  for (std::size_t i = 0; i + 3 < kMaxDataFolderFiles; ++i)
+    testing::writeFile(folder / "old" / ("f" + std::to_string(i)), "0123456789");
+  const ScriptRun run = runScript(scratch, "keeper", R"(
+    for round = 1, 50 do
+      assert(zorv.data_write('old/f7', string.rep('r', round)), 'replace ' .. round)
+    end
+    assert(zorv.data_write('a', 'x') and zorv.data_write('b/c', 'x') and zorv.data_write('d', 'x'), 'three new files')
+    assert(zorv.data_write('e', 'x') == false, 'the folder is full')
+    assert(zorv.data_write('a', string.rep('y', 1000)), 'replacing still works when full')
+    assert(zorv.data_read('old/f7') == string.rep('r', 50), 'last replacement kept')
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  EXPECT_TRUE(contains(run.errors, "[mod:keeper] data_write refused")) << run.errors;
+  EXPECT_EQ(run.mod->dataFiles, kMaxDataFolderFiles);
+  EXPECT_EQ(run.mod->dataBytes, (kMaxDataFolderFiles - 4) * 10 + 50 + 1000 + 2);
+  EXPECT_FALSE(fs::exists(folder / "e"));
+}
+
+}  // namespace
+}  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// Blocks are known by their full id: two mods may each have a "gem", and a mod's
+// "stone" is its own, not the built-in one.
+TEST(ModSandbox, BlocksAreIdentifiedByTheirFullId) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const ScriptRun first = runScript(scratch, "m_a", "assert(zorv.register_block({id = 'gem', texture = 'stone'}) == 'm_a:gem')",
+                                    context);
+  const ScriptRun second = runScript(scratch, "m_b", R"(
+    assert(zorv.register_block({id = 'gem', texture = 'dirt'}) == 'm_b:gem')
+    assert(zorv.register_block({id = 'stone', texture = 'dirt', hardness = 7}) == 'm_b:stone')
+  )", context);
+  ASSERT_TRUE(first.mod && second.mod) << first.errors << second.errors;
+  EXPECT_FALSE(contains(second.errors, "already registered")) << second.errors;
+  BlockRegistry& registry = blockRegistry();
+  const BlockId gemA = registry.find("m_a:gem"), gemB = registry.find("m_b:gem");
+  ASSERT_NE(gemA, kNoBlock);
+  ASSERT_NE(gemB, kNoBlock);
+  EXPECT_NE(gemA, gemB);
+  EXPECT_EQ(registry.get(gemB).texTop, registry.findTile("dirt"));
+  EXPECT_NE(registry.find("m_b:stone"), registry.find("zorvander:stone"));
+  EXPECT_EQ(registry.get(registry.find("m_b:stone")).hardness, 7.0f);
+}
+
+// A mod refused while loading leaves no block and no texture layer behind.
+TEST(ModSandbox, AModRefusedWhileLoadingLeavesNothingRegistered) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  testing::writeFile(scratch.path() / "packages" / "greedyblocks" / "face.png", "png");
+  BlockRegistry& registry = blockRegistry();
+  const std::size_t blocks = registry.count();
+  const int tiles = registry.tileCount();
+  const ScriptRun run = runScript(scratch, "greedyblocks", R"(
+    for i = 1, 2000 do zorv.register_block({id = 'b' .. i, texture = 'face.png'}) end
+  )", context);
+  EXPECT_FALSE(run.mod);
+  EXPECT_TRUE(contains(run.errors, "too many blocks")) << run.errors;
+  EXPECT_EQ(registry.count(), blocks);
+  EXPECT_EQ(registry.tileCount(), tiles);
+  EXPECT_EQ(registry.find("greedyblocks:b1"), kNoBlock);
+}
+
+}  // namespace
+}  // namespace zorv
+
+namespace zorv {
+namespace {
+
+// Finalizers run after the call that dropped their objects, under a budget of their own:
+// each runs once, a failing one is reported once, an endless one is stopped, and the mod
+// goes on working.
+TEST(ModSandbox, FinalizersRunOnceUnderTheBudget) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  ::testing::internal::CaptureStderr();
+  auto mod = makeMod(scratch, "gc", R"(
+    finalized = {}
+    local mt = {__gc = function(o) finalized[#finalized + 1] = o.name end}
+    for i = 1, 3 do setmetatable({name = 'o' .. i}, mt) end
+    local kept = setmetatable({name = 'kept'}, mt)
+    held = kept
+    assert(getmetatable(kept).__gc == mt.__gc, 'the metatable is the one given')
+    setmetatable({}, {__gc = function() error('boom') end})
+    collectgarbage()
+    collectgarbage()
+    zorv.register_command('finalized', function()
+      table.sort(finalized)
+      return table.concat(finalized, ',')
+    end)
+    zorv.register_command('drop', function() held = nil collectgarbage() collectgarbage() end)
+    zorv.register_command('endless', function()
+      local changed = {__gc = function() end}
+      setmetatable({}, changed)
+      changed.__gc = function() while true do end end  -- changed later: still under the budget
+      collectgarbage()
+    end)
+    zorv.register_command('storm', function()
+      for i = 1, 20000 do setmetatable({}, {__gc = function() for _ = 1, 100 do end end}) end
+      collectgarbage()
+    end)
+  )", &context);
+  std::string errors = ::testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(mod) << errors;
+  std::string reply;
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(dispatchCommand(*mod, "finalized", "", "p", reply));
+  EXPECT_EQ(reply, "o1,o2,o3");
+  EXPECT_TRUE(dispatchCommand(*mod, "drop", "", "p", reply));
+  EXPECT_TRUE(dispatchCommand(*mod, "finalized", "", "p", reply));
+  EXPECT_EQ(reply, "kept,o1,o2,o3");
+  EXPECT_TRUE(dispatchCommand(*mod, "endless", "", "p", reply));
+  // A storm of finalizers is spread over the calls that follow, one budget each.
+  EXPECT_TRUE(dispatchCommand(*mod, "storm", "", "p", reply));
+  for (int call = 0; call < 100 && hasPendingFinalizers(mod->lua); ++call)
+    EXPECT_TRUE(dispatchCommand(*mod, "finalized", "", "p", reply));
+  EXPECT_FALSE(hasPendingFinalizers(mod->lua));
+  errors += ::testing::internal::GetCapturedStderr();
+  const auto occurrences = [&](const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = errors.find(part); at != std::string::npos; at = errors.find(part, at + 1)) ++count;
+    return count;
+  };
+  EXPECT_EQ(occurrences("boom"), 1u) << errors;
+  EXPECT_EQ(occurrences("[mod:gc] finalizer failed: instruction budget exceeded"), 1u) << errors;
+  EXPECT_EQ(occurrences("more finalizers failed"), 0u) << errors;
+  EXPECT_EQ(reply, "kept,o1,o2,o3");
 }
 
 }  // namespace

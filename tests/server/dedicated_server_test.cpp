@@ -8,6 +8,8 @@
 
 #include "server/dedicated_server.h"
 #include "game/game_mod_context.h"
+#include "game/multiplayer.h"
+#include "mods/loader.h"
 #include "persist/level_save.h"
 #include "world/terrain.h"
 #include "server_process.h"
@@ -201,6 +203,47 @@ TEST(DedicatedServer, ModsFindNoPlayerOfTheServerToGiveToOrMove) {
   // Everything that needs no player still works.
   EXPECT_TRUE(context.setBlock(1, 60, 1, "zorvander:planks"));
   EXPECT_TRUE(context.spawnDrop(1, 61, 1, "zorvander:stone", 2));
+  stopDedicatedServer(server);
+}
+
+// The console runs mod commands as "server"; a player's "/" line naming one runs it
+// under the player's name (its answer goes to that player, not into the host's log),
+// and any other chat line is chat.
+TEST(DedicatedServer, ModCommandsRunFromTheConsoleAndFromPlayersLines) {
+  TemporarySaves saves;
+  DedicatedServer server;
+  std::string error;
+  ASSERT_TRUE(startDedicatedServer(server, {"ModCommands", freeUdpPort(), "mods"}, error)) << error;
+  GameSession& session = server.session;
+  const std::filesystem::path packages = saves.root() / "packages";
+  std::filesystem::create_directories(packages);
+  ASSERT_TRUE(writeArchive(packages / "greeter.zip", {{"main.lua", R"(
+    local last = 'nobody'
+    zorv.register_command('greet', function(arg, player) last = player return 'hello ' .. player .. ' ' .. arg end)
+    zorv.register_command('caller', function() return 'last ' .. last end)
+  )"}}));
+  loadMods(session.mods, packages, session.modContext.get());
+  ASSERT_EQ(modIds(session.mods), std::vector<std::string>{"greeter"});
+
+  runServerCommand(server, "/greet everyone");
+  EXPECT_TRUE(logged(session, "hello server everyone"));
+  runServerCommand(server, "nosuch");
+  EXPECT_TRUE(logged(session, "Unknown command: nosuch (try /help)"));
+
+  std::vector<SessionEvent> events(2);
+  for (SessionEvent& event : events) {
+    event.kind = SessionEventKind::ChatReceived;
+    event.playerId = 7;
+    event.sender = "Alice";
+  }
+  events[0].text = "/GREET you";
+  events[1].text = "/nosuch thing";
+  applyEvents(session, events);
+  EXPECT_FALSE(logged(session, "hello Alice you"));
+  EXPECT_FALSE(logged(session, "Alice: /GREET you"));
+  EXPECT_TRUE(logged(session, "Alice: /nosuch thing"));
+  runServerCommand(server, "caller");
+  EXPECT_TRUE(logged(session, "last Alice"));
   stopDedicatedServer(server);
 }
 

@@ -258,6 +258,9 @@ TEST(PickRay, FindsTheFirstSolidCellAndTheCellBeforeIt) {
 
   // A zero or broken direction selects nothing instead of walking forever.
   EXPECT_FALSE(pick(world, {0.5f, 5.5f, 0.5f}, {0.0f, 0.0f, 0.0f}, 4.5f).hit);
+  // Far outside the world the float distances no longer change per step: still ends.
+  EXPECT_FALSE(pick(world, {2.0e9f, 100.0f, -2.0e9f}, {1.0f, -0.3f, 0.2f}, 4.5f).hit);
+  EXPECT_FALSE(pick(world, {-2.0e9f, 10.0f, 2.0e9f}, {-1.0f, 0.0f, 1.0f}, 1.0e30f).hit);
   EXPECT_FALSE(pick(world, {0.5f, 5.5f, 0.5f}, {NAN, 0.0f, 0.0f}, 4.5f).hit);
   EXPECT_FALSE(pick(world, {0.5f, 5.5f, 0.5f}, {1.0f, 0.0f, 0.0f}, INFINITY).hit);
 }
