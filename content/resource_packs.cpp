@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "content/procedural_textures.h"
+#include "platform/text.h"
 
 namespace zorv {
 
@@ -32,12 +33,6 @@ constexpr std::string_view kPackSuffix = ".rp.zorvk";
 constexpr std::string_view kZipSuffix = ".zip";
 constexpr int kMinLayerSize = 16;
 constexpr int kMaxLayerSize = 256;
-
-std::string lowerCase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 bool endsWith(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
@@ -107,7 +102,7 @@ std::vector<std::uint8_t> readWholeFile(const fs::path& path) {
 }
 
 bool isPackFileName(const std::string& fileName) {
-  const std::string lower = lowerCase(fileName);
+  const std::string lower = lowerAscii(fileName);
   return (endsWith(lower, kPackSuffix) && lower.size() > kPackSuffix.size()) ||
          (endsWith(lower, kZipSuffix) && lower.size() > kZipSuffix.size());
 }
@@ -196,7 +191,7 @@ std::unique_ptr<PackSource> openPack(const std::filesystem::path& path) {
 std::string packLabel(const std::filesystem::path& path) {
   const fs::path name = path.has_filename() ? path.filename() : path.parent_path().filename();
   std::string label = name.string();
-  const std::string lower = lowerCase(label);
+  const std::string lower = lowerAscii(label);
   if (endsWith(lower, kPackSuffix)) {
     label.resize(label.size() - kPackSuffix.size());
   } else if (endsWith(lower, kZipSuffix)) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "content/resource_packs.h"
+#include "platform/byte_io.h"
 
 namespace zorv {
 
@@ -92,8 +93,7 @@ bool validateShaderOverride(const std::string& name, const std::vector<std::uint
     std::fprintf(stderr, "shader override %s has invalid size\n", name.c_str());
     return false;
   }
-  const std::uint32_t magic = std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
-                              std::uint32_t{bytes[3]} << 24;
+  const std::uint32_t magic = loadLittleU32(bytes.data());
   if (magic != kSpirvMagic) {
     std::fprintf(stderr, "shader override %s is not SPIR-V\n", name.c_str());
     return false;

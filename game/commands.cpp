@@ -19,6 +19,7 @@
 #include "world/terrain.h"
 #include "world/types.h"
 #include "world/world.h"
+#include "platform/text.h"
 
 namespace zorv {
 
@@ -30,13 +31,6 @@ using CommandHandler = void (*)(GameSession&, Arguments&);
 constexpr float kTeleportLimit = static_cast<float>(kWorldLimit) + 1.0f;
 
 void say(GameSession& session, const char* text) { addMessage(session, tr(text)); }
-
-std::string lowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return text;
-}
 
 std::string nextWord(Arguments& args) {
   std::string word;

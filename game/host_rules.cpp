@@ -21,6 +21,42 @@
 namespace zorv {
 namespace {
 
+constexpr int kPlayerColumnRadius = 1;
+// Columns around the players loaded (or generated) per step: players who walk into new
+// terrain together do not stall one step with all of it.
+constexpr int kColumnLoadsPerStep = 4;
+// Columns stay loaded within the game's default view distance plus the margin a game's
+// own streaming keeps, around every player and the spawn; farther ones are saved and freed.
+constexpr int kKeepColumnRadius = 12;
+
+ColumnKey columnAt(float x, float z) { return {chunkCoord(floorToInt(x)), chunkCoord(floorToInt(z))}; }
+
+// The columns around the players within the step's budget, every player's own column
+// first; the rest follow in the next steps.
+void loadColumnsAroundPlayers(World& world, const std::vector<PlayerTarget>& players) {
+  int budget = kColumnLoadsPerStep;
+  const auto load = [&](int cx, int cz) {
+    if (isColumnLoaded(world, cx, cz)) return true;
+    if (budget == 0) return false;
+    --budget;
+    ensureColumn(world, cx, cz);
+    return true;
+  };
+  for (const PlayerTarget& player : players) {
+    const ColumnKey own = columnAt(player.x, player.z);
+    if (!load(own.cx, own.cz)) return;
+  }
+  for (const PlayerTarget& player : players) {
+    const ColumnKey own = columnAt(player.x, player.z);
+    for (int dz = -kPlayerColumnRadius; dz <= kPlayerColumnRadius; ++dz) {
+      for (int dx = -kPlayerColumnRadius; dx <= kPlayerColumnRadius; ++dx) {
+        if (!load(own.cx + dx, own.cz + dz)) return;
+      }
+    }
+  }
+}
+
+
 constexpr float kDayLength = 180.0f;
 constexpr double kModTickInterval = 0.05;
 constexpr double kAutosaveInterval = 5.0;
@@ -68,8 +104,30 @@ void animateReceivedEntities(GameSession& session, float dt) {
 
 void simulateEntities(GameSession& session, float dt) {
   updateMobs(*session.world, session.mobs, dt, mobTargets(session));
-  updateDrops(*session.world, session.drops, playerEye(session), session.inventory,
-              gameMode(session) != ModeSpectator, dt);
+  // Without a local player drops gather at the spawn and nobody here picks them up.
+  const bool local = session.hasLocalPlayer;
+  updateDrops(*session.world, session.drops, local ? playerEye(session) : session.spawnPoint, session.inventory,
+              local && gameMode(session) != ModeSpectator, dt);
+}
+
+void keepColumnsAroundPlayers(GameSession& session) {
+  World& world = *session.world;
+  const std::vector<PlayerTarget> players = mobTargets(session);
+  loadColumnsAroundPlayers(world, players);
+  std::vector<ColumnKey> centres{columnAt(session.spawnPoint.x, session.spawnPoint.z)};
+  for (const PlayerTarget& player : players) centres.push_back(columnAt(player.x, player.z));
+  unloadFarFromAll(world, centres, kKeepColumnRadius);
+}
+
+void stepHostRules(GameSession& session, float dt) {
+  if (session.world == nullptr) return;
+  // A game's own streamer keeps its player's columns; a session without one keeps them here.
+  if (!session.hasLocalPlayer) keepColumnsAroundPlayers(session);
+  advanceClock(session, dt);
+  runHostWorldRules(session, dt);
+  autosaveAndRunChunkJobs(session, dt);
+  simulateEntities(session, dt);
+  burnAndSpawnZombies(session, dt);
 }
 
 void moveParticles(GameSession& session, float dt) {

@@ -19,6 +19,12 @@ void changeWeather(GameSession& session, float dt);
 // Zombies burning by day and night spawns near the players.
 void burnAndSpawnZombies(GameSession& session, float dt);
 
+// One host step of the world's rules: clock, weather, fluids, the mods' tick, the
+// autosave, relighting, mobs and drops, burning zombies and night spawns around every
+// player. Without a local player (the dedicated server) the columns around the remote
+// players are loaded within a per-step budget and those far from every player and the
+// spawn are unloaded.
+void stepHostRules(GameSession& session, float dt);
 // The players mobs react to: the local one (unless there is none) and every remote
 // player that has reported a position.
 std::vector<PlayerTarget> mobTargets(const GameSession& session);

@@ -194,21 +194,16 @@ void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
   easeFieldOfView(session, dt, input, keys.sprint);
   countFootsteps(session, dt);
 
-  if (!client) advanceClock(session, dt);
-
   trackVillages(session, dt);
 
-  if (!client) runHostWorldRules(session, dt);
-  autosaveAndRunChunkJobs(session, dt);
-
   if (client) {
+    autosaveAndRunChunkJobs(session, dt);
     animateReceivedEntities(session, dt);
   } else {
-    simulateEntities(session, dt);
+    stepHostRules(session, dt);
   }
 
   moveParticles(session, dt);
-  if (!client) burnAndSpawnZombies(session, dt);
   mobsHitPlayer(session, dt);
 
   if (player.health < 1 && session.appState == AppPlaying) {

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "mods/mod_context.h"
+#include "platform/text.h"
 
 namespace zorv {
 namespace {
@@ -53,8 +54,7 @@ void tick(ModHost& host, double seconds) {
 bool runModCommand(ModHost& host, const std::string& name, const std::string& argument, const std::string& player,
                    std::string& reply) {
   if (!dispatching(host)) return false;
-  std::string key = name;
-  for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string key = lowerAscii(name);
   return std::any_of(host.mods.begin(), host.mods.end(), [&](const std::unique_ptr<ModRecord>& mod) {
     return dispatchCommand(*mod, key, argument, player, reply);
   });

@@ -1,4 +1,5 @@
 #include "mods/loader.h"
+#include "platform/text.h"
 
 #include <zip.h>
 #include <zlib.h>
@@ -15,12 +16,6 @@ namespace fs = std::filesystem;
 
 constexpr std::string_view kModSuffix = ".mod.zorvk";
 constexpr std::string_view kZipSuffix = ".zip";
-
-std::string lowerCase(std::string_view text) {
-  std::string lowered(text);
-  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lowered;
-}
 
 struct ZipCloser {
   void operator()(zip_t* archive) const { zip_discard(archive); }
@@ -109,7 +104,7 @@ std::uint32_t fnv1a(std::uint32_t hash, std::string_view bytes) {
 
 std::string packageModId(std::string_view fileName) {
   if (fileName.empty() || fileName.front() == '.') return {};
-  const std::string lowered = lowerCase(fileName);
+  const std::string lowered = lowerAscii(fileName);
   if (lowered.size() > kModSuffix.size() && lowered.ends_with(kModSuffix))
     return std::string(fileName.substr(0, fileName.size() - kModSuffix.size()));
   if (lowered.size() >= 5 && lowered.ends_with(kZipSuffix))

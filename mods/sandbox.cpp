@@ -24,6 +24,7 @@
 #include "platform/platform.h"
 #include "world/registry.h"
 #include "world/types.h"
+#include "platform/text.h"
 
 namespace zorv {
 namespace {
@@ -136,11 +137,6 @@ bool optCount(lua_State* L, int index, int& out) {
   if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return false;
   out = static_cast<int>(value);
   return true;
-}
-
-std::string lowerCase(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 // Counts one more request of this call; beyond `limit` it is refused, reported once per call.
@@ -308,7 +304,7 @@ float optHardness(lua_State* L) {
 // Layer name of a mod texture: mod id, '_', the file's stem reduced to [a-z0-9_-].
 std::string modLayerName(const std::string& modId, const std::string& textureName) {
   std::string stem;
-  for (char c : lowerCase(fs::path(textureName).stem().string()))
+  for (char c : lowerAscii(fs::path(textureName).stem().string()))
     if (std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-') stem += c;
   return modId + "_" + (stem.empty() ? std::string("texture") : stem);
 }
@@ -353,7 +349,7 @@ int apiRegisterBlock(lua_State* L) {
   ModRecord& mod = recordOf(L);
   std::string id = optStringField(L, "id");
   if (id.empty()) return luaL_error(L, "register_block: 'id' is required");
-  const std::string fullId = lowerCase(id.find(':') == std::string::npos ? mod.id + ":" + id : id);
+  const std::string fullId = lowerAscii(id.find(':') == std::string::npos ? mod.id + ":" + id : id);
   BlockRegistry& registry = blockRegistry();
   if (findExactBlock(registry, fullId) != kNoBlock) {
     std::fprintf(stderr, "[mod:%s] block %s already registered\n", mod.id.c_str(), fullId.c_str());
@@ -412,7 +408,7 @@ int apiRegisterBlock(lua_State* L) {
 
 int apiRegisterCommand(lua_State* L) {
   requireContext(L);
-  std::string name = lowerCase(checkText(L, 1));
+  std::string name = lowerAscii(checkText(L, 1));
   luaL_checktype(L, 2, LUA_TFUNCTION);
   if (!name.empty() && name.front() == '/') name.erase(0, 1);
   ModRecord& mod = recordOf(L);

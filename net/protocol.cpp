@@ -13,11 +13,6 @@ constexpr std::uint8_t kReliableFlag = 0x01;
 constexpr double kMaxAckSampleMs = 5000.0;
 constexpr std::size_t kBlockEditBytes = 15;
 
-std::uint32_t loadU32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 void storeU32(std::uint8_t* p, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
@@ -245,8 +240,8 @@ std::optional<DatagramHeader> parseHeader(ByteView datagram) {
   DatagramHeader header;
   header.type = static_cast<MessageType>(datagram[5]);
   header.reliable = (datagram[6] & kReliableFlag) != 0;
-  header.sequence = loadU32(&datagram[7]);
-  header.ack = loadU32(&datagram[11]);
+  header.sequence = loadLittleU32(&datagram[7]);
+  header.ack = loadLittleU32(&datagram[11]);
   return header;
 }
 
@@ -334,9 +329,9 @@ bool decodeBlockEdits(ByteView payload, std::size_t maxCount, std::vector<BlockE
   const std::uint8_t* p = payload.data() + 2;
   for (std::size_t i = 0; i < count; ++i, p += kBlockEditBytes) {
     BlockEdit& edit = out[i];
-    edit.x = static_cast<std::int32_t>(loadU32(p));
-    edit.y = static_cast<std::int32_t>(loadU32(p + 4));
-    edit.z = static_cast<std::int32_t>(loadU32(p + 8));
+    edit.x = static_cast<std::int32_t>(loadLittleU32(p));
+    edit.y = static_cast<std::int32_t>(loadLittleU32(p + 4));
+    edit.z = static_cast<std::int32_t>(loadLittleU32(p + 8));
     edit.block = static_cast<std::uint16_t>(p[12] | p[13] << 8);
     edit.fluidLevel = p[14];
   }

@@ -1,5 +1,7 @@
 #include "platform/audio.h"
 
+#include "platform/byte_io.h"
+
 #include <AL/al.h>
 #include <AL/alc.h>
 
@@ -12,12 +14,6 @@
 
 namespace zorv::platform {
 namespace {
-
-std::uint32_t readU16(const std::uint8_t* at) {
-  return static_cast<std::uint32_t>(at[0]) | static_cast<std::uint32_t>(at[1]) << 8;
-}
-
-std::uint32_t readU32(const std::uint8_t* at) { return readU16(at) | readU16(at + 2) << 16; }
 
 bool hasTag(const std::uint8_t* at, const char (&tag)[5]) { return std::memcmp(at, tag, 4) == 0; }
 
@@ -143,12 +139,12 @@ std::optional<WavePcm> parseWaveImage(const std::uint8_t* data, std::size_t size
   while (size - at >= kChunkHeader) {
     const std::uint8_t* chunk = data + at;
     std::size_t body = at + kChunkHeader;
-    std::size_t chunkBytes = readU32(chunk + 4);
+    std::size_t chunkBytes = loadLittleU32(chunk + 4);
     if (chunkBytes > size - body) return std::nullopt;
     if (hasTag(chunk, "fmt ")) {
       if (chunkBytes < kFormatBytes) return std::nullopt;
       const std::uint8_t* f = data + body;
-      format = WaveFormat{readU16(f), readU16(f + 2), readU32(f + 4), readU16(f + 12), readU16(f + 14)};
+      format = WaveFormat{loadLittleU16(f), loadLittleU16(f + 2), loadLittleU32(f + 4), loadLittleU16(f + 12), loadLittleU16(f + 14)};
     } else if (hasTag(chunk, "data")) {
       if (!format) return std::nullopt;
       return pcmOf(*format, data + body, chunkBytes);

@@ -11,6 +11,14 @@
 
 namespace zorv {
 
+// Little-endian values at a byte address (the caller has checked the bounds).
+inline std::uint16_t loadLittleU16(const std::uint8_t* at) {
+  return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
+}
+inline std::uint32_t loadLittleU32(const std::uint8_t* at) {
+  return static_cast<std::uint32_t>(loadLittleU16(at)) | static_cast<std::uint32_t>(loadLittleU16(at + 2)) << 16;
+}
+
 // Appends fields to a byte buffer.
 struct ByteWriter {
   std::vector<std::uint8_t>& out;
@@ -51,14 +59,10 @@ struct ByteReader {
   }
   std::uint8_t u8() { return take(1) ? data[position - 1] : 0; }
   std::uint16_t u16() {
-    if (!take(2)) return 0;
-    return static_cast<std::uint16_t>(data[position - 2] | (data[position - 1] << 8));
+    return take(2) ? loadLittleU16(&data[position - 2]) : 0;
   }
   std::uint32_t u32() {
-    if (!take(4)) return 0;
-    const std::uint8_t* bytes = &data[position - 4];
-    return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+    return take(4) ? loadLittleU32(&data[position - 4]) : 0;
   }
   std::int16_t i16() { return static_cast<std::int16_t>(u16()); }
   std::int32_t i32() { return static_cast<std::int32_t>(u32()); }

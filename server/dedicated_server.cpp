@@ -26,17 +26,11 @@
 #include "world/light.h"
 #include "game/world_life_cycle.h"
 #include "game/host_rules.h"
+#include "platform/text.h"
 
 namespace zorv {
 namespace {
 
-constexpr int kPlayerColumnRadius = 1;
-// Columns around the players loaded (or generated) per step: players who walk into new
-// terrain together do not stall one step with all of it.
-constexpr int kColumnLoadsPerStep = 4;
-// Columns stay loaded within the game's default view distance plus the margin a game's
-// own streaming keeps, around every player and the spawn; farther ones are saved and freed.
-constexpr int kKeepColumnRadius = 12;
 constexpr float kMaxStep = 0.1f;
 constexpr const char* kUsage = "usage: zorvander-server WORLD [PORT] [--seed TEXT]";
 
@@ -54,13 +48,6 @@ void installStopSignals() {
 }
 
 
-ColumnKey columnAt(float x, float z) { return {chunkCoord(floorToInt(x)), chunkCoord(floorToInt(z))}; }
-
-std::string lowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
 
 // Lines typed on standard input, read without blocking the steps.
 class ConsoleReader {
@@ -99,31 +86,6 @@ void listPlayers(DedicatedServer& server) {
   addMessage(session, formatTranslated("Players online: %d", static_cast<int>(session.remotePlayers.size())));
   for (const RemotePlayer& player : session.remotePlayers) {
     addMessage(session, formatTranslated("  %s (id %d)", player.name.c_str(), static_cast<int>(player.id)));
-  }
-}
-
-// The columns around the players within the step's budget, every player's own column
-// first; the rest follow in the next steps.
-void loadColumnsAroundPlayers(World& world, const std::vector<PlayerTarget>& players) {
-  int budget = kColumnLoadsPerStep;
-  const auto load = [&](int cx, int cz) {
-    if (isColumnLoaded(world, cx, cz)) return true;
-    if (budget == 0) return false;
-    --budget;
-    ensureColumn(world, cx, cz);
-    return true;
-  };
-  for (const PlayerTarget& player : players) {
-    const ColumnKey own = columnAt(player.x, player.z);
-    if (!load(own.cx, own.cz)) return;
-  }
-  for (const PlayerTarget& player : players) {
-    const ColumnKey own = columnAt(player.x, player.z);
-    for (int dz = -kPlayerColumnRadius; dz <= kPlayerColumnRadius; ++dz) {
-      for (int dx = -kPlayerColumnRadius; dx <= kPlayerColumnRadius; ++dx) {
-        if (!load(own.cx + dx, own.cz + dz)) return;
-      }
-    }
   }
 }
 
@@ -183,22 +145,6 @@ bool parseServerArguments(std::span<const std::string_view> args, ServerOptions&
     options.port = *port;
   }
   return true;
-}
-
-void stepHostRules(GameSession& session, float dt) {
-  if (session.world == nullptr) return;
-  World& world = *session.world;
-  const std::vector<PlayerTarget> players = mobTargets(session);
-  loadColumnsAroundPlayers(world, players);
-  std::vector<ColumnKey> centres{columnAt(session.spawnPoint.x, session.spawnPoint.z)};
-  for (const PlayerTarget& player : players) centres.push_back(columnAt(player.x, player.z));
-  unloadFarFromAll(world, centres, kKeepColumnRadius);
-  advanceClock(session, dt);
-  runHostWorldRules(session, dt);
-  autosaveAndRunChunkJobs(session, dt);
-  updateMobs(world, session.mobs, dt, players);
-  updateDrops(world, session.drops, session.spawnPoint, session.inventory, false, dt);
-  burnAndSpawnZombies(session, dt);
 }
 
 bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options, std::string& error) {

@@ -41,12 +41,6 @@ void runServerCommand(DedicatedServer& server, std::string_view line);
 // Saves the world and says goodbye to every client.
 void stopDedicatedServer(DedicatedServer& server);
 
-// The host's in-world rules with no local player: clock, weather, fluids, the mods'
-// tick, the autosave, relighting, mobs and drops around the remote players, burning
-// zombies and night spawns around each remote player. Columns far from every player and
-// the spawn are unloaded.
-void stepHostRules(GameSession& session, float dt);
-
 // The whole mode: parse, start, run until stopped; the process's exit status.
 int runDedicatedServer(std::span<const std::string_view> args);
 

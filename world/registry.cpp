@@ -1,4 +1,5 @@
 #include "world/registry.h"
+#include "platform/text.h"
 
 #include <algorithm>
 #include <array>
@@ -82,13 +83,6 @@ constexpr std::array<ToolKind, 4> kToolKinds = {{
 }};
 
 constexpr std::array<const char*, 4> kMaterialItems = {"stick", "coal", "iron_ingot", "diamond"};
-
-std::string lowerCase(std::string_view text) {
-  std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-  return result;
-}
 
 std::string_view afterColon(std::string_view text) {
   std::size_t colon = text.find(':');
@@ -180,7 +174,7 @@ const BlockDef& BlockRegistry::get(BlockId id) const {
 }
 
 BlockId BlockRegistry::find(std::string_view name) const {
-  const std::string query = lowerCase(name);
+  const std::string query = lowerAscii(name);
   const std::string_view local = afterColon(query);
   for (std::size_t i = 0; i < blocks_.size(); ++i)
     if (blocks_[i].id == query) return static_cast<BlockId>(i);
@@ -213,7 +207,7 @@ void BlockRegistry::setDrop(BlockId id, std::uint16_t drop) {
 }
 
 int BlockRegistry::addTile(std::string_view name) {
-  std::string lowered = lowerCase(name);
+  std::string lowered = lowerAscii(name);
   int existing = findTile(lowered);
   if (existing >= 0) return existing;
   tiles_.names.push_back(std::move(lowered));
@@ -222,7 +216,7 @@ int BlockRegistry::addTile(std::string_view name) {
 }
 
 int BlockRegistry::findTile(std::string_view name) const {
-  const std::string lowered = lowerCase(name);
+  const std::string lowered = lowerAscii(name);
   auto it = std::find(tiles_.names.begin(), tiles_.names.end(), lowered);
   return it == tiles_.names.end() ? -1 : static_cast<int>(it - tiles_.names.begin());
 }
@@ -254,12 +248,12 @@ const ItemDef& ItemRegistry::getItem(std::uint16_t number) const {
 }
 
 ItemId ItemRegistry::findItem(std::string_view name) const {
-  const std::string query = lowerCase(name);
+  const std::string query = lowerAscii(name);
   for (std::size_t i = 0; i < items_.size(); ++i) {
     // The full id also matches, so "zorvander:coal" finds coal as well as "coal" does.
     const std::string_view id = items_[i].id;
     const std::string_view shortId = id.starts_with(kNamespace) ? id.substr(kNamespace.size()) : id;
-    if (id == query || shortId == query || lowerCase(items_[i].name) == query)
+    if (id == query || shortId == query || lowerAscii(items_[i].name) == query)
       return static_cast<ItemId>(kFirstItem + i);
   }
   return 0;
