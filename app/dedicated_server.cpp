@@ -237,10 +237,12 @@ void runServerCommand(DedicatedServer& server, std::string_view line) {
   }
 }
 
-void stopDedicatedServer(DedicatedServer& server) {
+bool stopDedicatedServer(DedicatedServer& server) {
   GameSession& session = server.session;
-  if (saveWorld(session)) addMessage(session, formatTranslated("Saved %s", session.worldName.c_str()));
+  const bool saved = saveWorld(session);
+  addMessage(session, formatTranslated(saved ? "Saved %s" : "Could not save %s", session.worldName.c_str()));
   stopNetworking(session);
+  return saved;
 }
 
 int runDedicatedServer(std::span<const std::string_view> args) {
@@ -272,8 +274,7 @@ int runDedicatedServer(std::span<const std::string_view> args) {
     if (nextStep < now) nextStep = now;  // behind: no burst of catch-up steps
     stepDedicatedServer(server, dt);
   }
-  stopDedicatedServer(server);
-  return 0;
+  return stopDedicatedServer(server) ? 0 : 1;
 }
 
 }  // namespace zorv

@@ -38,8 +38,9 @@ bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options,
 void stepDedicatedServer(DedicatedServer& server, float dt);
 // One line typed on the console, with or without its leading '/'.
 void runServerCommand(DedicatedServer& server, std::string_view line);
-// Saves the world and says goodbye to every client.
-void stopDedicatedServer(DedicatedServer& server);
+// Saves the world and says goodbye to every client; false (said on the console) when
+// the save did not write every file.
+bool stopDedicatedServer(DedicatedServer& server);
 
 // The host's in-world rules with no local player: clock, weather, fluids, the mods'
 // tick, the autosave, relighting, mobs and drops around the remote players, burning

@@ -93,7 +93,9 @@ int runHostTest(GameSession& session) {
 
 void finishGame(GameSession& session) {
   if (session.inventoryOpen) closeInventory(session);
-  if (session.networkRole != RoleClient && session.world && !session.worldName.empty()) saveWorld(session);
+  if (session.networkRole != RoleClient && session.world && !session.worldName.empty() && !saveWorld(session)) {
+    addMessage(session, formatTranslated("Could not save %s", session.worldName.c_str()));
+  }
   stopNetworking(session);
 }
 

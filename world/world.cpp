@@ -6,6 +6,7 @@
 #include <map>
 #include <system_error>
 
+#include "persist/save_progress.h"
 #include "world/fluids.h"
 #include "world/registry.h"
 #include "world/terrain.h"
@@ -113,17 +114,26 @@ std::size_t stagedCount(const std::vector<std::vector<ColumnSnapshot>>& regions)
   return count;
 }
 
-// Runs `before`, then merges each region's snapshots into its file; a region that fails
-// does not stop the others. Touches no world state: it may run on another thread.
+// Merges each region's snapshots into its file (a region that fails does not stop the
+// others), then runs `level` (the level file). The level file goes last so that it is
+// never ahead of the region files; while they may be ahead of it, a marker in the folder
+// says so, and it goes only once everything was written and no column of an earlier cut-off
+// save is left to correct (`staleLeft`). Touches no world state: it may run on another thread.
 ColumnWriteResult writeStagedColumns(const std::filesystem::path& folder,
                                      const std::vector<std::vector<ColumnSnapshot>>& regions,
-                                     const std::function<bool()>& before) {
+                                     const std::function<bool()>& level, bool staleLeft) {
   ColumnWriteResult result;
-  if (before) result.beforeWritten = before();
+  // Without the marker a cut-off save could not be told apart later: nothing is written.
+  const bool marked = !level || regions.empty() || markSaveUnfinished(folder);
   for (const auto& snapshots : regions) {
-    if (!flushColumnsTo(folder, snapshots)) continue;
+    if (!marked || !flushColumnsTo(folder, snapshots)) continue;
     for (const ColumnSnapshot& snapshot : snapshots) result.written.push_back({snapshot.cx, snapshot.cz});
   }
+  result.regionsWritten = result.written.size() == stagedCount(regions);
+  if (!level) return result;
+  if (const auto& pause = betweenSaveWritesHook()) pause();
+  result.levelWritten = level();
+  if (result.levelWritten && result.regionsWritten && !staleLeft) markSaveFinished(folder);
   return result;
 }
 
@@ -384,10 +394,18 @@ void applySavedEdit(World& world, int x, int y, int z, BlockId id, int level) {
 
 bool isColumnLoaded(const World& world, int cx, int cz) { return findChunk(world, {cx, 0, cz}) != nullptr; }
 
+bool isColumnInWorld(int cx, int cz) {
+  constexpr int kLimit = chunkCoord(kWorldLimit);
+  return cx >= -kLimit - 1 && cx <= kLimit && cz >= -kLimit - 1 && cz <= kLimit;
+}
+
 void ensureColumn(World& world, int cx, int cz) {
-  if (isColumnLoaded(world, cx, cz)) return;
+  if (!isColumnInWorld(cx, cz) || isColumnLoaded(world, cx, cz)) return;
   if (loadStoredColumn(world, cx, cz)) return;
   generateColumn(world, cx, cz);
+  // The region file may hold changes its level file never listed: the column comes from
+  // the seed and the edit record instead, and its entry is replaced at the next save.
+  if (world.staleColumns.erase({cx, cz}) != 0) world.dirtyColumns.insert({cx, cz});
 }
 
 void ensureColumnsAround(World& world, int x, int z, int radius) {
@@ -432,15 +450,32 @@ void queueRelightAround(World& world, int cx, int cz) {
   queueRelight(world, cx, cz + 1);
 }
 
-void replayColumnEdits(World& world, int cx, int cz) {
+bool replayColumnEdits(World& world, int cx, int cz) {
   auto found = world.columnEdits.find({cx, cz});
-  if (found == world.columnEdits.end()) return;
+  if (found == world.columnEdits.end()) return false;
+  bool changed = false;
   for (BlockKey key : found->second) {
-    storeBlock(world, blockKeyX(key), blockKeyY(key), blockKeyZ(key), world.edits[key]);
+    const int x = blockKeyX(key), y = blockKeyY(key), z = blockKeyZ(key);
+    const BlockId id = world.edits[key];
+    changed = changed || getBlock(world, x, y, z) != id;
+    storeBlock(world, x, y, z, id);
   }
+  return changed;
 }
 
-void setSaveFolder(World& world, const std::filesystem::path& folder) { world.saveFolder = folder; }
+void setSaveFolder(World& world, const std::filesystem::path& folder) {
+  world.saveFolder = folder;
+  world.staleColumns.clear();
+  if (folder.empty()) return;
+  removeLeftoverTemporaries(folder);
+  if (!saveWasUnfinished(folder)) return;
+  for (const auto& [cx, cz] : storedColumnsIn(folder)) world.staleColumns.insert({cx, cz});
+}
+
+std::function<void()>& betweenSaveWritesHook() {
+  static std::function<void()> hook;
+  return hook;
+}
 
 bool loadStoredColumn(World& world, int cx, int cz) {
   if (world.saveFolder.empty()) return false;
@@ -456,7 +491,7 @@ bool loadStoredColumn(World& world, int cx, int cz) {
     world.pendingColumns.erase(pending);
   } else if (beingWritten != nullptr) {
     snapshot = *beingWritten;
-  } else if (!loadColumnFrom(world.saveFolder, cx, cz, snapshot)) {
+  } else if (world.staleColumns.count({cx, cz}) != 0 || !loadColumnFrom(world.saveFolder, cx, cz, snapshot)) {
     return false;
   }
   createEmptyColumn(world, cx, cz);
@@ -468,12 +503,16 @@ bool loadStoredColumn(World& world, int cx, int cz) {
     world.chunks[{cx, cy, cz}]->blocks[i % kChunkCells] = id;
   }
   for (const FluidEntry& fluid : snapshot.fluidLevels) {
-    // Entries outside the column or the world can only come from a damaged file.
+    // Entries outside the column or the world can only come from a damaged file; an
+    // edited cell keeps the level recorded with its edit.
     if (!inWorldBounds(fluid.x, fluid.y, fluid.z) || !(columnOf(fluid.x, fluid.z) == ColumnKey{cx, cz})) continue;
-    world.fluidLevels[packBlockKey(fluid.x, fluid.y, fluid.z)] = fluid.level;
+    const BlockKey key = packBlockKey(fluid.x, fluid.y, fluid.z);
+    if (world.edits.count(key) == 0) world.fluidLevels[key] = fluid.level;
   }
   world.knownColumns.insert({cx, cz});
-  if (fromPending) {
+  // The edit record wins over the stored snapshot, which an interrupted save or a failed
+  // region write may have left behind it; a corrected column is written again.
+  if (fromPending || replayColumnEdits(world, cx, cz)) {
     world.dirtyColumns.insert({cx, cz});
   } else {
     world.dirtyColumns.erase({cx, cz});
@@ -487,19 +526,19 @@ ColumnSnapshot snapshotColumn(const World& world, int cx, int cz) {
   return copyColumn(world, cx, cz, std::move(fluids[{cx, cz}]));
 }
 
-bool flush(World& world) {
+bool flush(World& world, const std::function<bool()>& level) {
   finishBackgroundFlush(world, true);
   const auto regions = takeStagedColumns(world);
-  const ColumnWriteResult result = writeStagedColumns(world.saveFolder, regions, {});
+  const ColumnWriteResult result = writeStagedColumns(world.saveFolder, regions, level, !world.staleColumns.empty());
   applyWriteResult(world, regions, result);
-  return result.written.size() == stagedCount(regions);
+  return result.regionsWritten && result.levelWritten;
 }
 
-void startBackgroundFlush(World& world, std::function<bool()> before) {
+void startBackgroundFlush(World& world, std::function<bool()> level) {
   finishBackgroundFlush(world, true);
   auto regions = std::make_shared<const std::vector<std::vector<ColumnSnapshot>>>(takeStagedColumns(world));
-  auto write = [regions, folder = world.saveFolder, before = std::move(before)] {
-    return writeStagedColumns(folder, *regions, before);
+  auto write = [regions, folder = world.saveFolder, level = std::move(level), staleLeft = !world.staleColumns.empty()] {
+    return writeStagedColumns(folder, *regions, level, staleLeft);
   };
   world.backgroundFlush.regions = regions;
   try {
