@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cmath>
 #include <utility>
 
 #include "net/net_text.h"
@@ -75,15 +77,34 @@ void forEachWelcomedPeer(NetSession& session, std::int32_t exceptPlayerId, Send 
   }
 }
 
+std::size_t playerCount(const NetSession& session) {
+  return static_cast<std::size_t>(std::count_if(session.peers.begin(), session.peers.end(), [](const Peer& peer) {
+    return peer.playerId != 0 && !peer.closing && !isJoining(peer);
+  }));
+}
+
+bool isBanned(const NetSession& session, std::string_view name) {
+  const auto sameLetters = [](std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+  };
+  return std::any_of(session.bannedNames.begin(), session.bannedNames.end(),
+                     [&](const std::string& banned) { return sameLetters(banned, name); });
+}
+
+const char* helloRejection(const NetSession& session, const HelloMessage& hello) {
+  if (hello.revision != kClientRevision) return "Client and host versions do not match";
+  if (hello.modFingerprint != session.modFingerprint) return "Mod lists do not match";
+  if (isBanned(session, sanitizePlayerName(hello.name))) return "You are banned from this server";
+  if (playerCount(session) >= session.maxPlayers) return "Server is full";
+  return nullptr;
+}
+
 void handleHello(NetSession& session, Peer& peer, ByteView payload) {
   HelloMessage hello;
   if (peer.playerId != 0 || !decodeHello(payload, hello)) return;
-  const char* rejection = nullptr;
-  if (hello.revision != kClientRevision) {
-    rejection = "Client and host versions do not match";
-  } else if (hello.modFingerprint != session.modFingerprint) {
-    rejection = "Mod lists do not match";
-  }
+  const char* rejection = helloRejection(session, hello);
   if (rejection != nullptr) {
     send(session, peer, MessageType::Reject, encodeReason(rejection), true);
     peer.closing = true;
@@ -121,7 +142,9 @@ void handleHostMessage(NetSession& session, Peer& peer, MessageType type, ByteVi
       event.kind = SessionEventKind::EditRequested;
       break;
     case MessageType::PlayerState:
-      if (!decodePlayerState(payload, event.state)) return;
+      if (!decodePlayerState(payload, event.state) || !isPositionInWorld(event.state.x, event.state.y, event.state.z)) {
+        return;
+      }
       event.state.playerId = peer.playerId;
       peer.lastState = event.state;
       peer.stateKnown = true;
@@ -149,6 +172,12 @@ void handleHostMessage(NetSession& session, Peer& peer, MessageType type, ByteVi
   raise(session, std::move(event));
 }
 
+template <class Entries>
+bool allInWorld(const Entries& entries) {
+  return std::all_of(entries.begin(), entries.end(),
+                     [](const auto& entry) { return isPositionInWorld(entry.x, entry.y, entry.z); });
+}
+
 // A reason received from the host, shown in this side's language when it is one of ours.
 std::string receivedReason(ByteView payload, const char* whenEmpty) {
   std::string reason;
@@ -160,12 +189,19 @@ void handleClientMessage(NetSession& session, MessageType type, ByteView payload
   if (!clientAccepts(type) || !session.active) return;
   SessionEvent event;
   switch (type) {
-    case MessageType::Welcome:
-      if (!decodeWelcome(payload, event.welcome)) return;
+    case MessageType::Welcome: {
+      const WelcomeMessage& welcome = event.welcome;
+      if (!decodeWelcome(payload, event.welcome) || !isPositionInWorld(welcome.spawnX, welcome.spawnY, welcome.spawnZ)) {
+        return;
+      }
       session.localPlayerId = event.welcome.playerId;
+      // A ping goes out in this pump, carrying the acknowledgement that ends the joining
+      // state on the host at once.
+      session.rtt.lastPingTime = now - kPingInterval - 1.0;
       event.kind = SessionEventKind::Welcomed;
       event.playerId = event.welcome.playerId;
       break;
+    }
     case MessageType::Reject:
       event.kind = SessionEventKind::JoinRejected;
       event.text = receivedReason(payload, "Connection rejected");
@@ -184,7 +220,9 @@ void handleClientMessage(NetSession& session, MessageType type, ByteView payload
       event.kind = SessionEventKind::EditsReceived;
       break;
     case MessageType::PlayerState:
-      if (!decodePlayerState(payload, event.state)) return;
+      if (!decodePlayerState(payload, event.state) || !isPositionInWorld(event.state.x, event.state.y, event.state.z)) {
+        return;
+      }
       event.kind = SessionEventKind::PlayerMoved;
       event.playerId = event.state.playerId;
       break;
@@ -193,11 +231,11 @@ void handleClientMessage(NetSession& session, MessageType type, ByteView payload
       event.kind = SessionEventKind::ClockReceived;
       break;
     case MessageType::MobSnapshot:
-      if (!decodeMobSnapshot(payload, event.mobs)) return;
+      if (!decodeMobSnapshot(payload, event.mobs) || !allInWorld(event.mobs)) return;
       event.kind = SessionEventKind::MobsReceived;
       break;
     case MessageType::DropSnapshot:
-      if (!decodeDropSnapshot(payload, event.drops)) return;
+      if (!decodeDropSnapshot(payload, event.drops) || !allInWorld(event.drops)) return;
       event.kind = SessionEventKind::DropsReceived;
       break;
     case MessageType::PlayerInfo: {
@@ -235,12 +273,45 @@ void handleClientMessage(NetSession& session, MessageType type, ByteView payload
   raise(session, std::move(event));
 }
 
+// Drops a peer that is still joining. One not yet welcomed leaves no trace: its join
+// request is taken back before the game sees it.
+void dropJoiner(NetSession& session, Peer& peer) {
+  peer.closing = true;
+  if (peer.welcomed || peer.playerId == 0) return;
+  std::erase_if(session.events, [&](const SessionEvent& event) {
+    return event.kind == SessionEventKind::JoinRequested && event.playerId == peer.playerId;
+  });
+  peer.playerId = 0;
+}
+
+// Before a new peer is opened for `from`: the oldest joining peer goes when the joining
+// peers of its address, or all of them, are at their limit.
+void makeRoomForJoiner(NetSession& session, const Endpoint& from) {
+  std::size_t total = 0, fromAddress = 0;
+  Peer* oldest = nullptr;
+  Peer* oldestFromAddress = nullptr;
+  for (Peer& peer : session.peers) {
+    if (peer.closing || !isJoining(peer)) continue;
+    ++total;
+    if (oldest == nullptr) oldest = &peer;
+    if (peer.address.address != from.address) continue;
+    ++fromAddress;
+    if (oldestFromAddress == nullptr) oldestFromAddress = &peer;
+  }
+  if (fromAddress >= kMaxJoiningPerAddress) {
+    dropJoiner(session, *oldestFromAddress);
+  } else if (total >= kMaxJoiningPeers) {
+    dropJoiner(session, *oldest);
+  }
+}
+
 void handleHostDatagram(NetSession& session, const Endpoint& from, const DatagramHeader& header, ByteView payload,
                         double now) {
   Peer* peer = findPeerByAddress(session, from);
   if (peer == nullptr) {
-    // Only a reliable Hello opens a peer, and only while there is room for one.
-    if (header.type != MessageType::Hello || !header.reliable || session.peers.size() >= kMaxPeers) return;
+    // Only a reliable Hello opens a peer, after making room among those still joining.
+    if (header.type != MessageType::Hello || !header.reliable) return;
+    makeRoomForJoiner(session, from);
     Peer created;
     created.address = from;
     created.createdAt = now;
@@ -398,6 +469,27 @@ std::string sanitizePlayerName(std::string_view name) {
   return kept.substr(first, kept.find_last_not_of(' ') - first + 1);
 }
 
+bool isJoining(const Peer& peer) {
+  if (!peer.welcomed) return true;
+  const std::deque<InFlightMessage>& inFlight = peer.link.inFlight;
+  return !inFlight.empty() && inFlight.front().sequence <= peer.welcomeSequence;
+}
+
+bool isPositionInWorld(float x, float y, float z) {
+  constexpr float kHorizontal = 1048576.0f;  // the far side of the last block
+  constexpr float kVertical = 4096.0f;
+  return std::isfinite(x) && std::isfinite(y) && std::isfinite(z) && std::fabs(x) <= kHorizontal &&
+         std::fabs(z) <= kHorizontal && std::fabs(y) <= kVertical;
+}
+
+void disconnectPeer(NetSession& session, std::int32_t playerId, std::string_view reason) {
+  Peer* peer = findPeer(session, playerId);
+  if (peer == nullptr || peer->closing) return;
+  const Bytes bye = encodeReason(reason);
+  for (int i = 0; i < kByeRepeats; ++i) send(session, *peer, MessageType::Bye, bye, true);
+  peer->closing = true;
+}
+
 Peer* findPeer(NetSession& session, std::int32_t playerId) {
   if (playerId == 0) return nullptr;
   const auto found = std::find_if(session.peers.begin(), session.peers.end(),
@@ -410,6 +502,7 @@ void sendWelcome(NetSession& session, std::int32_t playerId, const WelcomeMessag
   if (peer == nullptr) return;
   WelcomeMessage message = welcome;
   message.playerId = playerId;
+  peer->welcomeSequence = peer->link.nextSendSeq;
   send(session, *peer, MessageType::Welcome, encodeWelcome(message), true);
   peer->welcomed = true;
 }

@@ -521,6 +521,25 @@ bool loadStoredColumn(World& world, int cx, int cz) {
   return true;
 }
 
+BlockId blockAnywhere(World& world, int x, int y, int z) {
+  if (!inWorldBounds(x, y, z)) return kAir;
+  const ColumnKey column = columnOf(x, z);
+  if (isColumnLoaded(world, column.cx, column.cz)) return getBlock(world, x, y, z);
+  if (const auto edited = world.edits.find(packBlockKey(x, y, z)); edited != world.edits.end()) return edited->second;
+  if (const auto pending = world.pendingColumns.find(column); pending != world.pendingColumns.end()) {
+    const std::size_t index = static_cast<std::size_t>((y - kMinY) * kChunkSize * kChunkSize) +
+                              static_cast<std::size_t>(localCoord(z) * kChunkSize + localCoord(x));
+    const auto& blocks = pending->second.blocks;
+    return index < blocks.size() && blocks[index] < blockRegistry().count() ? blocks[index] : kAir;
+  }
+  ensureColumn(world, column.cx, column.cz);
+  const BlockId id = getBlock(world, x, y, z);
+  // Unloaded again as any far column is: a correction made while loading stays pending.
+  if (!world.saveFolder.empty()) stageColumns(world, {column});
+  for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) world.chunks.erase({column.cx, cy, column.cz});
+  return id;
+}
+
 ColumnSnapshot snapshotColumn(const World& world, int cx, int cz) {
   ColumnFluids fluids = fluidsOfColumns(world, {{cx, cz}});
   return copyColumn(world, cx, cz, std::move(fluids[{cx, cz}]));

@@ -288,6 +288,10 @@ void setSaveFolder(World& world, const std::filesystem::path& folder);
 std::function<void()>& betweenSaveWritesHook();
 // Makes the column present from pending data or its region file; false when neither holds it.
 bool loadStoredColumn(World& world, int cx, int cz);
+// The block a cell holds whether or not its column is loaded: the loaded chunk, the edit
+// record, pending data, the region file, else the seed's terrain. A column loaded only to
+// answer is dropped again at once.
+BlockId blockAnywhere(World& world, int x, int y, int z);
 // A loaded column's blocks and fluid levels in the persisted order.
 ColumnSnapshot snapshotColumn(const World& world, int cx, int cz);
 // Writes every unsaved column to the region files, then runs `level` (the level file)
