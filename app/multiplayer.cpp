@@ -382,7 +382,7 @@ bool timerFires(float& timer, float dt, float period) {
   timer += dt;
   if (timer < period) return false;
   timer -= period;
-  if (timer >= period) timer = std::fmod(timer, period);
+  if (timer >= period) timer = 0.0f;
   return true;
 }
 
