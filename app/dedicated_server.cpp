@@ -18,6 +18,8 @@
 #include "app/game_mod_context.h"
 #include "app/menu_actions.h"
 #include "app/multiplayer.h"
+#include "app/server_admin.h"
+#include "app/startup.h"
 #include "mods/events.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
@@ -36,7 +38,7 @@ constexpr int kColumnLoadsPerStep = 4;
 // own streaming keeps, around every player and the spawn; farther ones are saved and freed.
 constexpr int kKeepColumnRadius = 12;
 constexpr float kMaxStep = 0.1f;
-constexpr const char* kUsage = "usage: zorvander-server WORLD [PORT] [--seed TEXT]";
+constexpr std::size_t kMostPlayers = 1000;
 
 std::atomic<bool> stopSignalled{false};
 
@@ -129,6 +131,7 @@ void loadColumnsAroundPlayers(World& world, const std::vector<PlayerTarget>& pla
 void serverHelp(GameSession& session) {
   for (const char* line : {"Commands:", "/time day|night|set <0-1>", "/weather clear|rain|snow", "/seed, /save",
                            "/mods  (list loaded mods)", "/version", "/list  (connected players)",
+                           "/kick NAME [reason], /ban NAME, /pardon NAME", "/say TEXT  (chat as Server)",
                            "/stop  (save, say goodbye and shut down)"}) {
     addMessage(session, tr(line));
   }
@@ -156,20 +159,48 @@ bool hostWorld(DedicatedServer& server, const ServerOptions& options, std::strin
 
 }  // namespace
 
+namespace {
+
+// The value after an option that takes one; false when it is missing or not allowed.
+bool takeOptionValue(std::string_view option, std::string_view value, ServerOptions& options, std::string& error) {
+  if (option == "--seed") {
+    options.seedText = std::string(value);
+    return true;
+  }
+  const std::optional<std::uint16_t> count = parsePortText(value);  // decimal digits, 1..65535
+  if (!count || *count > kMostPlayers) {
+    error = formatTranslated("Invalid player count: %s (1 to %d)", std::string(value).c_str(), static_cast<int>(kMostPlayers));
+    return false;
+  }
+  options.maxPlayers = *count;
+  return true;
+}
+
+}  // namespace
+
 bool parseServerArguments(std::span<const std::string_view> args, ServerOptions& options, std::string& error) {
   std::vector<std::string_view> positional;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] != "--seed") {
-      positional.push_back(args[i]);
-    } else if (i + 1 < args.size()) {
-      options.seedText = std::string(args[++i]);
-    } else {
-      error = kUsage;
+    const std::string_view arg = args[i];
+    if (arg == "--help" || arg == "--version") {
+      (arg == "--help" ? options.showHelp : options.showVersion) = true;
+      return true;
+    }
+    if (arg == "--seed" || arg == "--max-players") {
+      if (i + 1 >= args.size()) {
+        error = kServerUsage;
+        return false;
+      }
+      if (!takeOptionValue(arg, args[++i], options, error)) return false;
+    } else if (arg.starts_with("--")) {
+      error = formatTranslated("Unknown option %s", std::string(arg).c_str()) + "\n" + kServerUsage;
       return false;
+    } else {
+      positional.push_back(arg);
     }
   }
   if (positional.empty() || positional.size() > 2) {
-    error = kUsage;
+    error = kServerUsage;
     return false;
   }
   options.worldName = isValidWorldName(positional[0]) ? std::string(positional[0]) : sanitizeWorldName(positional[0]);
@@ -206,6 +237,8 @@ bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options,
   loadMods(session.mods, platform::baseFolder() / "mods", session.modContext.get());
   session.net.modFingerprint = session.mods.fingerprint;
   if (!hostWorld(server, options, error)) return false;
+  session.net.maxPlayers = options.maxPlayers;
+  session.net.bannedNames = readBanList(worldFolder(options.worldName));
   server.port = options.port;
   beginHostedPlay(session, options.worldName, options.port);
   return true;
@@ -214,6 +247,7 @@ bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options,
 void stepDedicatedServer(DedicatedServer& server, float dt) {
   stepHostRules(server.session, dt);
   updateMultiplayer(server.session, dt);
+  reportArrivals(server);
 }
 
 void runServerCommand(DedicatedServer& server, std::string_view line) {
@@ -222,13 +256,23 @@ void runServerCommand(DedicatedServer& server, std::string_view line) {
   if (first == std::string_view::npos) return;
   line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
   const std::string command = line.front() == '/' ? std::string(line) : "/" + std::string(line);
-  const std::string word = lowerAscii(command.substr(1, command.find_first_of(" \t") - 1));
+  const std::size_t wordEnd = std::min(command.find_first_of(" \t"), command.size());
+  const std::string word = lowerAscii(command.substr(1, wordEnd - 1));
+  const std::string_view rest = std::string_view(command).substr(wordEnd);
   if (word == "stop") {
     server.stopRequested = true;
   } else if (word == "list") {
     listPlayers(server);
   } else if (word == "help") {
     serverHelp(session);
+  } else if (word == "kick") {
+    kickCommand(server, rest);
+  } else if (word == "ban") {
+    banCommand(server, rest);
+  } else if (word == "pardon") {
+    pardonCommand(server, rest);
+  } else if (word == "say") {
+    sayCommand(server, rest);
   } else if (word == "time" || word == "weather" || word == "save" || word == "seed" || word == "mods" ||
              word == "version") {
     runCommand(session, command);
@@ -252,6 +296,14 @@ int runDedicatedServer(std::span<const std::string_view> args) {
   if (!parseServerArguments(args, options, error)) {
     std::fprintf(stderr, "server: %s\n", error.c_str());
     return 2;
+  }
+  if (options.showHelp || options.showVersion) {
+    if (options.showHelp) {
+      std::printf("%s\n", kServerUsage);
+    } else {
+      std::printf("Zorvander %s\n", kVersion);
+    }
+    return 0;
   }
   installStopSignals();
   DedicatedServer server;

@@ -5,6 +5,7 @@
 // SIGINT or SIGTERM saves, says goodbye to every client and ends.
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,15 +21,25 @@ struct ServerOptions {
   std::string worldName;  // a valid world folder name
   std::uint16_t port = 27632;
   std::string seedText;   // for a new world; empty takes the clock seed
+  std::size_t maxPlayers = kDefaultMaxPlayers;
+  bool showHelp = false, showVersion = false;  // print and end instead of serving
 };
 
-// "WORLD [PORT] [--seed TEXT]"; false with a one-line message on anything else.
+inline constexpr const char* kServerUsage = "usage: zorvander-server WORLD [PORT] [--seed TEXT] [--max-players N]";
+
+// "WORLD [PORT] [--seed TEXT] [--max-players N]", or "--help" or "--version" anywhere;
+// false with a message on anything else, an unknown "--" option included.
 bool parseServerArguments(std::span<const std::string_view> args, ServerOptions& options, std::string& error);
 
 struct DedicatedServer {
   GameSession session;
   std::uint16_t port = 0;
   bool stopRequested = false;
+  // The players the console was last told about, with their addresses.
+  struct Present {
+    std::string name, address;
+  };
+  std::map<std::int32_t, Present> present;
 };
 
 // Loads the world, or creates and saves it when it does not exist, and starts hosting.

@@ -1,6 +1,7 @@
 // Entry point: choose the language, classify the command line, run the windowless
 // check modes, or bring up the window for the game and the other windowed modes.
 
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,12 @@ int main(int argc, char** argv) {
       return zorv::runNetTest();
     case zorv::RunMode::ModTest:
       return zorv::runModTest(zorv::platform::baseFolder());
+    case zorv::RunMode::Help:
+      std::printf("%s\n", zorv::kGameUsage);
+      return 0;
+    case zorv::RunMode::Version:
+      std::printf("Zorvander %s\n", zorv::kVersion);
+      return 0;
     default:
       return zorv::runWindowedMode(commandLine);
   }
