@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <cmath>
 #include <utility>
 
+#include "net/admission.h"
 #include "net/net_text.h"
 #include "platform/platform.h"
 
@@ -75,30 +74,6 @@ void forEachWelcomedPeer(NetSession& session, std::int32_t exceptPlayerId, Send 
   for (Peer& peer : session.peers) {
     if (peer.welcomed && !peer.closing && peer.playerId != exceptPlayerId) sendOne(peer);
   }
-}
-
-std::size_t playerCount(const NetSession& session) {
-  return static_cast<std::size_t>(std::count_if(session.peers.begin(), session.peers.end(), [](const Peer& peer) {
-    return peer.playerId != 0 && !peer.closing && !isJoining(peer);
-  }));
-}
-
-bool isBanned(const NetSession& session, std::string_view name) {
-  const auto sameLetters = [](std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-      return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
-  };
-  return std::any_of(session.bannedNames.begin(), session.bannedNames.end(),
-                     [&](const std::string& banned) { return sameLetters(banned, name); });
-}
-
-const char* helloRejection(const NetSession& session, const HelloMessage& hello) {
-  if (hello.revision != kClientRevision) return "Client and host versions do not match";
-  if (hello.modFingerprint != session.modFingerprint) return "Mod lists do not match";
-  if (isBanned(session, sanitizePlayerName(hello.name))) return "You are banned from this server";
-  if (playerCount(session) >= session.maxPlayers) return "Server is full";
-  return nullptr;
 }
 
 void handleHello(NetSession& session, Peer& peer, ByteView payload) {
@@ -273,38 +248,6 @@ void handleClientMessage(NetSession& session, MessageType type, ByteView payload
   raise(session, std::move(event));
 }
 
-// Drops a peer that is still joining. One not yet welcomed leaves no trace: its join
-// request is taken back before the game sees it.
-void dropJoiner(NetSession& session, Peer& peer) {
-  peer.closing = true;
-  if (peer.welcomed || peer.playerId == 0) return;
-  std::erase_if(session.events, [&](const SessionEvent& event) {
-    return event.kind == SessionEventKind::JoinRequested && event.playerId == peer.playerId;
-  });
-  peer.playerId = 0;
-}
-
-// Before a new peer is opened for `from`: the oldest joining peer goes when the joining
-// peers of its address, or all of them, are at their limit.
-void makeRoomForJoiner(NetSession& session, const Endpoint& from) {
-  std::size_t total = 0, fromAddress = 0;
-  Peer* oldest = nullptr;
-  Peer* oldestFromAddress = nullptr;
-  for (Peer& peer : session.peers) {
-    if (peer.closing || !isJoining(peer)) continue;
-    ++total;
-    if (oldest == nullptr) oldest = &peer;
-    if (peer.address.address != from.address) continue;
-    ++fromAddress;
-    if (oldestFromAddress == nullptr) oldestFromAddress = &peer;
-  }
-  if (fromAddress >= kMaxJoiningPerAddress) {
-    dropJoiner(session, *oldestFromAddress);
-  } else if (total >= kMaxJoiningPeers) {
-    dropJoiner(session, *oldest);
-  }
-}
-
 void handleHostDatagram(NetSession& session, const Endpoint& from, const DatagramHeader& header, ByteView payload,
                         double now) {
   Peer* peer = findPeerByAddress(session, from);
@@ -329,6 +272,8 @@ void handleHostDatagram(NetSession& session, const Endpoint& from, const Datagra
 
 void serviceHostPeers(NetSession& session, double now) {
   for (Peer& peer : session.peers) {
+    if (peer.closing) continue;
+    takePlayerSlot(session, peer);
     if (peer.closing) continue;
     // A peer that never got a player id has until its handshake deadline, whatever it sends.
     const double heard = peer.playerId != 0 ? peer.link.lastHeard : peer.createdAt;
@@ -467,19 +412,6 @@ std::string sanitizePlayerName(std::string_view name) {
   const std::size_t first = kept.find_first_not_of(' ');
   if (first == std::string::npos) return "Player";
   return kept.substr(first, kept.find_last_not_of(' ') - first + 1);
-}
-
-bool isJoining(const Peer& peer) {
-  if (!peer.welcomed) return true;
-  const std::deque<InFlightMessage>& inFlight = peer.link.inFlight;
-  return !inFlight.empty() && inFlight.front().sequence <= peer.welcomeSequence;
-}
-
-bool isPositionInWorld(float x, float y, float z) {
-  constexpr float kHorizontal = 1048576.0f;  // the far side of the last block
-  constexpr float kVertical = 4096.0f;
-  return std::isfinite(x) && std::isfinite(y) && std::isfinite(z) && std::fabs(x) <= kHorizontal &&
-         std::fabs(z) <= kHorizontal && std::fabs(y) <= kVertical;
 }
 
 void disconnectPeer(NetSession& session, std::int32_t playerId, std::string_view reason) {

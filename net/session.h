@@ -79,6 +79,7 @@ struct Peer {
   bool closing = false;
   bool welcomed = false;
   std::uint32_t welcomeSequence = 0;  // sequence number of the Welcome sent to it
+  bool joined = false;                // past its handshake: holds a player slot
   double createdAt = 0;
   PlayerStateMessage lastState;  // the peer's last reported state (its id is the peer's)
   bool stateKnown = false;
@@ -124,12 +125,6 @@ void handleDatagram(NetSession& session, const Endpoint& from, ByteView datagram
 std::string sanitizePlayerName(std::string_view name);
 
 Peer* findPeer(NetSession& session, std::int32_t playerId);
-// Whether a host's peer is still joining: no Welcome yet, or its Welcome unacknowledged.
-bool isJoining(const Peer& peer);
-// Positions a peer may report: finite and within the world's horizontal limits (one block
-// beyond ±1,048,575) and a height range far wider than any body reaches. Anything else is
-// ignored as a non-finite number is, so no received position drives work outside the world.
-bool isPositionInWorld(float x, float y, float z);
 // Host: sends the peer `Bye` with the reason and drops it at the next pump (with `PeerGone`).
 void disconnectPeer(NetSession& session, std::int32_t playerId, std::string_view reason);
 

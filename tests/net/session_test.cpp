@@ -1,5 +1,7 @@
 #include "net/session.h"
 
+#include "net/admission.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -400,6 +402,18 @@ TEST(Session, FullServersAndBannedNamesAreRejectedWithAReason) {
   const SessionEvent* full = findKind(net.clientEvents[second], SessionEventKind::JoinRejected);
   ASSERT_NE(full, nullptr);
   EXPECT_EQ(full->text, "Server is full");
+  // Two joining at once when one slot is left: the second to finish its handshake is told.
+  net.host.maxPlayers = 2;
+  const std::size_t racerA = net.addClient("RacerA");
+  const std::size_t racerB = net.addClient("RacerB");
+  net.run(0.3);
+  EXPECT_EQ(countKind(net.clientEvents[racerA], SessionEventKind::WorldReady), 1u);
+  const SessionEvent* late = findKind(net.clientEvents[racerB], SessionEventKind::Disconnected);
+  ASSERT_NE(late, nullptr);
+  EXPECT_EQ(late->text, "Server is full");
+  net.host.maxPlayers = 1;
+  shutdown(*net.clients[racerA]);
+  net.run(0.3);
   const SessionEvent* refused = findKind(net.clientEvents[banned], SessionEventKind::JoinRejected);
   ASSERT_NE(refused, nullptr);
   EXPECT_EQ(refused->text, "You are banned from this server");
@@ -410,7 +424,7 @@ TEST(Session, FullServersAndBannedNamesAreRejectedWithAReason) {
   const SessionEvent* kicked = findKind(net.clientEvents[first], SessionEventKind::Disconnected);
   ASSERT_NE(kicked, nullptr);
   EXPECT_EQ(kicked->text, "Kicked: spam");
-  EXPECT_EQ(countKind(net.hostEvents, SessionEventKind::PeerGone), 1u);
+  EXPECT_EQ(countKind(net.hostEvents, SessionEventKind::PeerGone), 3u);  // the late racer, the leaver, the kicked
   const std::size_t third = net.addClient("Third");
   net.run(0.3);
   EXPECT_EQ(countKind(net.clientEvents[third], SessionEventKind::WorldReady), 1u);

@@ -99,7 +99,7 @@ TEST(ServerAdmin, KickBanPardonSayAndAFullServer) {
   // One player is all this server takes.
   HeadlessClient beta(port, "Beta");
   ASSERT_TRUE(beta.runUntil([&] { return !beta.session.net.active; }, kJoinSeconds, [&] { alpha->frame(); }));
-  EXPECT_TRUE(beta.hasMessage("Join failed: Server is full"));
+  EXPECT_TRUE(beta.hasMessage("Join failed: Server is full")) << beta.session.messages.back().text;
 
   server.type("/say hello everyone");
   ASSERT_TRUE(alpha->runUntil([&] { return alpha->hasMessage("Server: hello everyone"); }, 5.0)) << server.output();
