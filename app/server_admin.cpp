@@ -38,6 +38,13 @@ const RemotePlayer* playerNamed(const GameSession& session, std::string_view nam
 
 void say(GameSession& session, const std::string& text) { addMessage(session, text); }
 
+// The name a command names; empty, with the usage line said, when there is none.
+std::string nameArgument(GameSession& session, std::string_view arguments, const char* usage) {
+  const std::string name(firstWord(arguments).first);
+  if (name.empty()) say(session, tr(usage));
+  return name;
+}
+
 bool storeBans(DedicatedServer& server) {
   GameSession& session = server.session;
   if (writeBanList(worldFolder(session.worldName), session.net.bannedNames)) return true;
@@ -81,8 +88,8 @@ void kickCommand(DedicatedServer& server, std::string_view arguments) {
 
 void banCommand(DedicatedServer& server, std::string_view arguments) {
   GameSession& session = server.session;
-  const std::string name = std::string(firstWord(arguments).first);
-  if (name.empty()) return say(session, tr("Usage: /ban NAME"));
+  const std::string name = nameArgument(session, arguments, "Usage: /ban NAME");
+  if (name.empty()) return;
   std::vector<std::string>& banned = session.net.bannedNames;
   const std::string stored = sanitizePlayerName(name);
   if (std::none_of(banned.begin(), banned.end(), [&](const std::string& b) { return sameName(b, stored); })) {
@@ -97,10 +104,9 @@ void banCommand(DedicatedServer& server, std::string_view arguments) {
 
 void pardonCommand(DedicatedServer& server, std::string_view arguments) {
   GameSession& session = server.session;
-  const std::string name = std::string(firstWord(arguments).first);
-  if (name.empty()) return say(session, tr("Usage: /pardon NAME"));
-  std::vector<std::string>& banned = session.net.bannedNames;
-  if (std::erase_if(banned, [&](const std::string& b) { return sameName(b, name); }) == 0) {
+  const std::string name = nameArgument(session, arguments, "Usage: /pardon NAME");
+  if (name.empty()) return;
+  if (std::erase_if(session.net.bannedNames, [&](const std::string& b) { return sameName(b, name); }) == 0) {
     return say(session, formatTranslated("%s is not banned", name.c_str()));
   }
   if (storeBans(server)) say(session, formatTranslated("Pardoned %s", name.c_str()));

@@ -113,6 +113,12 @@ const SessionEvent* findKind(const std::vector<SessionEvent>& events, SessionEve
   return found == events.end() ? nullptr : &*found;
 }
 
+// The text of the first event of that kind; "(none)" when there is none.
+std::string eventText(const std::vector<SessionEvent>& events, SessionEventKind kind) {
+  const SessionEvent* event = findKind(events, kind);
+  return event != nullptr ? event->text : "(none)";
+}
+
 Bytes helloDatagram(std::uint32_t sequence, std::uint32_t revision, std::string_view name = "Raw") {
   return buildDatagram({MessageType::Hello, true, sequence, 0},
                        encodeHello({revision, kInitialModFingerprint, std::string(name)}));
@@ -399,31 +405,23 @@ TEST(Session, FullServersAndBannedNamesAreRejectedWithAReason) {
   const std::size_t banned = net.addClient("  MALLORY ");
   net.run(0.3);
   EXPECT_EQ(countKind(net.clientEvents[first], SessionEventKind::WorldReady), 1u);
-  const SessionEvent* full = findKind(net.clientEvents[second], SessionEventKind::JoinRejected);
-  ASSERT_NE(full, nullptr);
-  EXPECT_EQ(full->text, "Server is full");
+  EXPECT_EQ(eventText(net.clientEvents[second], SessionEventKind::JoinRejected), "Server is full");
   // Two joining at once when one slot is left: the second to finish its handshake is told.
   net.host.maxPlayers = 2;
   const std::size_t racerA = net.addClient("RacerA");
   const std::size_t racerB = net.addClient("RacerB");
   net.run(0.3);
   EXPECT_EQ(countKind(net.clientEvents[racerA], SessionEventKind::WorldReady), 1u);
-  const SessionEvent* late = findKind(net.clientEvents[racerB], SessionEventKind::Disconnected);
-  ASSERT_NE(late, nullptr);
-  EXPECT_EQ(late->text, "Server is full");
+  EXPECT_EQ(eventText(net.clientEvents[racerB], SessionEventKind::Disconnected), "Server is full");
   net.host.maxPlayers = 1;
   shutdown(*net.clients[racerA]);
   net.run(0.3);
-  const SessionEvent* refused = findKind(net.clientEvents[banned], SessionEventKind::JoinRejected);
-  ASSERT_NE(refused, nullptr);
-  EXPECT_EQ(refused->text, "You are banned from this server");
+  EXPECT_EQ(eventText(net.clientEvents[banned], SessionEventKind::JoinRejected), "You are banned from this server");
 
   // A kicked player hears the reason in Bye and leaves with PeerGone; its slot is free.
   disconnectPeer(net.host, net.clients[first]->localPlayerId, "Kicked: spam");
   net.run(0.3);
-  const SessionEvent* kicked = findKind(net.clientEvents[first], SessionEventKind::Disconnected);
-  ASSERT_NE(kicked, nullptr);
-  EXPECT_EQ(kicked->text, "Kicked: spam");
+  EXPECT_EQ(eventText(net.clientEvents[first], SessionEventKind::Disconnected), "Kicked: spam");
   EXPECT_EQ(countKind(net.hostEvents, SessionEventKind::PeerGone), 3u);  // the late racer, the leaver, the kicked
   const std::size_t third = net.addClient("Third");
   net.run(0.3);
