@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
+#include <thread>
 
 #include "app/commands.h"
 #include "app/multiplayer.h"
@@ -41,6 +44,14 @@ void writeDisagreeingWorld(const std::string& name, bool withRegion) {
   ColumnSnapshot column = snapshotColumn(generated, 0, 0);
   column.blocks[cellIndex(8, 50, 8)] = kAir;
   ASSERT_TRUE(flushColumns(name, {column}));
+}
+
+// Lets the autosave running in the background end, and the step that follows see it.
+void finishBackgroundFlushAndReport(GameSession& session) {
+  for (int wait = 0; wait < 5000 && backgroundFlushRunning(*session.world); ++wait) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    autosaveAndRunChunkJobs(session, 0.0f);
+  }
 }
 
 EditVerdict placeVerdict(GameSession& session) {
@@ -93,6 +104,14 @@ TEST(HostSaves, AFailedSaveSaysSoKeepsItsColumnsAndLosesNothing) {
     ensureColumn(*reopened.world, chunkCoord(x), chunkCoord(z));
     EXPECT_EQ(getBlock(*reopened.world, x, 55, z), blocks::Bookshelf);
   }
+  // An autosave that fails says so once, not at every autosave after it.
+  for (int autosave = 0; autosave < 2; ++autosave) {
+    autosaveAndRunChunkJobs(session, 5.1f);
+    finishBackgroundFlushAndReport(session);
+  }
+  const std::vector<std::string> said = testing::messageTexts(session);
+  EXPECT_EQ(std::count(said.begin(), said.end(), std::string("Could not save Blocked")), 2);  // /save, 1st autosave
+  EXPECT_TRUE(session.saveFailing);
   // Once the region can be written the pending column goes out with the next save.
   std::filesystem::remove(blocker);
   runCommand(session, "/save");
