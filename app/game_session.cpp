@@ -589,7 +589,10 @@ void stopNetworking(GameSession& session) {
 }
 
 void leaveWorld(GameSession& session) {
-  if (session.networkRole == RoleHost && session.world && !session.worldName.empty()) saveWorld(session);
+  const bool saveFailed =
+      session.networkRole == RoleHost && session.world && !session.worldName.empty() && !saveWorld(session);
+  const std::string failure = formatTranslated("Could not save %s", session.worldName.c_str());
+  if (saveFailed) addMessage(session, failure);
   stopNetworking(session);
   session.localPlayerId = 0;
   session.remotePlayers.clear();
@@ -604,7 +607,7 @@ void leaveWorld(GameSession& session) {
   session.inventoryOpen = false;
   session.cursorStack = {};
   session.craftingGrid = {};
-  session.menuStatus.clear();
+  session.menuStatus = saveFailed ? failure : std::string();  // the menu shows what went wrong
   session.deleteConfirmOpen = false;
   session.menuScreen = MenuMain;
   refreshWorldList(session);

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/commands.h"
+#include "app/menu_actions.h"
 #include "app/multiplayer.h"
 #include "persist/region_file.h"
 #include "persist/save_file.h"
@@ -120,6 +121,23 @@ TEST(HostSaves, AFailedSaveSaysSoKeepsItsColumnsAndLosesNothing) {
   ColumnSnapshot stored;
   ASSERT_TRUE(loadColumn("Blocked", chunkCoord(x), chunkCoord(z), stored));
   EXPECT_EQ(stored.blocks[cellIndex(x, 55, z)], blocks::Bookshelf);
+}
+
+TEST(HostSaves, LeavingOrQuittingWithAFailedSaveSaysSo) {
+  TemporarySaves saves;
+  for (const PauseAction action : {PauseToMenu, PauseQuit}) {
+    GameSession session;
+    createWorld(session, 78, "Stuck");
+    std::filesystem::create_directories(worldFolder("Stuck") / "level.dat.tmp");
+    handlePauseAction(session, action);
+    if (action == PauseToMenu) {
+      EXPECT_EQ(session.menuStatus, "Could not save Stuck");
+    } else {
+      EXPECT_TRUE(hasMessage(session, "Could not save Stuck"));
+      EXPECT_TRUE(session.quitRequested);
+    }
+    std::filesystem::remove(worldFolder("Stuck") / "level.dat.tmp");
+  }
 }
 
 // A host whose datagrams are counted instead of sent, with one welcomed peer (id 2).
