@@ -421,7 +421,8 @@ void receiveDatagram(PeerLink& link, const DatagramHeader& header, ByteView payl
   }
 }
 
-LinkStatus serviceLink(PeerLink& link, double now, bool isHost, RttState& rtt, const Transmit& transmit) {
+LinkStatus serviceLink(PeerLink& link, double now, bool isHost, RttState& rtt, const Transmit& transmit,
+                       bool holdQueue) {
   if (!isHost && now - rtt.lastPingTime > kPingInterval) {
     rtt.lastPingNonce = rtt.nextPingNonce++;
     rtt.lastPingTime = now;
@@ -434,7 +435,7 @@ LinkStatus serviceLink(PeerLink& link, double now, bool isHost, RttState& rtt, c
     message.lastSent = now;
     ++message.retransmissions;
   }
-  flushQueue(link, now, transmit);
+  if (!holdQueue) flushQueue(link, now, transmit);
   return LinkStatus::Alive;
 }
 

@@ -24,11 +24,21 @@ Transmit transmitTo(NetSession& session, const Endpoint& to) {
   };
 }
 
+// A peer welcomed but not yet acknowledging gets nothing but its Welcome and the resends
+// of it: reliable messages wait in its queue, unreliable ones are dropped. A Hello from a
+// forged source address thus draws one datagram, not the world's edit list.
+bool isHeldBack(const Peer& peer) { return peer.welcomed && isJoining(peer); }
+
 void send(NetSession& session, Peer& peer, MessageType type, ByteView payload, bool reliable) {
+  if (isHeldBack(peer)) {
+    if (reliable) peer.link.sendQueue.push_back({type, Bytes(payload.begin(), payload.end())});
+    return;
+  }
   sendMessage(peer.link, type, payload, reliable, sessionNow(session), transmitTo(session, peer.address));
 }
 
 void enqueue(NetSession& session, Peer& peer, MessageType type, ByteView payload) {
+  if (isHeldBack(peer)) return send(session, peer, type, payload, true);
   enqueueMessage(peer.link, type, payload, sessionNow(session), transmitTo(session, peer.address));
 }
 
@@ -278,7 +288,8 @@ void serviceHostPeers(NetSession& session, double now) {
     // A peer that never got a player id has until its handshake deadline, whatever it sends.
     const double heard = peer.playerId != 0 ? peer.link.lastHeard : peer.createdAt;
     if (now - heard > kHostPeerTimeout ||
-        serviceLink(peer.link, now, true, session.rtt, transmitTo(session, peer.address)) == LinkStatus::Failed) {
+        serviceLink(peer.link, now, true, session.rtt, transmitTo(session, peer.address), isHeldBack(peer)) ==
+            LinkStatus::Failed) {
       peer.closing = true;
     }
   }

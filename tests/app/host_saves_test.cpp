@@ -167,7 +167,12 @@ struct CountingHost {
     const Bytes hello = buildDatagram({MessageType::Hello, true, 1, 0}, encodeHello({4, kInitialModFingerprint, "Peer"}));
     handleDatagram(session.net, peer, hello, sessionNow(session.net));
     updateMultiplayer(session, 0.0f);
+    // The peer acknowledges its Welcome (sequence 1), so it is a player and hears everything.
+    handleDatagram(session.net, peer, buildDatagram({MessageType::Ping, false, 0, 1}, encodeNonce(1)),
+                   sessionNow(session.net));
+    updateMultiplayer(session, 0.0f);
     sent.clear();
+    editsSent.clear();
   }
   ~CountingHost() { session.net.transmitHook = nullptr; }
   void run(double seconds, float dt) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -380,6 +381,13 @@ TEST(Session, ARealClientJoinsThroughAHelloFloodFromItsOwnAddress) {
   EXPECT_LE(net.host.peers.size(), kMaxJoiningPerAddress + 1);
   // 500 forged Hellos a second from the client's own address, at 20 host steps a second,
   // before and after the client's own datagrams in every step.
+  // What the host sends to forged addresses: their Welcomes and its resends, nothing more.
+  std::map<MessageType, int> toForged;
+  const auto deliverToWire = net.host.transmitHook;
+  net.host.transmitHook = [&](const Endpoint& to, ByteView bytes) {
+    if (to.port != 40000) ++toForged[parseHeader(bytes)->type];
+    deliverToWire(to, bytes);
+  };
   const std::size_t client = net.addClient("Real");
   for (int step = 0; step < 40; ++step) {
     floodHellos(net, 0x0A000100, port, 12);
@@ -393,6 +401,8 @@ TEST(Session, ARealClientJoinsThroughAHelloFloodFromItsOwnAddress) {
   ASSERT_NE(peer, nullptr);
   EXPECT_FALSE(isJoining(*peer));  // a player now: the flood cannot push it out
   EXPECT_LE(net.host.peers.size(), kMaxJoiningPerAddress + 1);
+  EXPECT_GT(toForged[MessageType::Welcome], 0);
+  EXPECT_EQ(toForged.size(), 1u) << "only Welcomes go to addresses that never answer";
 }
 
 TEST(Session, FullServersAndBannedNamesAreRejectedWithAReason) {
