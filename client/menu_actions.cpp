@@ -192,12 +192,17 @@ void handlePauseAction(ClientSession& session, PauseAction action) {
   switch (action) {
     case PauseResume: setAppState(session, AppPlaying); break;
     case PauseSave: saveAndReport(session); break;
-    case PauseToMenu:
-      if (session.networkRole == RoleOffline) saveWorld(session);
+    case PauseToMenu: {
+      const std::string name = session.worldName;
+      const bool saved = session.networkRole != RoleOffline || saveWorld(session);
       leaveWorld(session);
+      if (!saved) session.menuStatus = formatTranslated("Could not save %s", name.c_str());
       break;
+    }
     case PauseQuit:
-      if (session.networkRole != RoleClient) saveWorld(session);
+      if (session.networkRole != RoleClient && !saveWorld(session)) {
+        addMessage(session, formatTranslated("Could not save %s", session.worldName.c_str()));
+      }
       stopNetworking(session);
       session.quitRequested = true;
       break;

@@ -141,6 +141,7 @@ struct GameSession {
   int miningX = kNoMiningCell, miningY = kNoMiningCell, miningZ = kNoMiningCell;
   float miningProgress = 0.0f;
   double autosaveTimer = 0.0;
+  bool saveFailing = false;  // the last autosave did not write every file
   float modTickTimer = 0.0f;
   float burnTimer = 0.0f;
   float spawnTimer = 0.0f;

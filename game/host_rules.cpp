@@ -200,7 +200,12 @@ void runHostWorldRules(GameSession& session, float dt) {
 void autosaveAndRunChunkJobs(GameSession& session, float dt) {
   if (!session.world) return;
   session.autosaveTimer += dt;
-  finishBackgroundFlush(*session.world, false);
+  if (const auto autosaved = finishBackgroundFlush(*session.world, false)) {
+    // Said once when saving starts to fail, not at every autosave after it.
+    const bool failed = !autosaved->regionsWritten || !autosaved->levelWritten;
+    if (failed && !session.saveFailing) addMessage(session, formatTranslated("Could not save %s", session.worldName.c_str()));
+    session.saveFailing = failed;
+  }
   // A slow disk may still be writing the previous autosave: the step never waits for it,
   // the next step tries again.
   if (session.autosaveTimer >= kAutosaveInterval && !backgroundFlushRunning(*session.world)) {

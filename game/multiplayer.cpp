@@ -159,7 +159,12 @@ void handleEditRequest(GameSession& session, std::int32_t playerId, const EditRe
   // before judging it; but a request far beyond any reach makes it load nothing.
   const Vec3 reference = referencePoint(session, playerId);
   if (!isColumnLoaded(world, chunkCoord(request.x), chunkCoord(request.z))) {
-    if (!withinReach(reference, request.x, request.y, request.z, kLoadForRequestReach)) return;
+    if (!withinReach(reference, request.x, request.y, request.z, kLoadForRequestReach)) {
+      // Refused like any edit out of reach: the cell's content goes back, read from what
+      // is stored or made from the seed, and the column is not kept loaded.
+      const BlockEdit current = storedBlockEditAt(world, request.x, request.y, request.z);
+      return sendEditsTo(session.net, playerId, std::span<const BlockEdit>(&current, 1));
+    }
     ensureColumn(world, chunkCoord(request.x), chunkCoord(request.z));
   }
   const EditVerdict verdict = checkEditRequest(world, reference, request);
@@ -359,11 +364,13 @@ void applyEvent(GameSession& session, SessionEvent& event) {
   }
 }
 
-// Adds dt and reports (and restarts) a timer that reached its period.
+// Adds dt and reports a timer that reached its period. The period is taken off, so the
+// rate holds whatever the frame time; after a stall it fires once, not in a burst.
 bool timerFires(float& timer, float dt, float period) {
   timer += dt;
   if (timer < period) return false;
-  timer = 0.0f;
+  timer -= period;
+  if (timer >= period) timer = 0.0f;
   return true;
 }
 

@@ -136,10 +136,19 @@ EditVerdict checkEditRequest(const World& world, Vec3 reference, const EditReque
   return EditVerdict::Place;
 }
 
-BlockEdit blockEditAt(const World& world, int x, int y, int z) {
-  const BlockId id = getBlock(world, x, y, z);
+namespace {
+
+BlockEdit editEntry(const World& world, int x, int y, int z, BlockId id) {
   const std::uint8_t level = blockRegistry().get(id).fluid ? fluidLevel(world, x, y, z) : kNoFluidLevel;
   return {x, y, z, id, level};
+}
+
+}  // namespace
+
+BlockEdit blockEditAt(const World& world, int x, int y, int z) { return editEntry(world, x, y, z, getBlock(world, x, y, z)); }
+
+BlockEdit storedBlockEditAt(World& world, int x, int y, int z) {
+  return editEntry(world, x, y, z, blockAnywhere(world, x, y, z));
 }
 
 bool applyMobAttack(std::vector<Mob>& mobs, Vec3 attacker, std::int32_t mobId, std::uint8_t damage) {

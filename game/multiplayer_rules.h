@@ -44,6 +44,8 @@ EditVerdict checkEditRequest(const World& world, Vec3 reference, const EditReque
 
 // The cell as an edit entry: block id and fluid level (255 for a block that is no fluid).
 BlockEdit blockEditAt(const World& world, int x, int y, int z);
+// The same for a cell whose column may not be loaded, without keeping it loaded.
+BlockEdit storedBlockEditAt(World& world, int x, int y, int z);
 
 // A client's attack as the host applies it; false when the mob does not exist or is out
 // of reach.

@@ -245,9 +245,10 @@ bool saveWorld(GameSession& session) {
   if (!canSaveWorld(session)) return false;
   // An autosave still being written must land before this newer save, not after it.
   finishBackgroundFlush(*session.world, true);
-  const bool written = writeLevel(session.worldName, levelSaveOf(session));
-  flush(*session.world);
-  return written;
+  // Region files first, the level file last: its edit list is what a load trusts.
+  return flush(*session.world, [folder = worldFolder(session.worldName), save = levelSaveOf(session)] {
+    return writeLevelTo(folder, save);
+  });
 }
 
 void saveWorldInBackground(GameSession& session) {
@@ -263,7 +264,10 @@ void stopNetworking(GameSession& session) {
 }
 
 void leaveWorld(GameSession& session) {
-  if (session.networkRole == RoleHost && session.world && !session.worldName.empty()) saveWorld(session);
+  const bool saveFailed =
+      session.networkRole == RoleHost && session.world && !session.worldName.empty() && !saveWorld(session);
+  const std::string failure = formatTranslated("Could not save %s", session.worldName.c_str());
+  if (saveFailed) addMessage(session, failure);
   stopNetworking(session);
   session.localPlayerId = 0;
   dropWorld(session);
@@ -272,7 +276,7 @@ void leaveWorld(GameSession& session) {
   session.cursorStack = {};
   session.craftingGrid = {};
   if (session.view) {
-    session.view->showMenu(MenuMain, "");
+    session.view->showMenu(MenuMain, saveFailed ? failure : std::string());  // the menu shows what went wrong
     session.view->worldListChanged();
   }
   setAppState(session, AppMenu);

@@ -416,7 +416,8 @@ void receiveDatagram(PeerLink& link, const DatagramHeader& header, ByteView payl
   }
 }
 
-LinkStatus serviceLink(PeerLink& link, double now, bool isHost, RttState& rtt, const Transmit& transmit) {
+LinkStatus serviceLink(PeerLink& link, double now, bool isHost, RttState& rtt, const Transmit& transmit,
+                       bool holdQueue) {
   if (!isHost && now - rtt.lastPingTime > kPingInterval) {
     rtt.lastPingNonce = rtt.nextPingNonce++;
     rtt.lastPingTime = now;
@@ -429,7 +430,7 @@ LinkStatus serviceLink(PeerLink& link, double now, bool isHost, RttState& rtt, c
     message.lastSent = now;
     ++message.retransmissions;
   }
-  flushQueue(link, now, transmit);
+  if (!holdQueue) flushQueue(link, now, transmit);
   return LinkStatus::Alive;
 }
 

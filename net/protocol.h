@@ -269,7 +269,9 @@ enum class LinkStatus { Alive, Failed };
 // Per-frame work: a client pings every 0.2 s; unacknowledged messages are resent every
 // 0.32 s and the link fails when one would need a thirteenth transmission; then the
 // queue is flushed (not after a failure).
-LinkStatus serviceLink(PeerLink& link, double now, bool isHost, RttState& rtt, const Transmit& transmit);
+// `holdQueue` keeps the queue back (a peer that has not yet shown it receives anything).
+LinkStatus serviceLink(PeerLink& link, double now, bool isHost, RttState& rtt, const Transmit& transmit,
+                       bool holdQueue = false);
 
 // A client's handling of a `Pong`: a sample when the nonce is that of the last ping.
 void onPong(RttState& rtt, std::uint32_t nonce, double now);

@@ -4,6 +4,7 @@
 #include <array>
 #include <utility>
 
+#include "net/admission.h"
 #include "net/net_text.h"
 #include "platform/platform.h"
 
@@ -23,11 +24,21 @@ Transmit transmitTo(NetSession& session, const Endpoint& to) {
   };
 }
 
+// A peer welcomed but not yet acknowledging gets nothing but its Welcome and the resends
+// of it: reliable messages wait in its queue, unreliable ones are dropped. A Hello from a
+// forged source address thus draws one datagram, not the world's edit list.
+bool isHeldBack(const Peer& peer) { return peer.welcomed && isJoining(peer); }
+
 void send(NetSession& session, Peer& peer, MessageType type, ByteView payload, bool reliable) {
+  if (isHeldBack(peer)) {
+    if (reliable) peer.link.sendQueue.push_back({type, Bytes(payload.begin(), payload.end())});
+    return;
+  }
   sendMessage(peer.link, type, payload, reliable, sessionNow(session), transmitTo(session, peer.address));
 }
 
 void enqueue(NetSession& session, Peer& peer, MessageType type, ByteView payload) {
+  if (isHeldBack(peer)) return send(session, peer, type, payload, true);
   enqueueMessage(peer.link, type, payload, sessionNow(session), transmitTo(session, peer.address));
 }
 
@@ -78,12 +89,7 @@ void forEachWelcomedPeer(NetSession& session, std::int32_t exceptPlayerId, Send 
 void handleHello(NetSession& session, Peer& peer, ByteView payload) {
   HelloMessage hello;
   if (peer.playerId != 0 || !decodeHello(payload, hello)) return;
-  const char* rejection = nullptr;
-  if (hello.revision != kClientRevision) {
-    rejection = "Client and host versions do not match";
-  } else if (hello.modFingerprint != session.modFingerprint) {
-    rejection = "Mod lists do not match";
-  }
+  const char* rejection = helloRejection(session, hello);
   if (rejection != nullptr) {
     send(session, peer, MessageType::Reject, encodeReason(rejection), true);
     peer.closing = true;
@@ -121,7 +127,9 @@ void handleHostMessage(NetSession& session, Peer& peer, MessageType type, ByteVi
       event.kind = SessionEventKind::EditRequested;
       break;
     case MessageType::PlayerState:
-      if (!decodePlayerState(payload, event.state)) return;
+      if (!decodePlayerState(payload, event.state) || !isPositionInWorld(event.state.x, event.state.y, event.state.z)) {
+        return;
+      }
       event.state.playerId = peer.playerId;
       peer.lastState = event.state;
       peer.stateKnown = true;
@@ -149,6 +157,12 @@ void handleHostMessage(NetSession& session, Peer& peer, MessageType type, ByteVi
   raise(session, std::move(event));
 }
 
+template <class Entries>
+bool allInWorld(const Entries& entries) {
+  return std::all_of(entries.begin(), entries.end(),
+                     [](const auto& entry) { return isPositionInWorld(entry.x, entry.y, entry.z); });
+}
+
 // A reason received from the host, shown in this side's language when it is one of ours.
 std::string receivedReason(ByteView payload, const char* whenEmpty) {
   std::string reason;
@@ -160,12 +174,19 @@ void handleClientMessage(NetSession& session, MessageType type, ByteView payload
   if (!clientAccepts(type) || !session.active) return;
   SessionEvent event;
   switch (type) {
-    case MessageType::Welcome:
-      if (!decodeWelcome(payload, event.welcome)) return;
+    case MessageType::Welcome: {
+      const WelcomeMessage& welcome = event.welcome;
+      if (!decodeWelcome(payload, event.welcome) || !isPositionInWorld(welcome.spawnX, welcome.spawnY, welcome.spawnZ)) {
+        return;
+      }
       session.localPlayerId = event.welcome.playerId;
+      // A ping goes out in this pump, carrying the acknowledgement that ends the joining
+      // state on the host at once.
+      session.rtt.lastPingTime = now - kPingInterval - 1.0;
       event.kind = SessionEventKind::Welcomed;
       event.playerId = event.welcome.playerId;
       break;
+    }
     case MessageType::Reject:
       event.kind = SessionEventKind::JoinRejected;
       event.text = receivedReason(payload, "Connection rejected");
@@ -184,7 +205,9 @@ void handleClientMessage(NetSession& session, MessageType type, ByteView payload
       event.kind = SessionEventKind::EditsReceived;
       break;
     case MessageType::PlayerState:
-      if (!decodePlayerState(payload, event.state)) return;
+      if (!decodePlayerState(payload, event.state) || !isPositionInWorld(event.state.x, event.state.y, event.state.z)) {
+        return;
+      }
       event.kind = SessionEventKind::PlayerMoved;
       event.playerId = event.state.playerId;
       break;
@@ -193,11 +216,11 @@ void handleClientMessage(NetSession& session, MessageType type, ByteView payload
       event.kind = SessionEventKind::ClockReceived;
       break;
     case MessageType::MobSnapshot:
-      if (!decodeMobSnapshot(payload, event.mobs)) return;
+      if (!decodeMobSnapshot(payload, event.mobs) || !allInWorld(event.mobs)) return;
       event.kind = SessionEventKind::MobsReceived;
       break;
     case MessageType::DropSnapshot:
-      if (!decodeDropSnapshot(payload, event.drops)) return;
+      if (!decodeDropSnapshot(payload, event.drops) || !allInWorld(event.drops)) return;
       event.kind = SessionEventKind::DropsReceived;
       break;
     case MessageType::PlayerInfo: {
@@ -239,8 +262,9 @@ void handleHostDatagram(NetSession& session, const Endpoint& from, const Datagra
                         double now) {
   Peer* peer = findPeerByAddress(session, from);
   if (peer == nullptr) {
-    // Only a reliable Hello opens a peer, and only while there is room for one.
-    if (header.type != MessageType::Hello || !header.reliable || session.peers.size() >= kMaxPeers) return;
+    // Only a reliable Hello opens a peer, after making room among those still joining.
+    if (header.type != MessageType::Hello || !header.reliable) return;
+    makeRoomForJoiner(session, from);
     Peer created;
     created.address = from;
     created.createdAt = now;
@@ -259,10 +283,13 @@ void handleHostDatagram(NetSession& session, const Endpoint& from, const Datagra
 void serviceHostPeers(NetSession& session, double now) {
   for (Peer& peer : session.peers) {
     if (peer.closing) continue;
+    takePlayerSlot(session, peer);
+    if (peer.closing) continue;
     // A peer that never got a player id has until its handshake deadline, whatever it sends.
     const double heard = peer.playerId != 0 ? peer.link.lastHeard : peer.createdAt;
     if (now - heard > kHostPeerTimeout ||
-        serviceLink(peer.link, now, true, session.rtt, transmitTo(session, peer.address)) == LinkStatus::Failed) {
+        serviceLink(peer.link, now, true, session.rtt, transmitTo(session, peer.address), isHeldBack(peer)) ==
+            LinkStatus::Failed) {
       peer.closing = true;
     }
   }
@@ -398,6 +425,14 @@ std::string sanitizePlayerName(std::string_view name) {
   return kept.substr(first, kept.find_last_not_of(' ') - first + 1);
 }
 
+void disconnectPeer(NetSession& session, std::int32_t playerId, std::string_view reason) {
+  Peer* peer = findPeer(session, playerId);
+  if (peer == nullptr || peer->closing) return;
+  const Bytes bye = encodeReason(reason);
+  for (int i = 0; i < kByeRepeats; ++i) send(session, *peer, MessageType::Bye, bye, true);
+  peer->closing = true;
+}
+
 Peer* findPeer(NetSession& session, std::int32_t playerId) {
   if (playerId == 0) return nullptr;
   const auto found = std::find_if(session.peers.begin(), session.peers.end(),
@@ -410,6 +445,7 @@ void sendWelcome(NetSession& session, std::int32_t playerId, const WelcomeMessag
   if (peer == nullptr) return;
   WelcomeMessage message = welcome;
   message.playerId = playerId;
+  peer->welcomeSequence = peer->link.nextSendSeq;
   send(session, *peer, MessageType::Welcome, encodeWelcome(message), true);
   peer->welcomed = true;
 }

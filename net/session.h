@@ -19,7 +19,12 @@ namespace zorv {
 inline constexpr std::uint32_t kInitialModFingerprint = 2166136261u;
 inline constexpr double kHostPeerTimeout = 15.0;  // seconds of silence before a peer is dropped
 inline constexpr double kClientTimeout = 12.0;    // seconds of silence, or without a welcome
-inline constexpr std::size_t kMaxPeers = 64;      // admitted players and pending handshakes together
+inline constexpr std::size_t kDefaultMaxPlayers = 64;
+// Peers still joining (their Welcome not yet acknowledged, so possibly a forged source
+// address) in total and from one IPv4 address. They never take player slots; when a new
+// Hello finds the limit reached, the oldest joining peer makes room.
+inline constexpr std::size_t kMaxJoiningPeers = 64;
+inline constexpr std::size_t kMaxJoiningPerAddress = 48;
 inline constexpr int kMaxDatagramsPerPump = 512;
 inline constexpr std::size_t kMaxPlayerNameLength = 20;
 
@@ -73,6 +78,8 @@ struct Peer {
   PeerLink link;
   bool closing = false;
   bool welcomed = false;
+  std::uint32_t welcomeSequence = 0;  // sequence number of the Welcome sent to it
+  bool joined = false;                // past its handshake: holds a player slot
   double createdAt = 0;
   PlayerStateMessage lastState;  // the peer's last reported state (its id is the peer's)
   bool stateKnown = false;
@@ -86,6 +93,8 @@ struct NetSession {
   std::int32_t nextPlayerId = 2;
   std::uint32_t modFingerprint = kInitialModFingerprint;
   std::vector<Peer> peers;  // host
+  std::size_t maxPlayers = kDefaultMaxPlayers;  // host: players past their handshake
+  std::vector<std::string> bannedNames;         // host: refused at Hello (any letter case)
   Peer server;              // client
   double connectedAt = 0;   // client: when `connect` ran
   std::vector<SessionEvent> events;
@@ -116,6 +125,8 @@ void handleDatagram(NetSession& session, const Endpoint& from, ByteView datagram
 std::string sanitizePlayerName(std::string_view name);
 
 Peer* findPeer(NetSession& session, std::int32_t playerId);
+// Host: sends the peer `Bye` with the reason and drops it at the next pump (with `PeerGone`).
+void disconnectPeer(NetSession& session, std::int32_t playerId, std::string_view reason);
 
 // Host senders.
 void sendWelcome(NetSession& session, std::int32_t playerId, const WelcomeMessage& welcome);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <zlib.h>
 
@@ -16,6 +18,8 @@ constexpr std::string_view kRegionMagic = "ZORVRGN ";
 constexpr std::uint32_t kRegionVersion = 1;
 constexpr std::size_t kRegionHeaderBytes = 24;
 constexpr std::size_t kIndexEntryBytes = 16;
+// Far beyond any world's edge, and small enough that its column coordinates fit an int.
+constexpr int kMaxRegionCoord = 1 << 24;
 // The longest prefix of a column's data that decoding can use: block ids, the count and
 // one fluid entry per cell. Bytes beyond it are inflated (to check the length) but not kept.
 constexpr std::size_t kMaxMeaningfulColumnBytes = kColumnHeaderBytes + kFluidEntryBytes * kMaxColumnFluids;
@@ -32,8 +36,9 @@ struct RegionHeader {
 
 // Reads the header and the index and checks every entry before anything is inflated:
 // slots inside the region and each used once, blobs inside the file, lengths within
-// what a column can take.
-bool readRegionHeader(std::span<const std::uint8_t> bytes, RegionHeader& header) {
+// what a column can take. Without `unreadable` any bad entry fails the whole index; with
+// it, bad entries are left out and counted, and only a damaged header or a short index fail.
+bool readRegionHeader(std::span<const std::uint8_t> bytes, RegionHeader& header, int* unreadable = nullptr) {
   ByteReader reader{bytes};
   if (!reader.matches(kRegionMagic) || reader.u32() != kRegionVersion) return false;
   header.rx = reader.i32();
@@ -41,19 +46,25 @@ bool readRegionHeader(std::span<const std::uint8_t> bytes, RegionHeader& header)
   const std::uint32_t count = reader.u32();
   if (!reader.ok || count > kMaxRegionEntries || !reader.canHold(count, kIndexEntryBytes)) return false;
   std::array<bool, kRegionColumns * kRegionColumns> used{};
-  header.entries.resize(count);
-  for (IndexEntry& entry : header.entries) {
+  header.entries.clear();
+  header.entries.reserve(count);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    IndexEntry entry;
     entry.lx = reader.u16();
     entry.lz = reader.u16();
     entry.offset = reader.u32();
     entry.compressedLength = reader.u32();
     entry.length = reader.u32();
-    if (entry.lx >= kRegionColumns || entry.lz >= kRegionColumns) return false;
-    bool& slot = used[static_cast<std::size_t>(entry.lx * kRegionColumns + entry.lz)];
-    if (slot) return false;
-    slot = true;
     const std::uint64_t end = std::uint64_t{entry.offset} + entry.compressedLength;
-    if (end > bytes.size() || entry.length > kMaxColumnBytes) return false;
+    const bool inRegion = entry.lx < kRegionColumns && entry.lz < kRegionColumns;
+    bool* slot = inRegion ? &used[static_cast<std::size_t>(entry.lx * kRegionColumns + entry.lz)] : nullptr;
+    if (slot == nullptr || *slot || end > bytes.size() || entry.length > kMaxColumnBytes) {
+      if (unreadable == nullptr) return false;
+      ++*unreadable;
+      continue;
+    }
+    *slot = true;
+    header.entries.push_back(entry);
   }
   return reader.ok;
 }
@@ -175,25 +186,67 @@ std::vector<std::uint8_t> assembleRegion(int rx, int rz, const StoredRegion& reg
   return bytes;
 }
 
-// The existing entries of a region file, each checked by inflating and decoding it as a
-// read does but kept compressed, so a merge does not compress them again: empty when
-// there is no file, nothing when a file is there but cannot be read completely.
-std::optional<StoredRegion> existingRegion(const std::filesystem::path& path) {
+// The entries of a region file that decode, kept compressed so that a merge does not
+// compress them again, and the number of columns that could not be read.
+struct ExistingRegion {
+  StoredRegion entries;
+  int unreadable = 0;
+  bool damaged = false;  // the file is there but not every column of it could be read
+  std::vector<std::uint8_t> bytes;
+};
+
+// Nothing when a file is there but cannot be read at all (a folder in its place, an I/O
+// error); an empty region when there is no file.
+std::optional<ExistingRegion> existingRegion(const std::filesystem::path& path) {
   std::error_code error;
   const auto status = std::filesystem::symlink_status(path, error);
-  if (status.type() == std::filesystem::file_type::not_found) return StoredRegion{};
+  if (status.type() == std::filesystem::file_type::not_found) return ExistingRegion{};
   if (error) return std::nullopt;
-  const auto bytes = readFileBytes(path);
+  auto bytes = readFileBytes(path);
   if (!bytes) return std::nullopt;
-  StoredRegion region;
+  ExistingRegion region;
   const std::span<const std::uint8_t> file{*bytes};
-  if (!decodeRegion(file, [&](const IndexEntry& entry, ColumnSnapshot&&) {
-        const auto blob = file.subspan(entry.offset, entry.compressedLength);
-        region[{entry.lx, entry.lz}] = {{blob.begin(), blob.end()}, entry.length};
-      })) {
-    return std::nullopt;
+  RegionHeader header;
+  if (!readRegionHeader(file, header, &region.unreadable)) {
+    region.damaged = true;
+    region.unreadable = -1;  // the index itself is lost: the count is unknown
+  } else {
+    std::vector<std::uint8_t> data;
+    for (const IndexEntry& entry : header.entries) {
+      ColumnSnapshot snapshot;
+      if (!decodeEntry(file, header, entry, data, snapshot)) {
+        ++region.unreadable;
+        continue;
+      }
+      const auto blob = file.subspan(entry.offset, entry.compressedLength);
+      region.entries[{entry.lx, entry.lz}] = {{blob.begin(), blob.end()}, entry.length};
+    }
+    region.damaged = region.unreadable > 0;
   }
+  if (region.damaged) region.bytes = std::move(*bytes);
   return region;
+}
+
+// Keeps the damaged file's bytes beside it under a name no earlier copy has taken, and
+// says once which file it was and how much of it was lost. False when no copy could be
+// written: the file must then not be replaced.
+bool keepDamagedCopy(const std::filesystem::path& path, const ExistingRegion& region) {
+  std::filesystem::path copy = path;
+  copy += ".damaged";
+  std::error_code error;
+  for (int n = 2; std::filesystem::exists(copy, error) && n < 1000; ++n) {
+    copy = path;
+    copy += ".damaged." + std::to_string(n);
+  }
+  if (!writeBytesAtomically(copy, region.bytes)) return false;
+  if (region.unreadable < 0) {
+    std::fprintf(stderr, "region: %s has a damaged index; no column could be read; copy kept as %s\n",
+                 path.string().c_str(), copy.filename().string().c_str());
+  } else {
+    std::fprintf(stderr, "region: %s: %d column(s) could not be read; copy kept as %s\n", path.string().c_str(),
+                 region.unreadable, copy.filename().string().c_str());
+  }
+  return true;
 }
 
 }  // namespace
@@ -282,7 +335,8 @@ bool loadColumnFrom(const std::filesystem::path& worldFolder, int cx, int cz, Co
   const int rx = regionCoord(cx), rz = regionCoord(cz);
   const auto bytes = readFileBytes(regionPathIn(worldFolder, rx, rz));
   RegionHeader header;
-  if (!bytes || !readRegionHeader(*bytes, header)) return false;
+  int unreadable = 0;  // other columns' bad index entries do not hide this one
+  if (!bytes || !readRegionHeader(*bytes, header, &unreadable)) return false;
   const int lx = cx - rx * kRegionColumns, lz = cz - rz * kRegionColumns;
   const auto entry = std::find_if(header.entries.begin(), header.entries.end(),
                                   [&](const IndexEntry& e) { return e.lx == lx && e.lz == lz; });
@@ -306,16 +360,40 @@ bool flushColumnsTo(const std::filesystem::path& worldFolder, const std::vector<
   for (const auto& [regionKey, group] : groups) {
     const auto [rx, rz] = regionKey;
     const std::filesystem::path path = regionPathIn(worldFolder, rx, rz);
-    std::optional<StoredRegion> region = existingRegion(path);
-    if (!region) return false;
+    std::optional<ExistingRegion> region = existingRegion(path);
+    if (!region || (region->damaged && !keepDamagedCopy(path, *region))) return false;
     for (const ColumnSnapshot* snapshot : group) {
       std::optional<StoredEntry> entry = compressColumn(*snapshot);
       if (!entry) return false;
-      (*region)[{snapshot->cx - rx * kRegionColumns, snapshot->cz - rz * kRegionColumns}] = std::move(*entry);
+      region->entries[{snapshot->cx - rx * kRegionColumns, snapshot->cz - rz * kRegionColumns}] = std::move(*entry);
     }
-    if (!writeBytesAtomically(path, assembleRegion(rx, rz, *region))) return false;
+    if (!writeBytesAtomically(path, assembleRegion(rx, rz, region->entries))) return false;
   }
   return true;
+}
+
+std::vector<std::pair<int, int>> storedColumnsIn(const std::filesystem::path& worldFolder) {
+  std::vector<std::pair<int, int>> columns;
+  std::error_code error;
+  std::filesystem::directory_iterator files(worldFolder / "region", error);
+  if (error) return columns;
+  for (const auto& file : files) {
+    int rx = 0, rz = 0, used = 0;
+    const std::string name = file.path().filename().string();
+    if (std::sscanf(name.c_str(), "r.%d.%d.rgn.zorvk%n", &rx, &rz, &used) != 2 ||
+        static_cast<std::size_t>(used) != name.size() || std::abs(rx) > kMaxRegionCoord ||
+        std::abs(rz) > kMaxRegionCoord || regionPathIn(worldFolder, rx, rz) != file.path()) {
+      continue;
+    }
+    const auto bytes = readFileBytes(file.path());
+    RegionHeader header;
+    int unreadable = 0;
+    if (!bytes || !readRegionHeader(*bytes, header, &unreadable)) continue;
+    for (const IndexEntry& entry : header.entries) {
+      columns.emplace_back(rx * kRegionColumns + entry.lx, rz * kRegionColumns + entry.lz);
+    }
+  }
+  return columns;
 }
 
 bool flushColumns(std::string_view worldName, const std::vector<ColumnSnapshot>& snapshots) {

@@ -72,9 +72,14 @@ bool loadColumn(std::string_view worldName, int cx, int cz, ColumnSnapshot& snap
 bool loadColumnFrom(const std::filesystem::path& worldFolder, int cx, int cz, ColumnSnapshot& snapshot);
 
 // Merges the snapshots into their region files, one region after another; stops with false
-// at the first region that cannot be written. A region file that exists but cannot be read
-// completely is left as it is and its group counts as not written, so the columns it holds
-// are never dropped and the new snapshots stay with the caller.
+// at the first region that cannot be written. A region file that exists but holds columns
+// that cannot be read is copied beside itself (NAME.damaged), reported once on standard
+// error with the number of unreadable columns, and rewritten with its readable columns and
+// the new snapshots. A file that cannot be read at all is left as it is and its group
+// counts as not written, so the snapshots stay with the caller.
+// The columns (cx, cz) that the region files of a world folder hold entries for.
+std::vector<std::pair<int, int>> storedColumnsIn(const std::filesystem::path& worldFolder);
+
 bool flushColumns(std::string_view worldName, const std::vector<ColumnSnapshot>& snapshots);
 bool flushColumnsTo(const std::filesystem::path& worldFolder, const std::vector<ColumnSnapshot>& snapshots);
 

@@ -18,6 +18,8 @@
 #include "game/game_mod_context.h"
 #include "game/typed_text.h"
 #include "game/multiplayer.h"
+#include "platform/version.h"
+#include "server/server_admin.h"
 #include "mods/events.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
@@ -32,7 +34,7 @@ namespace zorv {
 namespace {
 
 constexpr float kMaxStep = 0.1f;
-constexpr const char* kUsage = "usage: zorvander-server WORLD [PORT] [--seed TEXT]";
+constexpr std::size_t kMostPlayers = 1000;
 
 std::atomic<bool> stopSignalled{false};
 
@@ -92,6 +94,7 @@ void listPlayers(DedicatedServer& server) {
 void serverHelp(GameSession& session) {
   for (const char* line : {"Commands:", "/time day|night|set <0-1>", "/weather clear|rain|snow", "/seed, /save",
                            "/mods  (list loaded mods)", "/version", "/list  (connected players)",
+                           "/kick NAME [reason], /ban NAME, /pardon NAME", "/say TEXT  (chat as Server)",
                            "/stop  (save, say goodbye and shut down)"}) {
     addMessage(session, tr(line));
   }
@@ -119,20 +122,48 @@ bool hostWorld(DedicatedServer& server, const ServerOptions& options, std::strin
 
 }  // namespace
 
+namespace {
+
+// The value after an option that takes one; false when it is missing or not allowed.
+bool takeOptionValue(std::string_view option, std::string_view value, ServerOptions& options, std::string& error) {
+  if (option == "--seed") {
+    options.seedText = std::string(value);
+    return true;
+  }
+  const std::optional<std::uint16_t> count = parsePortText(value);  // decimal digits, 1..65535
+  if (!count || *count > kMostPlayers) {
+    error = formatTranslated("Invalid player count: %s (1 to %d)", std::string(value).c_str(), static_cast<int>(kMostPlayers));
+    return false;
+  }
+  options.maxPlayers = *count;
+  return true;
+}
+
+}  // namespace
+
 bool parseServerArguments(std::span<const std::string_view> args, ServerOptions& options, std::string& error) {
   std::vector<std::string_view> positional;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] != "--seed") {
-      positional.push_back(args[i]);
-    } else if (i + 1 < args.size()) {
-      options.seedText = std::string(args[++i]);
-    } else {
-      error = kUsage;
+    const std::string_view arg = args[i];
+    if (arg == "--help" || arg == "--version") {
+      (arg == "--help" ? options.showHelp : options.showVersion) = true;
+      return true;
+    }
+    if (arg == "--seed" || arg == "--max-players") {
+      if (i + 1 >= args.size()) {
+        error = kServerUsage;
+        return false;
+      }
+      if (!takeOptionValue(arg, args[++i], options, error)) return false;
+    } else if (arg.starts_with("--")) {
+      error = formatTranslated("Unknown option %s", std::string(arg).c_str()) + "\n" + kServerUsage;
       return false;
+    } else {
+      positional.push_back(arg);
     }
   }
   if (positional.empty() || positional.size() > 2) {
-    error = kUsage;
+    error = kServerUsage;
     return false;
   }
   options.worldName = isValidWorldName(positional[0]) ? std::string(positional[0]) : sanitizeWorldName(positional[0]);
@@ -153,6 +184,8 @@ bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options,
   loadMods(session.mods, platform::baseFolder() / "mods", session.modContext.get());
   session.net.modFingerprint = session.mods.fingerprint;
   if (!hostWorld(server, options, error)) return false;
+  session.net.maxPlayers = options.maxPlayers;
+  session.net.bannedNames = readBanList(worldFolder(options.worldName));
   server.port = options.port;
   beginHostedPlay(session, options.worldName, options.port);
   return true;
@@ -161,6 +194,7 @@ bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options,
 void stepDedicatedServer(DedicatedServer& server, float dt) {
   stepHostRules(server.session, dt);
   updateMultiplayer(server.session, dt);
+  reportArrivals(server);
 }
 
 void runServerCommand(DedicatedServer& server, std::string_view line) {
@@ -169,13 +203,23 @@ void runServerCommand(DedicatedServer& server, std::string_view line) {
   if (first == std::string_view::npos) return;
   line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
   const std::string command = line.front() == '/' ? std::string(line) : "/" + std::string(line);
-  const std::string word = lowerAscii(command.substr(1, command.find_first_of(" \t") - 1));
+  const std::size_t wordEnd = std::min(command.find_first_of(" \t"), command.size());
+  const std::string word = lowerAscii(command.substr(1, wordEnd - 1));
+  const std::string_view rest = std::string_view(command).substr(wordEnd);
   if (word == "stop") {
     server.stopRequested = true;
   } else if (word == "list") {
     listPlayers(server);
   } else if (word == "help") {
     serverHelp(session);
+  } else if (word == "kick") {
+    kickCommand(server, rest);
+  } else if (word == "ban") {
+    banCommand(server, rest);
+  } else if (word == "pardon") {
+    pardonCommand(server, rest);
+  } else if (word == "say") {
+    sayCommand(server, rest);
   } else if (runsOnServerConsole(word)) {
     runCommand(session, command);
   } else {
@@ -183,10 +227,12 @@ void runServerCommand(DedicatedServer& server, std::string_view line) {
   }
 }
 
-void stopDedicatedServer(DedicatedServer& server) {
+bool stopDedicatedServer(DedicatedServer& server) {
   GameSession& session = server.session;
-  if (saveWorld(session)) addMessage(session, formatTranslated("Saved %s", session.worldName.c_str()));
+  const bool saved = saveWorld(session);
+  addMessage(session, formatTranslated(saved ? "Saved %s" : "Could not save %s", session.worldName.c_str()));
   stopNetworking(session);
+  return saved;
 }
 
 int runDedicatedServer(std::span<const std::string_view> args) {
@@ -196,6 +242,14 @@ int runDedicatedServer(std::span<const std::string_view> args) {
   if (!parseServerArguments(args, options, error)) {
     std::fprintf(stderr, "server: %s\n", error.c_str());
     return 2;
+  }
+  if (options.showHelp || options.showVersion) {
+    if (options.showHelp) {
+      std::printf("%s\n", kServerUsage);
+    } else {
+      std::printf("Zorvander %s\n", kVersion);
+    }
+    return 0;
   }
   installStopSignals();
   DedicatedServer server;
@@ -218,8 +272,7 @@ int runDedicatedServer(std::span<const std::string_view> args) {
     if (nextStep < now) nextStep = now;  // behind: no burst of catch-up steps
     stepDedicatedServer(server, dt);
   }
-  stopDedicatedServer(server);
-  return 0;
+  return stopDedicatedServer(server) ? 0 : 1;
 }
 
 }  // namespace zorv

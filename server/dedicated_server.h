@@ -5,6 +5,7 @@
 // SIGINT or SIGTERM saves, says goodbye to every client and ends.
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <string_view>
@@ -20,15 +21,25 @@ struct ServerOptions {
   std::string worldName;  // a valid world folder name
   std::uint16_t port = 27632;
   std::string seedText;   // for a new world; empty takes the clock seed
+  std::size_t maxPlayers = kDefaultMaxPlayers;
+  bool showHelp = false, showVersion = false;  // print and end instead of serving
 };
 
-// "WORLD [PORT] [--seed TEXT]"; false with a one-line message on anything else.
+inline constexpr const char* kServerUsage = "usage: zorvander-server WORLD [PORT] [--seed TEXT] [--max-players N]";
+
+// "WORLD [PORT] [--seed TEXT] [--max-players N]", or "--help" or "--version" anywhere;
+// false with a message on anything else, an unknown "--" option included.
 bool parseServerArguments(std::span<const std::string_view> args, ServerOptions& options, std::string& error);
 
 struct DedicatedServer {
   GameSession session;
   std::uint16_t port = 0;
   bool stopRequested = false;
+  // The players the console was last told about, with their addresses.
+  struct Present {
+    std::string name, address;
+  };
+  std::map<std::int32_t, Present> present;
 };
 
 // Loads the world, or creates and saves it when it does not exist, and starts hosting.
@@ -38,8 +49,9 @@ bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options,
 void stepDedicatedServer(DedicatedServer& server, float dt);
 // One line typed on the console, with or without its leading '/'.
 void runServerCommand(DedicatedServer& server, std::string_view line);
-// Saves the world and says goodbye to every client.
-void stopDedicatedServer(DedicatedServer& server);
+// Saves the world and says goodbye to every client; false (said on the console) when
+// the save did not write every file.
+bool stopDedicatedServer(DedicatedServer& server);
 
 // The whole mode: parse, start, run until stopped; the process's exit status.
 int runDedicatedServer(std::span<const std::string_view> args);

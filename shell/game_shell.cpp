@@ -108,7 +108,9 @@ int runHostTest(ClientSession& session) {
 
 void finishGame(ClientSession& session) {
   if (session.inventoryOpen) closeInventory(session);
-  if (session.networkRole != RoleClient && session.world && !session.worldName.empty()) saveWorld(session);
+  if (session.networkRole != RoleClient && session.world && !session.worldName.empty() && !saveWorld(session)) {
+    addMessage(session, formatTranslated("Could not save %s", session.worldName.c_str()));
+  }
   stopNetworking(session);
 }
 

@@ -1,6 +1,7 @@
 // Entry point: choose the language, classify the command line, run the windowless
 // check modes, or bring up the window for the game and the other windowed modes.
 
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "checks/self_test.h"
 #include "net/net_text.h"
 #include "platform/platform.h"
+#include "platform/version.h"
 #include "lang/localisation.h"
 #include "world/world.h"
 
@@ -31,6 +33,12 @@ int main(int argc, char** argv) {
       return zorv::runNetTest();
     case zorv::RunMode::ModTest:
       return zorv::runModTest(zorv::platform::baseFolder());
+    case zorv::RunMode::Help:
+      std::printf("%s\n", zorv::kGameUsage);
+      return 0;
+    case zorv::RunMode::Version:
+      std::printf("Zorvander %s\n", zorv::kVersion);
+      return 0;
     default:
       return zorv::runWindowedMode(commandLine);
   }

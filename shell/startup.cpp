@@ -17,7 +17,8 @@ RunMode windowlessOrHiddenMode(const char* argument) {
   };
   static const Entry entries[] = {{"--selftest", RunMode::SelfTest},   {"--nettest", RunMode::NetTest},
                                   {"--modtest", RunMode::ModTest},     {"--hosttest", RunMode::HostTest},
-                                  {"--benchmark", RunMode::Benchmark}};
+                                  {"--benchmark", RunMode::Benchmark}, {"--help", RunMode::Help},
+                                  {"--version", RunMode::Version}};
   for (const Entry& entry : entries) {
     if (std::strcmp(argument, entry.flag) == 0) return entry.mode;
   }

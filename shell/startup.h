@@ -12,7 +12,12 @@
 namespace zorv {
 
 
-enum class RunMode { Game, SelfTest, NetTest, ModTest, HostTest, Benchmark, Screenshot };
+enum class RunMode { Game, SelfTest, NetTest, ModTest, HostTest, Benchmark, Screenshot, Help, Version };
+
+// The usage line of "--help".
+inline constexpr const char* kGameUsage =
+    "usage: zorvander [--selftest | --nettest | --modtest | --hosttest | --benchmark | --screenshot FILE [SCENE] | "
+    "--server WORLD [PORT] [--seed TEXT] [--max-players N] | --help | --version]";
 
 struct CommandLine {
   RunMode mode = RunMode::Game;
@@ -21,7 +26,7 @@ struct CommandLine {
 };
 
 // Only argv[1] selects a mode; "--screenshot" needs an output path after it, and a bare
-// file name is placed inside <base>/screenshots.
+// file name is placed inside <base>/screenshots. "--help" and "--version" print and end.
 CommandLine classifyCommandLine(int argc, const char* const* argv, const std::filesystem::path& base);
 
 

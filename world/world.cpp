@@ -6,6 +6,7 @@
 #include <map>
 #include <system_error>
 
+#include "persist/save_progress.h"
 #include "world/fluids.h"
 #include "world/registry.h"
 #include "world/terrain.h"
@@ -113,17 +114,26 @@ std::size_t stagedCount(const std::vector<std::vector<ColumnSnapshot>>& regions)
   return count;
 }
 
-// Runs `before`, then merges each region's snapshots into its file; a region that fails
-// does not stop the others. Touches no world state: it may run on another thread.
+// Merges each region's snapshots into its file (a region that fails does not stop the
+// others), then runs `level` (the level file). The level file goes last so that it is
+// never ahead of the region files; while they may be ahead of it, a marker in the folder
+// says so, and it goes only once everything was written and no column of an earlier cut-off
+// save is left to correct (`staleLeft`). Touches no world state: it may run on another thread.
 ColumnWriteResult writeStagedColumns(const std::filesystem::path& folder,
                                      const std::vector<std::vector<ColumnSnapshot>>& regions,
-                                     const std::function<bool()>& before) {
+                                     const std::function<bool()>& level, bool staleLeft) {
   ColumnWriteResult result;
-  if (before) result.beforeWritten = before();
+  // Without the marker a cut-off save could not be told apart later: nothing is written.
+  const bool marked = !level || regions.empty() || markSaveUnfinished(folder);
   for (const auto& snapshots : regions) {
-    if (!flushColumnsTo(folder, snapshots)) continue;
+    if (!marked || !flushColumnsTo(folder, snapshots)) continue;
     for (const ColumnSnapshot& snapshot : snapshots) result.written.push_back({snapshot.cx, snapshot.cz});
   }
+  result.regionsWritten = result.written.size() == stagedCount(regions);
+  if (!level) return result;
+  if (const auto& pause = betweenSaveWritesHook()) pause();
+  result.levelWritten = level();
+  if (result.levelWritten && result.regionsWritten && !staleLeft) markSaveFinished(folder);
   return result;
 }
 
@@ -156,145 +166,6 @@ const ColumnSnapshot* columnBeingWritten(const World& world, int cx, int cz) {
 }
 
 }  // namespace
-
-std::size_t FlatKeySet::homeSlot(std::uint64_t key) const {
-  // Packed positions differ in few bits; mixing spreads them over the table.
-  key ^= key >> 33;
-  key *= 0xFF51AFD7ED558CCDull;
-  key ^= key >> 33;
-  return static_cast<std::size_t>(key) & (slots_.size() - 1);
-}
-
-std::size_t FlatKeySet::slotOf(std::uint64_t key) const {
-  std::size_t slot = homeSlot(key);
-  while (slots_[slot] != 0 && slots_[slot] != key) slot = (slot + 1) & (slots_.size() - 1);
-  return slot;
-}
-
-void FlatKeySet::grow() {
-  std::vector<std::uint64_t> old(std::max<std::size_t>(64, slots_.size() * 2), 0);
-  old.swap(slots_);
-  for (std::uint64_t key : old) {
-    if (key != 0) slots_[slotOf(key)] = key;
-  }
-}
-
-bool FlatKeySet::insert(std::uint64_t key) {
-  if (key == 0) {
-    if (hasZero_) return false;
-    hasZero_ = true;
-    ++size_;
-    return true;
-  }
-  // At most half full, so runs of occupied slots stay short.
-  if (2 * (size_ + 1) > slots_.size()) grow();
-  const std::size_t slot = slotOf(key);
-  if (slots_[slot] == key) return false;
-  slots_[slot] = key;
-  ++size_;
-  return true;
-}
-
-bool FlatKeySet::contains(std::uint64_t key) const {
-  if (key == 0) return hasZero_;
-  return !slots_.empty() && slots_[slotOf(key)] == key;
-}
-
-bool FlatKeySet::erase(std::uint64_t key) {
-  if (key == 0) {
-    if (!hasZero_) return false;
-    hasZero_ = false;
-    --size_;
-    return true;
-  }
-  if (slots_.empty()) return false;
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t hole = slotOf(key);
-  if (slots_[hole] != key) return false;
-  slots_[hole] = 0;
-  --size_;
-  // Moves later keys of the run back into the hole when their home slot allows it, so
-  // every key stays reachable from its home slot without gaps.
-  for (std::size_t next = (hole + 1) & mask; slots_[next] != 0; next = (next + 1) & mask) {
-    const std::size_t distanceFromHome = (next - homeSlot(slots_[next])) & mask;
-    const std::size_t distanceToHole = (next - hole) & mask;
-    if (distanceFromHome >= distanceToHole) {
-      slots_[hole] = slots_[next];
-      slots_[next] = 0;
-      hole = next;
-    }
-  }
-  return true;
-}
-
-void FlatKeySet::clear() {
-  if (size_ == 0) return;
-  std::fill(slots_.begin(), slots_.end(), 0);
-  size_ = 0;
-  hasZero_ = false;
-}
-
-namespace {
-
-// The low four bits of x, y and z of a block key pick the cell within its table; the
-// other bits pick the table.
-constexpr std::uint64_t kCellBitsOfKey = (0xFull << 40) | (0xFull << 19) | 0xFull;
-
-std::size_t cellBitOf(BlockKey key) {
-  return static_cast<std::size_t>((key & 0xF) | ((key >> 19) & 0xF) << 4 | ((key >> 40) & 0xF) << 8);
-}
-
-}  // namespace
-
-BlockKeySet::Table* BlockKeySet::find(std::uint64_t tableKey) const {
-  if (last_ != nullptr && lastKey_ == tableKey) return last_;
-  const auto found = tables_.find(tableKey);
-  if (found == tables_.end()) return nullptr;
-  lastKey_ = tableKey;
-  last_ = found->second.get();
-  return last_;
-}
-
-bool BlockKeySet::insert(BlockKey key) {
-  const std::uint64_t tableKey = key & ~kCellBitsOfKey;
-  Table* table = find(tableKey);
-  if (table == nullptr) {
-    table = (tables_[tableKey] = std::make_unique<Table>()).get();
-    lastKey_ = tableKey;
-    last_ = table;
-  }
-  const std::size_t bit = cellBitOf(key);
-  if (table->cells.test(bit)) return false;
-  table->cells.set(bit);
-  ++table->count;
-  ++size_;
-  return true;
-}
-
-bool BlockKeySet::erase(BlockKey key) {
-  const std::uint64_t tableKey = key & ~kCellBitsOfKey;
-  Table* table = find(tableKey);
-  const std::size_t bit = cellBitOf(key);
-  if (table == nullptr || !table->cells.test(bit)) return false;
-  table->cells.reset(bit);
-  --size_;
-  if (--table->count == 0) {  // empty tables go, so the set's memory follows its size
-    if (last_ == table) last_ = nullptr;
-    tables_.erase(tableKey);
-  }
-  return true;
-}
-
-bool BlockKeySet::contains(BlockKey key) const {
-  const Table* table = find(key & ~kCellBitsOfKey);
-  return table != nullptr && table->cells.test(cellBitOf(key));
-}
-
-void BlockKeySet::clear() {
-  tables_.clear();
-  last_ = nullptr;
-  size_ = 0;
-}
 
 World::World(std::int32_t worldSeed) : seed(worldSeed) {
   relightScratch.sky.assign(kColumnCells, 0);
@@ -384,10 +255,18 @@ void applySavedEdit(World& world, int x, int y, int z, BlockId id, int level) {
 
 bool isColumnLoaded(const World& world, int cx, int cz) { return findChunk(world, {cx, 0, cz}) != nullptr; }
 
+bool isColumnInWorld(int cx, int cz) {
+  constexpr int kLimit = chunkCoord(kWorldLimit);
+  return cx >= -kLimit - 1 && cx <= kLimit && cz >= -kLimit - 1 && cz <= kLimit;
+}
+
 void ensureColumn(World& world, int cx, int cz) {
-  if (isColumnLoaded(world, cx, cz)) return;
+  if (!isColumnInWorld(cx, cz) || isColumnLoaded(world, cx, cz)) return;
   if (loadStoredColumn(world, cx, cz)) return;
   generateColumn(world, cx, cz);
+  // The region file may hold changes its level file never listed: the column comes from
+  // the seed and the edit record instead, and its entry is replaced at the next save.
+  if (world.staleColumns.erase({cx, cz}) != 0) world.dirtyColumns.insert({cx, cz});
 }
 
 void ensureColumnsAround(World& world, int x, int z, int radius) {
@@ -432,15 +311,32 @@ void queueRelightAround(World& world, int cx, int cz) {
   queueRelight(world, cx, cz + 1);
 }
 
-void replayColumnEdits(World& world, int cx, int cz) {
+bool replayColumnEdits(World& world, int cx, int cz) {
   auto found = world.columnEdits.find({cx, cz});
-  if (found == world.columnEdits.end()) return;
+  if (found == world.columnEdits.end()) return false;
+  bool changed = false;
   for (BlockKey key : found->second) {
-    storeBlock(world, blockKeyX(key), blockKeyY(key), blockKeyZ(key), world.edits[key]);
+    const int x = blockKeyX(key), y = blockKeyY(key), z = blockKeyZ(key);
+    const BlockId id = world.edits[key];
+    changed = changed || getBlock(world, x, y, z) != id;
+    storeBlock(world, x, y, z, id);
   }
+  return changed;
 }
 
-void setSaveFolder(World& world, const std::filesystem::path& folder) { world.saveFolder = folder; }
+void setSaveFolder(World& world, const std::filesystem::path& folder) {
+  world.saveFolder = folder;
+  world.staleColumns.clear();
+  if (folder.empty()) return;
+  removeLeftoverTemporaries(folder);
+  if (!saveWasUnfinished(folder)) return;
+  for (const auto& [cx, cz] : storedColumnsIn(folder)) world.staleColumns.insert({cx, cz});
+}
+
+std::function<void()>& betweenSaveWritesHook() {
+  static std::function<void()> hook;
+  return hook;
+}
 
 bool loadStoredColumn(World& world, int cx, int cz) {
   if (world.saveFolder.empty()) return false;
@@ -456,7 +352,7 @@ bool loadStoredColumn(World& world, int cx, int cz) {
     world.pendingColumns.erase(pending);
   } else if (beingWritten != nullptr) {
     snapshot = *beingWritten;
-  } else if (!loadColumnFrom(world.saveFolder, cx, cz, snapshot)) {
+  } else if (world.staleColumns.count({cx, cz}) != 0 || !loadColumnFrom(world.saveFolder, cx, cz, snapshot)) {
     return false;
   }
   createEmptyColumn(world, cx, cz);
@@ -468,12 +364,16 @@ bool loadStoredColumn(World& world, int cx, int cz) {
     world.chunks[{cx, cy, cz}]->blocks[i % kChunkCells] = id;
   }
   for (const FluidEntry& fluid : snapshot.fluidLevels) {
-    // Entries outside the column or the world can only come from a damaged file.
+    // Entries outside the column or the world can only come from a damaged file; an
+    // edited cell keeps the level recorded with its edit.
     if (!inWorldBounds(fluid.x, fluid.y, fluid.z) || !(columnOf(fluid.x, fluid.z) == ColumnKey{cx, cz})) continue;
-    world.fluidLevels[packBlockKey(fluid.x, fluid.y, fluid.z)] = fluid.level;
+    const BlockKey key = packBlockKey(fluid.x, fluid.y, fluid.z);
+    if (world.edits.count(key) == 0) world.fluidLevels[key] = fluid.level;
   }
   world.knownColumns.insert({cx, cz});
-  if (fromPending) {
+  // The edit record wins over the stored snapshot, which an interrupted save or a failed
+  // region write may have left behind it; a corrected column is written again.
+  if (fromPending || replayColumnEdits(world, cx, cz)) {
     world.dirtyColumns.insert({cx, cz});
   } else {
     world.dirtyColumns.erase({cx, cz});
@@ -482,24 +382,43 @@ bool loadStoredColumn(World& world, int cx, int cz) {
   return true;
 }
 
+BlockId blockAnywhere(World& world, int x, int y, int z) {
+  if (!inWorldBounds(x, y, z)) return kAir;
+  const ColumnKey column = columnOf(x, z);
+  if (isColumnLoaded(world, column.cx, column.cz)) return getBlock(world, x, y, z);
+  if (const auto edited = world.edits.find(packBlockKey(x, y, z)); edited != world.edits.end()) return edited->second;
+  if (const auto pending = world.pendingColumns.find(column); pending != world.pendingColumns.end()) {
+    const std::size_t index = static_cast<std::size_t>((y - kMinY) * kChunkSize * kChunkSize) +
+                              static_cast<std::size_t>(localCoord(z) * kChunkSize + localCoord(x));
+    const auto& blocks = pending->second.blocks;
+    return index < blocks.size() && blocks[index] < blockRegistry().count() ? blocks[index] : kAir;
+  }
+  ensureColumn(world, column.cx, column.cz);
+  const BlockId id = getBlock(world, x, y, z);
+  // Unloaded again as any far column is: a correction made while loading stays pending.
+  if (!world.saveFolder.empty()) stageColumns(world, {column});
+  for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) world.chunks.erase({column.cx, cy, column.cz});
+  return id;
+}
+
 ColumnSnapshot snapshotColumn(const World& world, int cx, int cz) {
   ColumnFluids fluids = fluidsOfColumns(world, {{cx, cz}});
   return copyColumn(world, cx, cz, std::move(fluids[{cx, cz}]));
 }
 
-bool flush(World& world) {
+bool flush(World& world, const std::function<bool()>& level) {
   finishBackgroundFlush(world, true);
   const auto regions = takeStagedColumns(world);
-  const ColumnWriteResult result = writeStagedColumns(world.saveFolder, regions, {});
+  const ColumnWriteResult result = writeStagedColumns(world.saveFolder, regions, level, !world.staleColumns.empty());
   applyWriteResult(world, regions, result);
-  return result.written.size() == stagedCount(regions);
+  return result.regionsWritten && result.levelWritten;
 }
 
-void startBackgroundFlush(World& world, std::function<bool()> before) {
+void startBackgroundFlush(World& world, std::function<bool()> level) {
   finishBackgroundFlush(world, true);
   auto regions = std::make_shared<const std::vector<std::vector<ColumnSnapshot>>>(takeStagedColumns(world));
-  auto write = [regions, folder = world.saveFolder, before = std::move(before)] {
-    return writeStagedColumns(folder, *regions, before);
+  auto write = [regions, folder = world.saveFolder, level = std::move(level), staleLeft = !world.staleColumns.empty()] {
+    return writeStagedColumns(folder, *regions, level, staleLeft);
   };
   world.backgroundFlush.regions = regions;
   try {

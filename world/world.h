@@ -23,10 +23,11 @@
 
 namespace zorv {
 
-// What writing a batch of columns achieved: the result of the work run before them (the
-// level file) and the columns whose region file was written.
+// What writing a batch of columns achieved: the columns whose region file was written and
+// the result of the work run after them (the level file).
 struct ColumnWriteResult {
-  bool beforeWritten = true;
+  bool regionsWritten = true;  // every staged column
+  bool levelWritten = true;
   std::vector<ColumnKey> written;
 };
 
@@ -211,6 +212,9 @@ struct World {
   std::filesystem::path saveFolder;
   std::unordered_map<ColumnKey, ColumnSnapshot, ColumnKeyHash> pendingColumns;  // unloaded, not yet written
   std::unordered_set<ColumnKey, ColumnKeyHash> knownColumns;  // content matches disk or pending data
+  // Columns whose region entry an interrupted save may have left ahead of the level file:
+  // they are rebuilt from the seed and the edit record instead of being read.
+  std::unordered_set<ColumnKey, ColumnKeyHash> staleColumns;
   // Declared last so that it is destroyed first: destroying the world waits for the write.
   ColumnWriteJob backgroundFlush;
 };
@@ -268,23 +272,37 @@ void createEmptyColumn(World& world, int cx, int cz);
 // Queues a column and its four face neighbours for relight.
 void queueRelightAround(World& world, int cx, int cz);
 void queueRelight(World& world, int cx, int cz);
-// Writes the recorded edits of a column back after it was generated.
-void replayColumnEdits(World& world, int cx, int cz);
+// Writes the recorded edits of a column back after it was generated or loaded; true when
+// any cell changed.
+bool replayColumnEdits(World& world, int cx, int cz);
 
-// Binds the world to its folder: columns are then loaded from and flushed to its region files.
+// Whether a column lies inside the world's horizontal limits; no other is ever made.
+bool isColumnInWorld(int cx, int cz);
+
+// Binds the world to its folder: columns are then loaded from and flushed to its region
+// files. Opening removes the temporary files a killed save left behind and, after a save
+// cut off between its region and level writes, marks the stored columns as stale.
 void setSaveFolder(World& world, const std::filesystem::path& folder);
+// Called between a save's region writes and its level write, on the thread writing them
+// (tests pause there to kill the process in that window).
+std::function<void()>& betweenSaveWritesHook();
 // Makes the column present from pending data or its region file; false when neither holds it.
 bool loadStoredColumn(World& world, int cx, int cz);
+// The block a cell holds whether or not its column is loaded: the loaded chunk, the edit
+// record, pending data, the region file, else the seed's terrain. A column loaded only to
+// answer is dropped again at once.
+BlockId blockAnywhere(World& world, int x, int y, int z);
 // A loaded column's blocks and fluid levels in the persisted order.
 ColumnSnapshot snapshotColumn(const World& world, int cx, int cz);
-// Writes every unsaved column to the region files. A region that cannot be written keeps
-// its columns pending for the next flush; false when any region failed. A background flush
-// still running is finished first.
-bool flush(World& world);
-// The same on another thread, after `before` (the level file) has run there, so the game
-// goes on while files are compressed, written and synced. Columns staged by it can be
-// loaded again meanwhile; changes made meanwhile are left for the next flush.
-void startBackgroundFlush(World& world, std::function<bool()> before);
+// Writes every unsaved column to the region files, then runs `level` (the level file)
+// when given. A region that cannot be written keeps its columns pending for the next
+// flush; false when any region or `level` failed. A background flush still running is
+// finished first.
+bool flush(World& world, const std::function<bool()>& level = {});
+// The same on another thread, so the game goes on while files are compressed, written and
+// synced. Columns staged by it can be loaded again meanwhile; changes made meanwhile are
+// left for the next flush.
+void startBackgroundFlush(World& world, std::function<bool()> level);
 // Applies a background flush that has ended (with `wait`, waits for it first): written
 // columns become known, the others go back to pending. Nothing when none has ended.
 std::optional<ColumnWriteResult> finishBackgroundFlush(World& world, bool wait);

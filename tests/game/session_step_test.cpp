@@ -327,7 +327,7 @@ TEST_F(FlatWorld, AutosaveWritesTheNamedWorldEveryFiveSeconds) {
   // The step hands the writing to another thread.
   const std::optional<ColumnWriteResult> autosaved = finishBackgroundFlush(*session.world, true);
   ASSERT_TRUE(autosaved.has_value());
-  EXPECT_TRUE(autosaved->beforeWritten);
+  EXPECT_TRUE(autosaved->levelWritten);
   EXPECT_TRUE(worldExists("autosaved"));
   // A save waits for an autosave still being written, so the older one never lands last.
   session.timeOfDay = 0.25f;

@@ -1,10 +1,13 @@
 #include "net/session.h"
 
+#include "net/admission.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -109,6 +112,12 @@ std::size_t countKind(const std::vector<SessionEvent>& events, SessionEventKind 
 const SessionEvent* findKind(const std::vector<SessionEvent>& events, SessionEventKind kind) {
   const auto found = std::find_if(events.begin(), events.end(), [&](const SessionEvent& e) { return e.kind == kind; });
   return found == events.end() ? nullptr : &*found;
+}
+
+// The text of the first event of that kind; "(none)" when there is none.
+std::string eventText(const std::vector<SessionEvent>& events, SessionEventKind kind) {
+  const SessionEvent* event = findKind(events, kind);
+  return event != nullptr ? event->text : "(none)";
 }
 
 Bytes helloDatagram(std::uint32_t sequence, std::uint32_t revision, std::string_view name = "Raw") {
@@ -316,12 +325,25 @@ TEST(Session, HelloFloodIsBoundedAndLeavesNothingBehind) {
   for (std::uint16_t port = 1; port <= 1000; ++port) {
     handleDatagram(net.host, {0x0B000001, port}, helloDatagram(1, 4), net.now);
   }
-  EXPECT_EQ(net.host.peers.size(), kMaxPeers);
+  const auto open = [](const NetSession& host) {
+    return static_cast<std::size_t>(
+        std::count_if(host.peers.begin(), host.peers.end(), [](const Peer& peer) { return !peer.closing; }));
+  };
+  // One address keeps at most its share of joining peers, the newest ones; those pushed
+  // out before a Welcome leave no join request behind.
+  EXPECT_EQ(open(net.host), kMaxJoiningPerAddress);
+  EXPECT_EQ(net.host.events.size(), kMaxJoiningPerAddress);
+  EXPECT_EQ(net.host.events.front().playerId, static_cast<std::int32_t>(2 + 1000 - kMaxJoiningPerAddress));
+  // Many addresses together keep at most the total.
+  for (std::uint32_t address = 0; address < 200; ++address) {
+    handleDatagram(net.host, {0x0D000000 + address, 9}, helloDatagram(1, 4), net.now);
+  }
+  EXPECT_EQ(open(net.host), kMaxJoiningPeers);
   net.wire.clear();
   // Unknown addresses that send anything but a reliable Hello create nothing.
   handleDatagram(net.host, {0x0B000002, 1}, buildDatagram({MessageType::Ping, false, 0, 0}, encodeNonce(1)), net.now);
   handleDatagram(net.host, {0x0B000002, 2}, buildDatagram({MessageType::Hello, false, 0, 0}, {}), net.now);
-  EXPECT_EQ(net.host.peers.size(), kMaxPeers);
+  EXPECT_EQ(open(net.host), kMaxJoiningPeers);
 
   // A peer whose Hello never becomes deliverable stays unadmitted: its pings get no
   // answer and do not keep it alive.
@@ -339,13 +361,96 @@ TEST(Session, HelloFloodIsBoundedAndLeavesNothingBehind) {
   EXPECT_TRUE(quiet.host.peers.empty());
   EXPECT_TRUE(takeEvents(quiet.host).empty());
 
-  // The flood's peers time out too, and a real client gets in afterwards.
+  // The flood's peers time out too.
   net.run(16.0, 0.1, false);
   EXPECT_TRUE(net.host.peers.empty());
-  EXPECT_EQ(countKind(net.hostEvents, SessionEventKind::PeerGone), kMaxPeers);
-  const std::size_t client = net.addClient("Late");
+}
+
+// Hellos from new source ports of one address, as a forger sends them, every frame.
+void floodHellos(VirtualNet& net, std::uint32_t address, std::uint16_t& port, int count) {
+  for (int i = 0; i < count; ++i) {
+    net.wire.push_back({{address, port++}, net.hostAddress, helloDatagram(1, 4, "Forged")});
+  }
+}
+
+TEST(Session, ARealClientJoinsThroughAHelloFloodFromItsOwnAddress) {
+  VirtualNet net;
+  std::uint16_t port = 1;
+  floodHellos(net, 0x0A000100, port, 200);
+  net.run(0.5);  // the flood alone: the joining peers stay bounded
+  EXPECT_LE(net.host.peers.size(), kMaxJoiningPerAddress + 1);
+  // 500 forged Hellos a second from the client's own address, at 20 host steps a second,
+  // before and after the client's own datagrams in every step.
+  // What the host sends to forged addresses: their Welcomes and its resends, nothing more.
+  std::map<MessageType, int> toForged;
+  const auto deliverToWire = net.host.transmitHook;
+  net.host.transmitHook = [&](const Endpoint& to, ByteView bytes) {
+    if (to.port != 40000) ++toForged[parseHeader(bytes)->type];
+    deliverToWire(to, bytes);
+  };
+  const std::size_t client = net.addClient("Real");
+  for (int step = 0; step < 40; ++step) {
+    floodHellos(net, 0x0A000100, port, 12);
+    net.frame(0.025);
+    floodHellos(net, 0x0A000100, port, 13);
+    net.frame(0.025);
+  }
+  EXPECT_EQ(countKind(net.clientEvents[client], SessionEventKind::WorldReady), 1u);
+  EXPECT_TRUE(net.clients[client]->active);
+  const Peer* peer = findPeer(net.host, net.clients[client]->localPlayerId);
+  ASSERT_NE(peer, nullptr);
+  EXPECT_FALSE(isJoining(*peer));  // a player now: the flood cannot push it out
+  EXPECT_LE(net.host.peers.size(), kMaxJoiningPerAddress + 1);
+  EXPECT_GT(toForged[MessageType::Welcome], 0);
+  EXPECT_EQ(toForged.size(), 1u) << "only Welcomes go to addresses that never answer";
+}
+
+TEST(Session, FullServersAndBannedNamesAreRejectedWithAReason) {
+  VirtualNet net;
+  net.host.maxPlayers = 1;
+  net.host.bannedNames = {"mallory"};
+  const std::size_t first = net.addClient("First");
   net.run(0.3);
-  EXPECT_EQ(net.clients[client]->localPlayerId, static_cast<std::int32_t>(2 + kMaxPeers));
+  const std::size_t second = net.addClient("Second");
+  const std::size_t banned = net.addClient("  MALLORY ");
+  net.run(0.3);
+  EXPECT_EQ(countKind(net.clientEvents[first], SessionEventKind::WorldReady), 1u);
+  EXPECT_EQ(eventText(net.clientEvents[second], SessionEventKind::JoinRejected), "Server is full");
+  // Two joining at once when one slot is left: the second to finish its handshake is told.
+  net.host.maxPlayers = 2;
+  const std::size_t racerA = net.addClient("RacerA");
+  const std::size_t racerB = net.addClient("RacerB");
+  net.run(0.3);
+  EXPECT_EQ(countKind(net.clientEvents[racerA], SessionEventKind::WorldReady), 1u);
+  EXPECT_EQ(eventText(net.clientEvents[racerB], SessionEventKind::Disconnected), "Server is full");
+  net.host.maxPlayers = 1;
+  shutdown(*net.clients[racerA]);
+  net.run(0.3);
+  EXPECT_EQ(eventText(net.clientEvents[banned], SessionEventKind::JoinRejected), "You are banned from this server");
+
+  // A kicked player hears the reason in Bye and leaves with PeerGone; its slot is free.
+  disconnectPeer(net.host, net.clients[first]->localPlayerId, "Kicked: spam");
+  net.run(0.3);
+  EXPECT_EQ(eventText(net.clientEvents[first], SessionEventKind::Disconnected), "Kicked: spam");
+  EXPECT_EQ(countKind(net.hostEvents, SessionEventKind::PeerGone), 3u);  // the late racer, the leaver, the kicked
+  const std::size_t third = net.addClient("Third");
+  net.run(0.3);
+  EXPECT_EQ(countKind(net.clientEvents[third], SessionEventKind::WorldReady), 1u);
+
+  // Positions beyond the world's edge are ignored like non-finite ones.
+  Peer& player = *findPeer(net.host, net.clients[third]->localPlayerId);
+  net.hostEvents.clear();
+  for (const float x : {1e9f, 3e38f, -1048577.0f, 1048575.5f}) {
+    PlayerStateMessage state;
+    state.x = x;
+    state.y = 40.0f;
+    sendMessage(net.clients[third]->server.link, MessageType::PlayerState, encodePlayerState(state), false, net.now,
+                [&](ByteView bytes) { handleDatagram(net.host, player.address, bytes, net.now); });
+  }
+  ASSERT_EQ(countKind(takeEvents(net.host), SessionEventKind::PlayerMoved), 1u);
+  EXPECT_FLOAT_EQ(player.lastState.x, 1048575.5f);
+  EXPECT_TRUE(isPositionInWorld(-1048576.0f, -4096.0f, 0.0f));
+  EXPECT_FALSE(isPositionInWorld(0.0f, 5000.0f, 0.0f));
 }
 
 TEST(Session, MessagesBecomeEventsAndTheFiltersHold) {

@@ -228,7 +228,7 @@ TEST(RegionDecoding, HostileIndexesAreRejectedBeforeInflating) {
   EXPECT_EQ(region.at({0, 0}).blocks[100], 5);
 }
 
-TEST_F(RegionFileTest, UnreadableRegionIsNeverOverwritten) {
+TEST_F(RegionFileTest, DamagedRegionIsKeptBesideAFreshFileOfItsReadableColumns) {
   const ColumnSnapshot stored = sampleColumn(2, 2, 0);
   ASSERT_TRUE(flushColumns("W", {stored, sampleColumn(4, 4, 7)}));
   const std::filesystem::path path = regionPath("W", 0, 0);
@@ -242,17 +242,49 @@ TEST_F(RegionFileTest, UnreadableRegionIsNeverOverwritten) {
   ASSERT_TRUE(loadColumn("W", 2, 2, loaded));
   EXPECT_EQ(loaded, stored);
   EXPECT_FALSE(loadColumn("W", 6, 6, loaded));  // no entry
-  // The flush of that region fails and leaves the damaged file as it was; other regions
-  // before it are still written.
-  EXPECT_FALSE(flushColumns("W", {sampleColumn(-5, -5, 1), sampleColumn(3, 3, 1)}));
-  EXPECT_EQ(readFileBytes(path).value(), damaged);
+
+  // The next flush keeps the damaged bytes beside the file, says so once, and writes the
+  // readable column with the new one, so later changes to good columns are kept.
+  const ColumnSnapshot changed = sampleColumn(3, 3, 1);
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(flushColumns("W", {sampleColumn(-5, -5, 1), changed}));
+  const std::string said = ::testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("r.0.0.rgn.zorvk: 1 column(s) could not be read; copy kept as r.0.0.rgn.zorvk.damaged"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(readFileBytes(path.string() + ".damaged").value(), damaged);
+  RegionMap fresh;
+  ASSERT_TRUE(readRegion(path, fresh));  // every entry of the new file reads
+  EXPECT_EQ(fresh.size(), 2u);
+  EXPECT_EQ(fresh.at({2, 2}), stored);
+  EXPECT_EQ(fresh.at({3, 3}), changed);
   EXPECT_TRUE(loadColumn("W", -5, -5, loaded));
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(flushColumns("W", {sampleColumn(2, 2, 5)}));
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+
+  // A damaged index loses every column of the file, but the copy is still kept, under a
+  // name no earlier copy took.
+  std::vector<std::uint8_t> noIndex = readFileBytes(path).value();
+  noIndex[24] = 0xEE;  // lx of the first entry, outside the region
+  noIndex[20] = 0xFF;  // an entry count beyond the index
+  ASSERT_TRUE(writeBytesAtomically(path, noIndex));
+  ::testing::internal::CaptureStderr();
+  EXPECT_TRUE(flushColumns("W", {changed}));
+  EXPECT_NE(::testing::internal::GetCapturedStderr().find("damaged index"), std::string::npos);
+  EXPECT_EQ(readFileBytes(path.string() + ".damaged.2").value(), noIndex);
+  ASSERT_TRUE(readRegion(path, fresh));
+  EXPECT_EQ(fresh.size(), 1u);
 
   // A region file that cannot be written: the flush fails and nothing is replaced.
   std::filesystem::create_directories(regionPath("W", 5, 5).string() + ".tmp");
   EXPECT_FALSE(flushColumns("W", {sampleColumn(160, 160, 0)}));
   EXPECT_FALSE(std::filesystem::exists(regionPath("W", 5, 5)));
   EXPECT_FALSE(flushColumns("bad|name", {stored}));
+  // A file that cannot be read at all (a folder in its place) is never replaced.
+  std::filesystem::create_directories(regionPath("W", 7, 7));
+  EXPECT_FALSE(flushColumns("W", {sampleColumn(224, 224, 0)}));
+  EXPECT_TRUE(std::filesystem::is_directory(regionPath("W", 7, 7)));
 }
 
 }  // namespace

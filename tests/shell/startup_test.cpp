@@ -22,6 +22,9 @@ TEST(Startup, OnlyTheFirstArgumentSelectsAMode) {
   EXPECT_EQ(classify({"zorvander", "foo", "--selftest"}).mode, RunMode::Game);
   EXPECT_EQ(classify({"zorvander", "--SELFTEST"}).mode, RunMode::Game);
   EXPECT_EQ(classify({"zorvander", "--selftest "}).mode, RunMode::Game);
+  EXPECT_EQ(classify({"zorvander", "--help"}).mode, RunMode::Help);
+  EXPECT_EQ(classify({"zorvander", "--version", "x"}).mode, RunMode::Version);
+  EXPECT_EQ(classify({"zorvander", "world", "--help"}).mode, RunMode::Game);
 }
 
 TEST(Startup, ScreenshotNeedsAnOutputAndPlacesBareNamesInTheScreenshotsFolder) {

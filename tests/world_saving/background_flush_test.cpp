@@ -56,7 +56,7 @@ TEST_F(BackgroundFlushTest, StagedColumnsStayReadableAndLaterChangesWaitForTheNe
 
   const std::optional<ColumnWriteResult> result = finishBackgroundFlush(*world, true);
   ASSERT_TRUE(result.has_value());
-  EXPECT_TRUE(result->beforeWritten);
+  EXPECT_TRUE(result->levelWritten);
   EXPECT_TRUE(levelWritten);
   EXPECT_EQ(result->written, (std::vector<ColumnKey>{{2, 2}}));
   EXPECT_FALSE(finishBackgroundFlush(*world, true).has_value());  // nothing left to apply
@@ -80,7 +80,7 @@ TEST_F(BackgroundFlushTest, FailedRegionsGoBackToPendingUnlessNewerDataWasStaged
   startBackgroundFlush(*world, [] { return false; });
   const std::optional<ColumnWriteResult> failed = finishBackgroundFlush(*world, true);
   ASSERT_TRUE(failed.has_value());
-  EXPECT_FALSE(failed->beforeWritten);
+  EXPECT_FALSE(failed->levelWritten);
   EXPECT_EQ(failed->written, (std::vector<ColumnKey>{{-40, 0}}));  // the other region still written
   EXPECT_TRUE(world->pendingColumns.count({0, 0}));
   EXPECT_EQ(world->pendingColumns.at({0, 0}).blocks[cellIndex(5, 50, 5)], blocks::Bricks);
