@@ -6,6 +6,7 @@
 #include <string>
 
 #include "checks/benchmark.h"
+#include "checks/host_test.h"
 #include "checks/self_test.h"
 #include "ui/draw_inputs.h"
 #include "game/game_mod_context.h"
@@ -83,27 +84,6 @@ void closeWindow(GLFWwindow* window) {
 }
 
 // Hosts a fresh world with the translation on and reports the translated log line.
-int runHostTest(ClientSession& session) {
-  setLanguage(LanguageChinese);
-  session.networkRole = RoleHost;
-  session.localPlayerId = 1;
-  session.networkPlayerName = kHostTestPlayer;
-  createWorld(session, static_cast<std::uint32_t>(kCheckSeed), kHostTestWorld);
-  saveWorld(session);
-  std::string error;
-  const bool hosting = startHost(session.net, static_cast<std::uint16_t>(kHostTestPort), error);
-  if (hosting) {
-    beginHostedPlay(session, kHostTestWorld, static_cast<std::uint16_t>(kHostTestPort));
-    std::printf("hosttest: %s\n", session.messages.back().text.c_str());
-    stopNetworking(session);
-  } else {
-    std::printf("hosttest: startHost failed: %s\n", error.c_str());
-  }
-  std::fflush(stdout);
-  deleteWorld(kHostTestWorld);
-  return hosting ? 0 : 1;
-}
-
 }  // namespace
 
 void finishGame(ClientSession& session) {

@@ -11,9 +11,6 @@ struct ClientSession;
 
 inline constexpr int kWindowWidth = 1280, kWindowHeight = 720;
 inline constexpr int kCaptureWidth = 1600, kCaptureHeight = 900;
-inline constexpr const char* kHostTestWorld = "__hosttest__";
-inline constexpr const char* kHostTestPlayer = "HostTest";
-inline constexpr unsigned kHostTestPort = 27892;
 
 // When the game's window closes: saves the world (not as a client) and stops networking.
 // An open inventory is closed first, so a stack held on the cursor is saved with it.

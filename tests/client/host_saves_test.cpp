@@ -11,7 +11,9 @@
 
 #include "game/commands.h"
 #include "client/menu_actions.h"
+#include "game/host_rules.h"
 #include "game/multiplayer.h"
+#include "game/world_life_cycle.h"
 #include "persist/region_file.h"
 #include "persist/save_file.h"
 #include "session_test_support.h"

@@ -14,6 +14,8 @@
 namespace zorv {
 namespace {
 
+using testing::ScratchFolder;
+
 std::string readText(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream out;

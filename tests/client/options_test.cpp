@@ -11,6 +11,8 @@
 namespace zorv {
 namespace {
 
+using testing::ScratchFolder;
+
 using testing::changedOptions;
 
 std::string readText(const std::filesystem::path& path) {

@@ -14,32 +14,15 @@
 #include <utility>
 #include <vector>
 
+#include "scratch_folder.h"
+
 namespace zorv::testing {
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
 // A fresh folder per test, removed afterwards.
-class TempFolder {
- public:
-  TempFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = fs::temp_directory_path() /
-            ("zorv_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" + std::to_string(::getpid()));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using TempFolder = ScratchFolder;
 
 inline void writeBytes(const fs::path& path, const Bytes& bytes) {
   fs::create_directories(path.parent_path());

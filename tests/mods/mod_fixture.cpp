@@ -9,17 +9,6 @@ namespace zorv::testing {
 
 namespace fs = std::filesystem;
 
-ScratchFolder::ScratchFolder() {
-  std::random_device random;
-  path_ = fs::temp_directory_path() / ("zorv_mods_" + std::to_string(random()) + std::to_string(random()));
-  fs::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code error;
-  fs::remove_all(path_, error);
-}
-
 void writeArchive(const fs::path& path, const ArchiveEntries& entries) {
   fs::create_directories(path.parent_path());
   if (!zorv::writeArchive(path, entries)) throw std::runtime_error("cannot write test archive " + path.string());

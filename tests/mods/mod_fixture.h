@@ -13,18 +13,10 @@
 #include "mods/mod_context.h"
 #include "mods/sandbox.h"
 
+#include "scratch_folder.h"
+
 namespace zorv::testing {
 
-// A fresh folder under the system's temporary folder, removed again at the end.
-class ScratchFolder {
- public:
-  ScratchFolder();
-  ~ScratchFolder();
-  const std::filesystem::path& path() const { return path_; }
-
- private:
-  std::filesystem::path path_;
-};
 
 using ArchiveEntries = zorv::ArchiveEntries;
 // writeArchive of the loader, with missing folders created and failure thrown.

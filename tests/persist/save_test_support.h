@@ -10,6 +10,10 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+
+#include "scratch_folder.h"
 #include <stdlib.h>
 
 #include "persist/level_save.h"
@@ -19,16 +23,15 @@ namespace zorv::test {
 class SavesFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zorv_persist_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    root = pattern;
+    scratch = std::make_unique<zorv::testing::ScratchFolder>("persist");
+    root = scratch->path();
     setSavesRoot(root / "saves");
   }
   void TearDown() override {
     setSavesRoot({});
-    std::error_code error;
-    std::filesystem::remove_all(root, error);
+    scratch.reset();
   }
+  std::unique_ptr<zorv::testing::ScratchFolder> scratch;
   std::filesystem::path root;
 };
 

@@ -1,6 +1,10 @@
 // Stored and pending columns: how a world with a save folder moves columns between
 // memory, pending snapshots and region files.
 #include <gtest/gtest.h>
+
+#include <memory>
+
+#include "scratch_folder.h"
 #include <stdlib.h>
 
 #include "persist/region_file.h"
@@ -15,19 +19,16 @@ constexpr std::int32_t kSeed = 20261018;
 class WorldStorageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zorv_world_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder = pattern;
+    scratch = std::make_unique<zorv::testing::ScratchFolder>("world");
+    folder = scratch->path();
   }
-  void TearDown() override {
-    std::error_code error;
-    std::filesystem::remove_all(folder, error);
-  }
+  void TearDown() override { scratch.reset(); }
   std::unique_ptr<World> openWorld() {
     auto world = std::make_unique<World>(kSeed);
     setSaveFolder(*world, folder);
     return world;
   }
+  std::unique_ptr<zorv::testing::ScratchFolder> scratch;
   std::filesystem::path folder;
 };
 
