@@ -381,16 +381,8 @@ void sendHostUpdates(GameSession& session, float dt) {
     if (session.hasLocalPlayer) broadcastPlayerState(session.net, localPlayerState(session));
     for (const RemotePlayer& player : session.remotePlayers) {
       if (!player.known) continue;
-      PlayerStateMessage state;
-      state.playerId = player.id;
-      state.x = player.x;
-      state.y = player.y;
-      state.z = player.z;
-      state.yaw = player.yaw;
-      state.pitch = player.pitch;
-      state.gameMode = player.mode;
-      state.health = static_cast<std::uint8_t>(std::clamp(player.health, 0, 255));
-      broadcastPlayerState(session.net, state);
+      broadcastPlayerState(session.net, playerStateMessage(player.id, {player.x, player.y, player.z}, player.yaw,
+                                                           player.pitch, player.mode, player.health, player.flying));
     }
   }
   if (timerFires(timers.snapshots, dt, kSnapshotPeriod)) {
@@ -449,19 +441,26 @@ void beginHostedPlay(GameSession& session, const std::string& worldName, std::ui
   addMessage(session, formatTranslated("Hosting \"%s\" on UDP %u", worldName.c_str(), static_cast<unsigned>(port)));
 }
 
+PlayerStateMessage playerStateMessage(std::int32_t playerId, Vec3 eye, float yawRadians, float pitchRadians,
+                                      std::uint8_t mode, std::int32_t health, bool flying) {
+  PlayerStateMessage state;
+  state.playerId = playerId;
+  state.x = eye.x;
+  state.y = eye.y;
+  state.z = eye.z;
+  state.yaw = yawRadians;
+  state.pitch = pitchRadians;
+  state.gameMode = mode;
+  state.health = static_cast<std::uint8_t>(std::clamp(health, 0, 255));
+  state.flying = flying ? 1 : 0;
+  return state;
+}
+
 PlayerStateMessage localPlayerState(const GameSession& session) {
   const PlayerBody& player = session.player;
-  PlayerStateMessage state;
-  state.playerId = session.networkRole == RoleHost ? kHostPlayerId : session.localPlayerId;
-  state.x = player.x;
-  state.y = player.y;
-  state.z = player.z;
-  state.yaw = player.yaw * kDegreesToRadians;
-  state.pitch = player.pitch * kDegreesToRadians;
-  state.gameMode = player.mode;
-  state.health = static_cast<std::uint8_t>(std::clamp(player.health, 0, 255));
-  state.flying = player.flying ? 1 : 0;
-  return state;
+  const std::int32_t id = session.networkRole == RoleHost ? kHostPlayerId : session.localPlayerId;
+  return playerStateMessage(id, playerEye(session), player.yaw * kDegreesToRadians, player.pitch * kDegreesToRadians,
+                            player.mode, player.health, player.flying);
 }
 
 }  // namespace zorv

@@ -29,7 +29,11 @@ void resetSendTimers(GameSession& session);
 // "Hosting "%s" on UDP %u" message.
 void beginHostedPlay(GameSession& session, const std::string& worldName, std::uint16_t port);
 
-// The local player's state as it travels: angles in radians, health clamped to 0..255.
+// The state message of one player, as sent by its game or relayed by the host: angles in
+// radians, health clamped to 0..255.
+PlayerStateMessage playerStateMessage(std::int32_t playerId, Vec3 eye, float yawRadians, float pitchRadians,
+                                      std::uint8_t mode, std::int32_t health, bool flying);
+// The local player's state as it travels.
 PlayerStateMessage localPlayerState(const GameSession& session);
 
 }  // namespace zorv
