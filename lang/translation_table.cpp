@@ -303,6 +303,8 @@ const std::vector<Translation>& translationTable() {
       {"%s / wheel block, %s inventory", "%s / 滚轮 选方块，%s 背包"},
       {"Double-tap %s (or %s) to fly, %s spectator, %s debug", "双击 %s（或 %s）飞行，%s 旁观，%s 调试"},
       {"%s resume, %s or ^ commands", "%s 继续，%s 或 ^ 命令"},
+      {"Hotbar is the bottom row. %s or %s closes.", "最下面一行是快捷栏。按 %s 或 %s 关闭。"},
+      {"Render distance %d chunks, %s spectator, %s commands", "渲染距离 %d 区块，%s 旁观，%s 命令"},
   };
   return table;
 }

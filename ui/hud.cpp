@@ -12,6 +12,7 @@
 #include "ui/menus.h"
 #include "world/registry.h"
 #include "world/types.h"
+#include "ui/key_help.h"
 
 namespace zorv {
 namespace {
@@ -436,7 +437,7 @@ std::vector<DebugLine> debugOverlayLines(const ClientSession& session, const UiF
                 (frame.apiVersion >> 12) & 0x3FFu, frame.apiVersion & 0xFFFu);
   add(buffer);
   add(formatTranslated("Viewport %d x %d", frame.viewportWidth, frame.viewportHeight));
-  add(formatTranslated("Render distance %d chunks, F4 spectator, / commands", session.settings.renderDistance));
+  add(debugOverlayHelp(session.settings.keys, session.settings.renderDistance));
   lines.back().disabled = true;
   return lines;
 }

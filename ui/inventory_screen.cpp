@@ -7,6 +7,7 @@
 #include "client/client_session.h"
 #include "lang/localisation.h"
 #include "world/registry.h"
+#include "ui/key_help.h"
 
 namespace zorv {
 namespace {
@@ -184,7 +185,7 @@ void buildInventoryWindow(ClientSession& session, const TextureLookup& textures)
       inventorySlot(session, slot, textures);
     }
     ImGui::Spacing();
-    ImGui::TextDisabled("%s", tr("Hotbar is the bottom row. E or Esc closes."));
+    ImGui::TextDisabled("%s", inventoryHelp(session.settings.keys).c_str());
   }
   ImGui::End();
   heldStackAtMouse(session.cursorStack, textures);

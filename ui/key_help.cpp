@@ -60,4 +60,17 @@ std::vector<std::string> pauseMenuHelp(const KeyBindings& keys) {
   return lines;
 }
 
+std::string inventoryHelp(const KeyBindings& keys) {
+  if (allDefault(keys, {Inventory, Pause})) return tr("Hotbar is the bottom row. E or Esc closes.");
+  return formatTranslated("Hotbar is the bottom row. %s or %s closes.", key(keys, Inventory), key(keys, Pause));
+}
+
+std::string debugOverlayHelp(const KeyBindings& keys, int renderDistance) {
+  if (allDefault(keys, {Spectator, Command})) {
+    return formatTranslated("Render distance %d chunks, F4 spectator, / commands", renderDistance);
+  }
+  return formatTranslated("Render distance %d chunks, %s spectator, %s commands", renderDistance, key(keys, Spectator),
+                          key(keys, Command));
+}
+
 }  // namespace zorv

@@ -13,5 +13,9 @@ namespace zorv {
 std::vector<std::string> mainMenuHelp(const KeyBindings& keys);
 // The pause menu's help lines, translated.
 std::vector<std::string> pauseMenuHelp(const KeyBindings& keys);
+// The inventory screen's closing hint, translated.
+std::string inventoryHelp(const KeyBindings& keys);
+// The debug overlay's last line, translated.
+std::string debugOverlayHelp(const KeyBindings& keys, int renderDistance);
 
 }  // namespace zorv

@@ -282,6 +282,8 @@ const char* const kExpectedKeys[] = {
     "%s / wheel block, %s inventory",
     "Double-tap %s (or %s) to fly, %s spectator, %s debug",
     "%s resume, %s or ^ commands",
+    "Hotbar is the bottom row. %s or %s closes.",
+    "Render distance %d chunks, %s spectator, %s commands",
 };
 
 // Puts the language back however a test ends.

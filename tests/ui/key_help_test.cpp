@@ -26,6 +26,11 @@ TEST(KeyHelp, DefaultKeysKeepTheFixedTextsAndReboundOnesAreNamed) {
   EXPECT_EQ(pauseMenuHelp(keys)[1], "Z23456789 / wheel block, I inventory");
   EXPECT_EQ(pauseMenuHelp(keys)[2], "Double-tap J (or F) to fly, F4 spectator, F3 debug");
   EXPECT_EQ(pauseMenuHelp(keys)[3], "Esc resume, / or ^ commands");
+  EXPECT_EQ(inventoryHelp(KeyBindings()), "Hotbar is the bottom row. E or Esc closes.");
+  EXPECT_EQ(inventoryHelp(keys), "Hotbar is the bottom row. I or Esc closes.");
+  EXPECT_EQ(debugOverlayHelp(keys, 8), "Render distance 8 chunks, F4 spectator, / commands");
+  keys.bind(Action::Spectator, 'P');
+  EXPECT_EQ(debugOverlayHelp(keys, 12), "Render distance 12 chunks, P spectator, / commands");
 
   setLanguage(LanguageChinese);
   EXPECT_EQ(pauseMenuHelp(keys)[0], "WASD 移动，J 跳跃，Left Ctrl 疾跑");
