@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 #include "app/game_session.h"
 #include "app/main_loop.h"
@@ -39,6 +40,7 @@ int runBenchmark(GameSession& session, VulkanRenderer& renderer, GLFWwindow* /*w
     glfwPollEvents();
     benchmarkFrame(session, renderer, view);
   }
+  renderer.resetPassTimes();
   const auto start = std::chrono::steady_clock::now();
   for (int frame = 0; frame < kBenchmarkFrames; ++frame) {
     glfwPollEvents();
@@ -48,6 +50,9 @@ int runBenchmark(GameSession& session, VulkanRenderer& renderer, GLFWwindow* /*w
   std::printf("benchmark: %d frames in %.2f s = %.1f fps | %d draws, %d chunks cached, %d tracked\n", kBenchmarkFrames,
               seconds, kBenchmarkFrames / seconds, static_cast<int>(renderer.drawnChunkCount()),
               static_cast<int>(session.streamer.residentCount()), static_cast<int>(renderer.chunkMeshCount()));
+  const std::string passes = renderer.passTimesAvailable() ? formatPassTimes(renderer.averagePassTimes()) : "unavailable";
+  std::printf("benchmark: triangles=%zu drawn=%u culled=%u passes ms: %s\n", renderer.triangleCount(), renderer.drawnChunkCount(),
+              renderer.culledChunkCount(), passes.c_str());
   std::fflush(stdout);
   return 0;
 }

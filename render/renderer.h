@@ -54,6 +54,9 @@ class Renderer {
   virtual void drawFrame(const std::array<float, 16>& viewProjection, Vec3 cameraPosition,
                          const std::vector<EntityInstance>& entities,
                          const std::vector<ParticleInstance>& particles) = 0;
+  // Which faces of a chunk see each other through it (world/chunk_links.h), for culling
+  // what terrain hides. A chunk never given links counts as open on every face.
+  virtual void setChunkFaceLinks(const ChunkKey& /*key*/, std::uint16_t /*links*/) {}
 };
 
 // Draws and keeps nothing: the base of doubles that record only the calls they check.

@@ -146,6 +146,7 @@ bool VulkanRenderer::init(GLFWwindow* window, bool vsync) {
     createShadowPipeline();
     createPostProcessing();
     createFrames();
+    gpuTimer_.create(device_, physicalDevice_, graphicsFamily_, static_cast<std::uint32_t>(frames_.size()));
     createImGui();
   } catch (const std::exception& error) {
     std::fprintf(stderr, "vulkan: init failed: %s\n", error.what());
@@ -650,17 +651,24 @@ void VulkanRenderer::destroyMesh(GpuMesh& mesh) {
   mesh = GpuMesh{};
 }
 
-void VulkanRenderer::destroyPendingDeletions() {
-  for (GpuMesh& mesh : pendingDeletions_) destroyMesh(mesh);
-  pendingDeletions_.clear();
+void VulkanRenderer::destroyPendingDeletions(std::uint32_t frame) {
+  for (GpuMesh& mesh : pendingDeletions_[frame]) destroyMesh(mesh);
+  pendingDeletions_[frame].clear();
+}
+
+void VulkanRenderer::deleteAfterUse(const GpuMesh& mesh) {
+  // The last submitted frame may still draw it; the frame before has finished by the time
+  // that frame's fence is waited for again.
+  pendingDeletions_[1 - currentFrame_].push_back(mesh);
 }
 
 void VulkanRenderer::replaceChunkMesh(MeshMap& map, const ChunkKey& key, const Mesh& mesh) {
   if (!device_) return;
   if (auto found = map.find(key); found != map.end()) {
-    pendingDeletions_.push_back(found->second);
+    deleteAfterUse(found->second);
     map.erase(found);
   }
+  chunkChanged(key);
   if (mesh.indices.empty()) return;
   GpuMesh gpu;
   uploadMesh(gpu, mesh);
@@ -676,10 +684,12 @@ void VulkanRenderer::uploadTranslucentMesh(const ChunkKey& key, const Mesh& mesh
 void VulkanRenderer::removeChunkMeshes(const ChunkKey& key) {
   for (MeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
     if (auto found = map->find(key); found != map->end()) {
-      pendingDeletions_.push_back(found->second);
+      deleteAfterUse(found->second);
       map->erase(found);
+      chunkChanged(key);
     }
   }
+  faceLinks_.erase(key);
 }
 
 void VulkanRenderer::clearChunkMeshes() {
@@ -689,7 +699,9 @@ void VulkanRenderer::clearChunkMeshes() {
     for (auto& entry : *map) destroyMesh(entry.second);
     map->clear();
   }
-  destroyPendingDeletions();
+  for (std::uint32_t frame = 0; frame < pendingDeletions_.size(); ++frame) destroyPendingDeletions(frame);
+  faceLinks_.clear();
+  for (CascadeCache& cache : cascadeCache_) cache.dirty = true;
 }
 
 void VulkanRenderer::setModelMesh(std::uint32_t index, const Mesh& mesh) {
@@ -712,11 +724,12 @@ void VulkanRenderer::setParticleMesh(const Mesh& mesh) {
 void VulkanRenderer::drawFrame(const std::array<float, 16>& viewProjection, Vec3 cameraPosition,
                                const std::vector<EntityInstance>& entities, const std::vector<ParticleInstance>& particles) {
   if (!initialised_ || !swapchain_) return;
+  // Only this frame's own previous submission is waited for: the other frame may still
+  // render while this one is recorded.
   FrameResources& frame = frames_[currentFrame_];
-  FrameResources& previousFrame = frames_[1 - currentFrame_];
   ZORV_VK_CHECK(vkWaitForFences(device_, 1, &frame.fence, VK_TRUE, UINT64_MAX));
-  ZORV_VK_CHECK(vkWaitForFences(device_, 1, &previousFrame.fence, VK_TRUE, UINT64_MAX));
-  destroyPendingDeletions();
+  destroyPendingDeletions(currentFrame_);
+  gpuTimer_.collect(device_, currentFrame_);
 
   std::uint32_t imageIndex = 0;
   const VkResult acquired = vkAcquireNextImageKHR(device_, swapchain_, UINT64_MAX, frame.imageAvailable, VK_NULL_HANDLE, &imageIndex);
@@ -732,6 +745,7 @@ void VulkanRenderer::drawFrame(const std::array<float, 16>& viewProjection, Vec3
   beginInfo.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
   ZORV_VK_CHECK(vkBeginCommandBuffer(frame.commandBuffer, &beginInfo));
   const VkCommandBuffer cmd = frame.commandBuffer;
+  gpuTimer_.begin(cmd, currentFrame_);
 
   recordWorld(cmd, viewProjection, cameraPosition, entities, particles);
   recordPost(cmd, imageIndex);
@@ -772,6 +786,7 @@ void VulkanRenderer::drawFrame(const std::array<float, 16>& viewProjection, Vec3
   submitInfo.signalSemaphoreCount = 1;
   submitInfo.pSignalSemaphores = &frame.renderFinished;
   ZORV_VK_CHECK(vkQueueSubmit(graphicsQueue_, 1, &submitInfo, frame.fence));
+  gpuTimer_.submitted(currentFrame_);
 
   VkPresentInfoKHR presentInfo{VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
   presentInfo.waitSemaphoreCount = 1;
@@ -797,13 +812,16 @@ void VulkanRenderer::recordFrameUnsubmitted(const std::array<float, 16>& viewPro
   std::vector<VkImageLayout> targetLayouts;
   for (RenderTarget* target : targets) targetLayouts.push_back(target->layout);
   const VkImageLayout shadowLayout = shadowLayout_;
+  const auto cascadeCache = cascadeCache_;
   const bool uiFrameOpen = uiFrameOpen_;
+  gpuTimer_.collect(device_, currentFrame_);
   uiFrameOpen_ = false;
 
   ZORV_VK_CHECK(vkResetCommandBuffer(frame.commandBuffer, 0));
   VkCommandBufferBeginInfo beginInfo{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
   beginInfo.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
   ZORV_VK_CHECK(vkBeginCommandBuffer(frame.commandBuffer, &beginInfo));
+  gpuTimer_.begin(frame.commandBuffer, currentFrame_);
   recordWorld(frame.commandBuffer, viewProjection, cameraPosition, entities, particles);
   recordPost(frame.commandBuffer, 0);
   ZORV_VK_CHECK(vkEndCommandBuffer(frame.commandBuffer));
@@ -812,6 +830,7 @@ void VulkanRenderer::recordFrameUnsubmitted(const std::array<float, 16>& viewPro
   swapchainLayouts_ = layouts;
   for (std::size_t i = 0; i < targetLayouts.size(); ++i) targets[i]->layout = targetLayouts[i];
   shadowLayout_ = shadowLayout;
+  cascadeCache_ = cascadeCache;
   uiFrameOpen_ = uiFrameOpen;
 }
 
@@ -844,11 +863,13 @@ void VulkanRenderer::shutdown() {
       for (auto& entry : *map) destroyMesh(entry.second);
       map->clear();
     }
-    destroyPendingDeletions();
+    for (std::uint32_t frame = 0; frame < pendingDeletions_.size(); ++frame) destroyPendingDeletions(frame);
+    faceLinks_.clear();
     for (GpuMesh& mesh : modelTable_) destroyMesh(mesh);
     modelTable_.clear();
     destroyMesh(particleMesh_);
   }
+  gpuTimer_.destroy(device_);
   for (FrameResources& frame : frames_) {
     if (frame.imageAvailable) vkDestroySemaphore(device_, frame.imageAvailable, nullptr);
     if (frame.renderFinished) vkDestroySemaphore(device_, frame.renderFinished, nullptr);

@@ -26,8 +26,8 @@ layout(location = 0) out vec4 outColour;
 const uint kWaterTile = 13u;
 const uint kLavaTile = 14u;
 
-// Fraction of sunlight reaching the point: 3 × 3 filtered depth comparisons in the cascade
-// that covers its view depth; 1 beyond the last cascade.
+// Fraction of sunlight reaching the point: four depth comparisons half a texel apart in
+// the cascade that covers its view depth; 1 beyond the last cascade.
 float sunVisibility(vec3 normal) {
   float depth = dot(worldPosition - frame.cameraTime.xyz, frame.forward.xyz);
   int cascade = depth < frame.splits.x ? 0 : (depth < frame.splits.y ? 1 : 2);
@@ -36,18 +36,20 @@ float sunVisibility(vec3 normal) {
   vec4 light = frame.cascadeMatrix[cascade] * vec4(offsetPosition, 1.0);
   vec2 coord = light.xy * 0.5 + 0.5;
   if (any(lessThan(coord, vec2(0.0))) || any(greaterThan(coord, vec2(1.0))) || light.z > 1.0) return 1.0;
-  float texel = frame.shadowParams.w;
+  float half_texel = frame.shadowParams.w * 0.5;
+  float reference = light.z - frame.shadowParams.x;
   float lit = 0.0;
-  for (int y = -1; y <= 1; ++y) {
-    for (int x = -1; x <= 1; ++x) {
-      float stored = texture(shadowMap, vec3(coord + vec2(x, y) * texel, float(cascade))).r;
-      lit += light.z - frame.shadowParams.x <= stored ? 1.0 : 0.0;
-    }
+  for (int i = 0; i < 4; ++i) {
+    vec2 offset = vec2((i & 1) == 0 ? -half_texel : half_texel, (i & 2) == 0 ? -half_texel : half_texel);
+    lit += reference <= texture(shadowMap, vec3(coord + offset, float(cascade))).r ? 1.0 : 0.0;
   }
   // Fade out towards the far end of the shadowed range.
   float fade = smoothstep(frame.splits.z * 0.85, frame.splits.z, depth);
-  return mix(lit / 9.0, 1.0, fade);
+  return mix(lit * 0.25, 1.0, fade);
 }
+
+// Share of the sky term that is direct sun: the part a shadow removes.
+const float kDirectSunShare = 0.6;
 
 void main() {
   vec4 texel = texture(blockTextures, vec3(uv, float(layer)));
@@ -60,14 +62,21 @@ void main() {
   float strength = frame.sunStrength.w;
   float facing = smoothstep(-0.05, 0.2, dot(normal, frame.sunStrength.xyz));
   float visibility = strength > 0.001 ? min(sunVisibility(normal), facing) : 1.0;
-  float sky = skyLight * skyLight * mix(0.03, 1.0, daylight) * (1.0 - strength * (1.0 - visibility));
+  float sunLit = 1.0 - strength * (1.0 - visibility);
+  float sky = skyLight * skyLight * mix(0.03, 1.0, daylight) * mix(1.0, sunLit, kDirectSunShare);
   vec3 torch = vec3(1.0, 0.82, 0.6) * blockLight * blockLight;
   vec3 ambient = vec3(visual.ambient * mix(0.12, 1.0, daylight)) * mix(0.4, 1.0, skyLight);
   vec3 light = ambient + max(vec3(sky), torch);
   vec3 colour = texel.rgb * shade * light;
-  float alpha = texel.a;
+  // The scene's alpha carries the share of the light that ambient occlusion may darken
+  // (ambient and sky, never torch light); the composite reads it. Water blends with its
+  // own alpha instead.
+  float alpha = (ambient.g + (sky >= torch.g ? sky : 0.0)) / max(light.g, 0.0001);
 
-  if (layer == kLavaTile) colour = texel.rgb * 1.6;
+  if (layer == kLavaTile) {
+    colour = texel.rgb * 1.6;
+    alpha = 0.0;
+  }
   if (layer == kWaterTile) {
     // Deeper blue with a sky glint towards grazing angles, opacity scaled by the water setting.
     vec3 toEye = normalize(draw.cameraDaylight.xyz - worldPosition);

@@ -18,6 +18,8 @@ void main() {
   float lumaM = luma(centre);
   float lumaMin = min(lumaM, min(min(lumaNW, lumaNE), min(lumaSW, lumaSE)));
   float lumaMax = max(lumaM, max(max(lumaNW, lumaNE), max(lumaSW, lumaSE)));
+  // Flat neighbourhoods have no edge to smooth: skip the four directional taps.
+  if (lumaMax - lumaMin < max(0.0312, lumaMax * 0.125)) { outColour = vec4(centre, 1.0); return; }
   vec2 direction = vec2(-((lumaNW + lumaNE) - (lumaSW + lumaSE)), (lumaNW + lumaSW) - (lumaNE + lumaSE));
   float reduce = max((lumaNW + lumaNE + lumaSW + lumaSE) * 0.03125, 1.0 / 128.0);
   float scale = 1.0 / (min(abs(direction.x), abs(direction.y)) + reduce);
