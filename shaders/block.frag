@@ -49,7 +49,7 @@ float sunVisibility(vec3 normal) {
 }
 
 // Share of the sky term that is direct sun: the part a shadow removes.
-const float kDirectSunShare = 0.6;
+const float kDirectSunShare = 0.75;
 
 void main() {
   vec4 texel = texture(blockTextures, vec3(uv, float(layer)));
