@@ -811,7 +811,7 @@ void VulkanRenderer::recordFrameUnsubmitted(const std::array<float, 16>& viewPro
   RenderTarget* targets[] = {&depth_, &scene_, &composite_, &occlusion_, &occlusionBlur_, &bloom_[0], &bloom_[1], &bloom_[2], &exposure_};
   std::vector<VkImageLayout> targetLayouts;
   for (RenderTarget* target : targets) targetLayouts.push_back(target->layout);
-  const VkImageLayout shadowLayout = shadowLayout_;
+  const VkImageLayout shadowLayout = shadowLayout_, shadowTerrainLayout = shadowTerrainLayout_;
   const auto cascadeCache = cascadeCache_;
   const bool uiFrameOpen = uiFrameOpen_;
   gpuTimer_.collect(device_, currentFrame_);
@@ -830,6 +830,7 @@ void VulkanRenderer::recordFrameUnsubmitted(const std::array<float, 16>& viewPro
   swapchainLayouts_ = layouts;
   for (std::size_t i = 0; i < targetLayouts.size(); ++i) targets[i]->layout = targetLayouts[i];
   shadowLayout_ = shadowLayout;
+  shadowTerrainLayout_ = shadowTerrainLayout;
   cascadeCache_ = cascadeCache;
   uiFrameOpen_ = uiFrameOpen;
 }
@@ -910,10 +911,13 @@ void VulkanRenderer::shutdown() {
   textureView_ = VK_NULL_HANDLE;
   if (textureImage_) vmaDestroyImage(allocator_, textureImage_, textureAllocation_);
   textureImage_ = VK_NULL_HANDLE;
-  for (VkImageView& view : shadowLayerViews_) {
-    if (view) vkDestroyImageView(device_, view, nullptr);
-    view = VK_NULL_HANDLE;
-  }
+  for (auto* views : {&shadowLayerViews_, &shadowTerrainViews_})
+    for (VkImageView& view : *views) {
+      if (view) vkDestroyImageView(device_, view, nullptr);
+      view = VK_NULL_HANDLE;
+    }
+  if (shadowTerrainImage_) vmaDestroyImage(allocator_, shadowTerrainImage_, shadowTerrainAllocation_);
+  shadowTerrainImage_ = VK_NULL_HANDLE;
   if (shadowView_) vkDestroyImageView(device_, shadowView_, nullptr);
   shadowView_ = VK_NULL_HANDLE;
   if (shadowImage_) vmaDestroyImage(allocator_, shadowImage_, shadowAllocation_);

@@ -135,9 +135,13 @@ class VulkanRenderer final : public Renderer {
                    const std::vector<ParticleInstance>& particles);
   // Which cascades to draw this frame; the others keep their map, and `uniforms` gets
   // the matrices those maps were drawn with.
-  std::array<bool, kCascadeCount> planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities);
-  void recordShadows(VkCommandBuffer cmd, const std::array<bool, kCascadeCount>& redraw, const FrameUniforms& uniforms,
-                     const DrawPushConstants& base, const std::vector<EntityInstance>& entities);
+  struct CascadeRedraw {
+    std::array<bool, kCascadeCount> terrain{}, entities{};
+  };
+  CascadeRedraw planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities);
+  void recordShadows(VkCommandBuffer cmd, const CascadeRedraw& redraw, const FrameUniforms& uniforms, const DrawPushConstants& base,
+                     const std::vector<EntityInstance>& entities);
+  void renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push);
   // The chunk meshes to draw: opaque near to far, translucent far to near.
   void collectChunkDraws(const Mat4& viewProjection, Vec3 camera, std::vector<const GpuMesh*>& opaque,
                          std::vector<const GpuMesh*>& translucent);
@@ -196,6 +200,12 @@ class VulkanRenderer final : public Renderer {
   std::array<VkImageView, kCascadeCount> shadowLayerViews_{};
   VkSampler shadowSampler_ = VK_NULL_HANDLE;
   VkImageLayout shadowLayout_ = VK_IMAGE_LAYOUT_UNDEFINED;
+  // The cascades' terrain alone: copied into the shadow map before the entities are drawn
+  // over it, so moving creatures do not make the terrain be drawn again.
+  VkImage shadowTerrainImage_ = VK_NULL_HANDLE;
+  VmaAllocation shadowTerrainAllocation_ = nullptr;
+  std::array<VkImageView, kCascadeCount> shadowTerrainViews_{};
+  VkImageLayout shadowTerrainLayout_ = VK_IMAGE_LAYOUT_UNDEFINED;
 
   VkImage textureImage_ = VK_NULL_HANDLE;
   VmaAllocation textureAllocation_ = nullptr;

@@ -118,70 +118,112 @@ void VulkanRenderer::drawEntities(VkCommandBuffer cmd, const DrawPushConstants& 
   }
 }
 
-std::array<bool, kCascadeCount> VulkanRenderer::planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities) {
-  std::array<bool, kCascadeCount> redraw{};
+VulkanRenderer::CascadeRedraw VulkanRenderer::planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities) {
+  CascadeRedraw redraw;
   if (uniforms.sunStrength[3] <= 0.001f) return redraw;
   for (int j = 0; j < kCascadeCount; ++j) {
-    CascadeCache& cache = cascadeCache_[static_cast<std::size_t>(j)];
-    const bool far = j == kCascadeCount - 1;
+    const auto i = static_cast<std::size_t>(j);
+    CascadeCache& cache = cascadeCache_[i];
     ++cache.age;
-    const FrustumPlanes planes = frustumPlanes(uniforms.cascadeMatrices[j]);
-    const std::uint64_t near = entityHash(entities, planes);
-    const bool changed = !cache.valid || cache.dirty || cache.matrix != uniforms.cascadeMatrices[j] || cache.entities != near;
-    redraw[static_cast<std::size_t>(j)] = changed && (!cache.valid || !far || cache.age >= kFarCascadeInterval);
-    if (redraw[static_cast<std::size_t>(j)]) {
-      cache = {uniforms.cascadeMatrices[j], planes, uniforms.cascadeTexel[j], near, 0, true, false};
-    } else {
-      uniforms.cascadeMatrices[j] = cache.matrix;
-      uniforms.cascadeTexel[j] = cache.texel;
+    // The far cascade covers the most terrain and the least of the picture: it waits.
+    const bool due = !cache.valid || j < kCascadeCount - 1 || cache.age >= kFarCascadeInterval;
+    const bool terrain = !cache.valid || cache.dirty || cache.matrix != uniforms.cascadeMatrices[j];
+    if (due && terrain) {
+      cache = {uniforms.cascadeMatrices[j], frustumPlanes(uniforms.cascadeMatrices[j]), uniforms.cascadeTexel[j], 0, 0, true, false};
+      redraw.terrain[i] = true;
     }
+    const std::uint64_t near = entityHash(entities, cache.planes);
+    if (due && (redraw.terrain[i] || near != cache.entities)) {
+      cache.entities = near;
+      cache.age = 0;
+      redraw.entities[i] = true;
+    }
+    uniforms.cascadeMatrices[j] = cache.matrix;
+    uniforms.cascadeTexel[j] = cache.texel;
   }
   return redraw;
 }
 
-void VulkanRenderer::recordShadows(VkCommandBuffer cmd, const std::array<bool, kCascadeCount>& redraw, const FrameUniforms& uniforms,
+void VulkanRenderer::renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push) {
+  VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+  depth.imageView = view;
+  depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
+  depth.loadOp = clear ? VK_ATTACHMENT_LOAD_OP_CLEAR : VK_ATTACHMENT_LOAD_OP_LOAD;
+  depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+  depth.clearValue.depthStencil = {1.0f, 0};
+  VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+  rendering.renderArea = {{0, 0}, {kShadowMapSize, kShadowMapSize}};
+  rendering.layerCount = 1;
+  rendering.pDepthAttachment = &depth;
+  beginRendering_(cmd, &rendering);
+  const VkViewport viewport{0, 0, static_cast<float>(kShadowMapSize), static_cast<float>(kShadowMapSize), 0, 1};
+  const VkRect2D scissor{{0, 0}, {kShadowMapSize, kShadowMapSize}};
+  vkCmdSetViewport(cmd, 0, 1, &viewport);
+  vkCmdSetScissor(cmd, 0, 1, &scissor);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineShadow_);
+  vkCmdPushConstants(cmd, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof push, &push);
+}
+
+void VulkanRenderer::recordShadows(VkCommandBuffer cmd, const CascadeRedraw& redraw, const FrameUniforms& uniforms,
                                    const DrawPushConstants& base, const std::vector<EntityInstance>& entities) {
-  if (std::none_of(redraw.begin(), redraw.end(), [](bool b) { return b; })) return;
-  recordTransition(cmd, shadowImage_, shadowLayout_,
-                   {VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
-                    VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT, VK_ACCESS_SHADER_READ_BIT,
-                    VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT, kCascadeCount});
-  for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
-    if (!redraw[static_cast<std::size_t>(cascade)]) continue;
-    VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-    depth.imageView = shadowLayerViews_[static_cast<std::size_t>(cascade)];
-    depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
-    depth.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-    depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-    depth.clearValue.depthStencil = {1.0f, 0};
-    VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
-    rendering.renderArea = {{0, 0}, {kShadowMapSize, kShadowMapSize}};
-    rendering.layerCount = 1;
-    rendering.pDepthAttachment = &depth;
-    beginRendering_(cmd, &rendering);
-    const VkViewport viewport{0, 0, static_cast<float>(kShadowMapSize), static_cast<float>(kShadowMapSize), 0, 1};
-    const VkRect2D scissor{{0, 0}, {kShadowMapSize, kShadowMapSize}};
-    vkCmdSetViewport(cmd, 0, 1, &viewport);
-    vkCmdSetScissor(cmd, 0, 1, &scissor);
-    vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineShadow_);
+  auto any = [](const std::array<bool, kCascadeCount>& flags) { return std::any_of(flags.begin(), flags.end(), [](bool b) { return b; }); };
+  if (!any(redraw.entities)) return;
+  constexpr VkPipelineStageFlags kDepthStages = VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT;
+  constexpr VkAccessFlags kDepthAccess = VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT;
+  auto pushFor = [&](int cascade) {
     DrawPushConstants push = base;
     push.matrix = uniforms.cascadeMatrices[cascade];
-    vkCmdPushConstants(cmd, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof push, &push);
-    // The cascade's own box: its light matrix bounds it on all six sides.
-    const FrustumPlanes planes = frustumPlanes(push.matrix);
-    for (const auto& entry : opaqueMeshes_) {
-      const GpuMesh& mesh = entry.second;
-      if (mesh.indexCount == 0 || boxOutside(planes, mesh.boundsMin, mesh.boundsMax)) continue;
-      drawMesh(cmd, mesh);
+    return push;
+  };
+  // Terrain of the cascades whose box or chunks changed, each into its own layer.
+  if (any(redraw.terrain)) {
+    recordTransition(cmd, shadowTerrainImage_, shadowTerrainLayout_,
+                     {VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, kDepthStages,
+                      VK_ACCESS_TRANSFER_READ_BIT, kDepthAccess, kCascadeCount});
+    for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
+      if (!redraw.terrain[static_cast<std::size_t>(cascade)]) continue;
+      renderShadowLayer(cmd, shadowTerrainViews_[static_cast<std::size_t>(cascade)], true, pushFor(cascade));
+      // The cascade's own box: its light matrix bounds it on all six sides.
+      const FrustumPlanes& planes = cascadeCache_[static_cast<std::size_t>(cascade)].planes;
+      for (const auto& entry : opaqueMeshes_) {
+        const GpuMesh& mesh = entry.second;
+        if (mesh.indexCount == 0 || boxOutside(planes, mesh.boundsMin, mesh.boundsMax)) continue;
+        drawMesh(cmd, mesh);
+      }
+      endRendering_(cmd);
     }
-    drawEntities(cmd, push, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, entities);
-    endRendering_(cmd);
+  }
+  recordTransition(cmd, shadowTerrainImage_, shadowTerrainLayout_,
+                   {VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, kDepthStages, VK_PIPELINE_STAGE_TRANSFER_BIT,
+                    VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_ACCESS_TRANSFER_READ_BIT, kCascadeCount});
+  // The terrain copied into the sampled map, the entities drawn over it.
+  recordTransition(cmd, shadowImage_, shadowLayout_,
+                   {VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                    VK_PIPELINE_STAGE_TRANSFER_BIT, VK_ACCESS_SHADER_READ_BIT, VK_ACCESS_TRANSFER_WRITE_BIT, kCascadeCount});
+  for (std::uint32_t cascade = 0; cascade < kCascadeCount; ++cascade) {
+    if (!redraw.entities[cascade]) continue;
+    VkImageCopy region{};
+    region.srcSubresource = {VK_IMAGE_ASPECT_DEPTH_BIT, 0, cascade, 1};
+    region.dstSubresource = region.srcSubresource;
+    region.extent = {kShadowMapSize, kShadowMapSize, 1};
+    vkCmdCopyImage(cmd, shadowTerrainImage_, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, shadowImage_, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1,
+                   &region);
   }
   recordTransition(cmd, shadowImage_, shadowLayout_,
-                   {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT,
-                    VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,
-                    VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT,
-                    kCascadeCount});
+                   {VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, kDepthStages,
+                    VK_ACCESS_TRANSFER_WRITE_BIT, kDepthAccess, kCascadeCount});
+  if (!entities.empty()) {
+    for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
+      if (!redraw.entities[static_cast<std::size_t>(cascade)]) continue;
+      const DrawPushConstants push = pushFor(cascade);
+      renderShadowLayer(cmd, shadowLayerViews_[static_cast<std::size_t>(cascade)], false, push);
+      drawEntities(cmd, push, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, entities);
+      endRendering_(cmd);
+    }
+  }
+  recordTransition(cmd, shadowImage_, shadowLayout_,
+                   {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, kDepthStages, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                    VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT, kCascadeCount});
 }
 
 void VulkanRenderer::collectChunkDraws(const Mat4& viewProjection, Vec3 camera, std::vector<const GpuMesh*>& opaque,
@@ -235,7 +277,7 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   inputs.height = static_cast<float>(extent_.height);
   inputs.shadowsEnabled = shadowsEnabled_;
   FrameUniforms frameUniforms = buildFrameUniforms(inputs, visual_);
-  const std::array<bool, kCascadeCount> redraw = planCascades(frameUniforms, entities);
+  const CascadeRedraw redraw = planCascades(frameUniforms, entities);
   uploadUniforms(cmd, visualBuffer_, buildVisualUniforms(fogDistance_, visual_), frameBuffer_, frameUniforms);
 
   recordShadows(cmd, redraw, frameUniforms, chunkConstants(viewProjection, camera, daylight_, sky, fogDistance_, 1.0f), entities);

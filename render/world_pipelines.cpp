@@ -138,10 +138,13 @@ void VulkanRenderer::createTextureArray() {
 void VulkanRenderer::createShadowMap() {
   const VkImageCreateInfo imageInfo =
       imageCreateInfo(VK_FORMAT_D32_SFLOAT, kShadowMapSize, kShadowMapSize, 1, kCascadeCount,
-                      VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT);
+                      VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT);
   VmaAllocationCreateInfo allocationInfo{};
   allocationInfo.usage = VMA_MEMORY_USAGE_AUTO_PREFER_DEVICE;
   ZORV_VK_CHECK(vmaCreateImage(allocator_, &imageInfo, &allocationInfo, &shadowImage_, &shadowAllocation_, nullptr));
+  VkImageCreateInfo terrainInfo = imageInfo;
+  terrainInfo.usage = VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT;
+  ZORV_VK_CHECK(vmaCreateImage(allocator_, &terrainInfo, &allocationInfo, &shadowTerrainImage_, &shadowTerrainAllocation_, nullptr));
   VkImageViewCreateInfo arrayView{VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
   arrayView.image = shadowImage_;
   arrayView.viewType = VK_IMAGE_VIEW_TYPE_2D_ARRAY;
@@ -153,6 +156,8 @@ void VulkanRenderer::createShadowMap() {
     layerView.viewType = VK_IMAGE_VIEW_TYPE_2D;
     layerView.subresourceRange = {VK_IMAGE_ASPECT_DEPTH_BIT, 0, 1, i, 1};
     ZORV_VK_CHECK(vkCreateImageView(device_, &layerView, nullptr, &shadowLayerViews_[i]));
+    layerView.image = shadowTerrainImage_;
+    ZORV_VK_CHECK(vkCreateImageView(device_, &layerView, nullptr, &shadowTerrainViews_[i]));
   }
   shadowSampler_ = createSampler(device_, VK_FILTER_NEAREST, VK_FILTER_NEAREST, VK_SAMPLER_MIPMAP_MODE_NEAREST,
                                  VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, 0.0f);
