@@ -671,7 +671,13 @@ void VulkanRenderer::replaceChunkMesh(MeshMap& map, const ChunkKey& key, const M
   chunkChanged(key);
   if (mesh.indices.empty()) return;
   GpuMesh gpu;
-  uploadMesh(gpu, mesh);
+  if (&map == &opaqueMeshes_) {
+    const SolidFirstMesh ordered = solidQuadsFirst(mesh, cutoutLayers_);
+    uploadMesh(gpu, ordered.mesh);
+    gpu.solidIndexCount = ordered.solidIndexCount;
+  } else {
+    uploadMesh(gpu, mesh);
+  }
   if (!gpu.buffer) return;
   gpu.boundsMin = {16.0f * static_cast<float>(key.cx), 16.0f * static_cast<float>(key.cy), 16.0f * static_cast<float>(key.cz)};
   gpu.boundsMax = {gpu.boundsMin[0] + 16.0f, gpu.boundsMin[1] + 16.0f, gpu.boundsMin[2] + 16.0f};
@@ -878,7 +884,7 @@ void VulkanRenderer::shutdown() {
     if (frame.commandPool) vkDestroyCommandPool(device_, frame.commandPool, nullptr);
     frame = FrameResources{};
   }
-  for (VkPipeline* pipeline : {&pipelineOpaque_, &pipelineTranslucent_, &pipelineShadow_}) {
+  for (VkPipeline* pipeline : {&pipelineOpaque_, &pipelineSolid_, &pipelineTranslucent_, &pipelineShadow_}) {
     if (*pipeline) vkDestroyPipeline(device_, *pipeline, nullptr);
     *pipeline = VK_NULL_HANDLE;
   }

@@ -34,6 +34,7 @@ struct GpuMesh {
   VkBuffer buffer = VK_NULL_HANDLE;
   VmaAllocation allocation = nullptr;
   std::uint32_t indexCount = 0;
+  std::uint32_t solidIndexCount = 0;  // chunk meshes: the leading indices of quads without cut-out texels
   VkDeviceSize indexOffset = 0;
   std::array<float, 3> boundsMin{}, boundsMax{};
 };
@@ -148,6 +149,8 @@ class VulkanRenderer final : public Renderer {
   void drawEntities(VkCommandBuffer cmd, const DrawPushConstants& base, VkPipelineLayout layout, VkShaderStageFlags stages,
                     const std::vector<EntityInstance>& entities);
   void drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh);
+  // Binds the mesh and draws `count` of its indices from `first`.
+  void drawMeshRange(VkCommandBuffer cmd, const GpuMesh& mesh, std::uint32_t first, std::uint32_t count);
 
   // Post-processing chain.
   void createPostProcessing();
@@ -234,6 +237,8 @@ class VulkanRenderer final : public Renderer {
 
   VkPipelineLayout pipelineLayout_ = VK_NULL_HANDLE;
   VkPipeline pipelineOpaque_ = VK_NULL_HANDLE, pipelineTranslucent_ = VK_NULL_HANDLE;
+  VkPipeline pipelineSolid_ = VK_NULL_HANDLE;  // chunk quads of tiles without cut-out texels
+  std::vector<bool> cutoutLayers_;
   VkPipelineLayout shadowPipelineLayout_ = VK_NULL_HANDLE;
   VkPipeline pipelineShadow_ = VK_NULL_HANDLE;
   std::array<VkPipeline, kPostPipelineCount> postPipelines_{};

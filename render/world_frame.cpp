@@ -315,13 +315,18 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   const VkRect2D scissor{{0, 0}, extent_};
   vkCmdSetViewport(cmd, 0, 1, &viewport);
   vkCmdSetScissor(cmd, 0, 1, &scissor);
-  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineOpaque_);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineSolid_);
   vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1, &descriptorSet_, 0, nullptr);
   const DrawPushConstants chunkPush = chunkConstants(viewProjection, camera, daylight_, sky, fogDistance_, inputs.seconds);
   vkCmdPushConstants(cmd, pipelineLayout_, kDrawStages, 0, sizeof chunkPush, &chunkPush);
   std::vector<const GpuMesh*> opaque, translucent;
   collectChunkDraws(viewProjection, camera, opaque, translucent);
-  for (const GpuMesh* mesh : opaque) drawMesh(cmd, *mesh);
+  // Near to far: the quads that need no discard first, then those of cut-out tiles.
+  for (const GpuMesh* mesh : opaque)
+    if (mesh->solidIndexCount > 0) drawMeshRange(cmd, *mesh, 0, mesh->solidIndexCount);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineOpaque_);
+  for (const GpuMesh* mesh : opaque)
+    if (mesh->indexCount > mesh->solidIndexCount) drawMeshRange(cmd, *mesh, mesh->solidIndexCount, mesh->indexCount - mesh->solidIndexCount);
   DrawPushConstants modelBase = chunkPush;
   modelBase.position[3] = 0.0f;
   drawEntities(cmd, modelBase, pipelineLayout_, kDrawStages, entities);

@@ -62,6 +62,7 @@ void VulkanRenderer::createTextureArray() {
   layerSize_ = static_cast<std::uint32_t>(images.layerSize);
   const std::uint32_t levels = mipLevelCount(images.layerSize);
   const std::vector<std::uint8_t> texels = buildTextureLevels(images, static_cast<int>(layerCount_));
+  cutoutLayers_ = cutoutLayers(texels, static_cast<int>(layerCount_), images.layerSize);
 
   const VkImageCreateInfo imageInfo = imageCreateInfo(VK_FORMAT_R8G8B8A8_SRGB, layerSize_, layerSize_, levels, layerCount_,
                                                       VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_SAMPLED_BIT);
@@ -218,7 +219,10 @@ void VulkanRenderer::createBlockPipelines() {
 
   VkShaderModule vertex = loadShader("block_vs.spv", "block_vs", true);
   VkShaderModule fragment = loadShader("block_fs.spv", "block_fs", true);
-  ShaderModules modules(device_, {vertex, fragment});
+  // Chunk quads without cut-out texels skip the discard; a pack's own block shader is
+  // used for them as well.
+  VkShaderModule solid = overrides_.count("block_fs") != 0 ? VK_NULL_HANDLE : loadShader("block_solid_fs.spv", nullptr, true);
+  ShaderModules modules(device_, {vertex, fragment, solid});
   if (!vertex || !fragment) throw std::runtime_error("shader modules missing");
 
   PipelineDescription description;
@@ -233,6 +237,9 @@ void VulkanRenderer::createBlockPipelines() {
   description.depthTest = true;
   description.depthWrite = true;
   ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineOpaque_));
+  description.fragmentShader = solid ? solid : fragment;
+  ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineSolid_));
+  description.fragmentShader = fragment;
   description.depthWrite = false;
   description.blend = BlendMode::Alpha;
   ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineTranslucent_));
@@ -260,11 +267,13 @@ void VulkanRenderer::createShadowPipeline() {
   ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineShadow_));
 }
 
-void VulkanRenderer::drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh) {
+void VulkanRenderer::drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh) { drawMeshRange(cmd, mesh, 0, mesh.indexCount); }
+
+void VulkanRenderer::drawMeshRange(VkCommandBuffer cmd, const GpuMesh& mesh, std::uint32_t first, std::uint32_t count) {
   const VkDeviceSize zero = 0;
   vkCmdBindVertexBuffers(cmd, 0, 1, &mesh.buffer, &zero);
   vkCmdBindIndexBuffer(cmd, mesh.buffer, mesh.indexOffset, VK_INDEX_TYPE_UINT32);
-  vkCmdDrawIndexed(cmd, mesh.indexCount, 1, 0, 0, 0);
+  vkCmdDrawIndexed(cmd, count, 1, first, 0, 0);
 }
 
 }  // namespace zorv
