@@ -70,7 +70,8 @@ void main() {
   float facing = smoothstep(-0.05, 0.2, dot(normal, frame.sunStrength.xyz));
   float visibility = strength > 0.001 ? min(sunVisibility(normal), facing) : 1.0;
   float sunLit = 1.0 - strength * (1.0 - visibility);
-  float sky = skyLight * skyLight * mix(0.03, 1.0, daylight) * mix(1.0, sunLit, kDirectSunShare);
+  // Sky light follows daylight squared, so dusk and overcast days read darker than noon.
+  float sky = skyLight * skyLight * mix(0.03, 1.0, daylight * daylight) * mix(1.0, sunLit, kDirectSunShare);
   vec3 torch = vec3(1.0, 0.82, 0.6) * blockLight * blockLight;
   vec3 ambient = vec3(visual.ambient * mix(0.12, 1.0, daylight)) * mix(0.4, 1.0, skyLight);
   vec3 light = ambient + max(vec3(sky), torch);

@@ -113,16 +113,17 @@ class LightingFrames : public ::testing::Test {
 TEST_F(LightingFrames, HoleFloorAtNoonKeepsItsDaylight) {
   // Sand ground with a 1 × 1 hole two blocks deep at (8, 8).
   auto world = builtWorld([](World& w) {
-    fill(w, -16, -4, -16, 47, -1, 47, blocks::Stone);
-    fill(w, -16, 0, -16, 47, 1, 47, blocks::Sand);
+    fill(w, -16, -4, -16, 47, -3, 47, blocks::Stone);
+    fill(w, -16, -2, -16, 47, 1, 47, blocks::Sand);
     fill(w, 8, 0, 8, 8, 1, 8, kAir);
   });
   uploadChunks(*renderer_, *world, -1, 2, -1, 2, true);
-  const Camera camera = lookingAt({8.5f, 6.0f, 12.5f}, {8.5f, 0.0f, 8.5f});
+  const Camera camera = lookingAt({8.5f, 4.5f, 9.0f}, {8.5f, 0.0f, 8.5f});
   const Picture noon = capture(camera, "hole_noon", 1.0f, kNoonSun);
   const double floor = lumaAt(noon, camera, {8.5f, 0.0f, 8.5f});
-  const double ground = lumaAt(noon, camera, {11.5f, 2.0f, 9.5f});
-  EXPECT_GT(floor, ground / 4.0) << "floor " << floor << ", ground " << ground;
+  const double ground = lumaAt(noon, camera, {10.5f, 2.0f, 8.5f});
+  // At least a quarter; occlusion darkening all of the light left it near a third.
+  EXPECT_GT(floor, 0.45 * ground) << "floor " << floor << ", ground " << ground;
   EXPECT_LT(floor, ground) << "the hole's floor is not shaded at all";
 }
 
