@@ -18,7 +18,8 @@ vec3 toneMap(vec3 x) {
 }
 
 void main() {
-  vec4 sceneTexel = textureLod(scene, uv, 0.0);
+  // The scene has the output's size: one whole texel, no filtering.
+  vec4 sceneTexel = texelFetch(scene, ivec2(gl_FragCoord.xy), 0);
   vec3 colour = sceneTexel.rgb;
   if (push.p1.z > 0.5) {
     // Occlusion darkens only the share of the light that is ambient and sky (the scene's

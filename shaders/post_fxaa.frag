@@ -8,13 +8,16 @@ layout(location = 0) out vec4 outColour;
 float luma(vec3 c) { return dot(c, vec3(0.299, 0.587, 0.114)); }
 
 void main() {
-  vec3 centre = textureLod(composite, uv, 0.0).rgb;
+  // The composite has the output's size: the centre and its corners are whole texels.
+  ivec2 pixel = ivec2(gl_FragCoord.xy);
+  ivec2 last = textureSize(composite, 0) - 1;
+  vec3 centre = texelFetch(composite, pixel, 0).rgb;
   if (push.p0.z <= 0.0) { outColour = vec4(centre, 1.0); return; }
   vec2 t = push.p0.xy;
-  float lumaNW = luma(textureLod(composite, uv + vec2(-t.x, -t.y), 0.0).rgb);
-  float lumaNE = luma(textureLod(composite, uv + vec2(t.x, -t.y), 0.0).rgb);
-  float lumaSW = luma(textureLod(composite, uv + vec2(-t.x, t.y), 0.0).rgb);
-  float lumaSE = luma(textureLod(composite, uv + vec2(t.x, t.y), 0.0).rgb);
+  float lumaNW = luma(texelFetch(composite, clamp(pixel + ivec2(-1, -1), ivec2(0), last), 0).rgb);
+  float lumaNE = luma(texelFetch(composite, clamp(pixel + ivec2(1, -1), ivec2(0), last), 0).rgb);
+  float lumaSW = luma(texelFetch(composite, clamp(pixel + ivec2(-1, 1), ivec2(0), last), 0).rgb);
+  float lumaSE = luma(texelFetch(composite, clamp(pixel + ivec2(1, 1), ivec2(0), last), 0).rgb);
   float lumaM = luma(centre);
   float lumaMin = min(lumaM, min(min(lumaNW, lumaNE), min(lumaSW, lumaSE)));
   float lumaMax = max(lumaM, max(max(lumaNW, lumaNE), max(lumaSW, lumaSE)));

@@ -6,22 +6,12 @@
 #include <cmath>
 #include <unordered_map>
 
+#include "game_camera.h"
 #include "render/gpu_timer.h"
 #include "world/chunk_links.h"
 
 namespace zorv {
 namespace {
-
-Mat4 viewProjection(Vec3 eye, Vec3 target) {
-  const float f = 1.0f / std::tan(1.2217305f / 2.0f);
-  Mat4 projection{};
-  projection[0] = f / (16.0f / 9.0f);
-  projection[5] = -f;
-  projection[10] = -(600.0f + 0.05f) / (600.0f - 0.05f);
-  projection[11] = -1.0f;
-  projection[14] = -2.0f * 600.0f * 0.05f / (600.0f - 0.05f);
-  return multiply(projection, lookAt(eye, target, {0.0f, 1.0f, 0.0f}));
-}
 
 bool contains(const std::vector<ChunkKey>& keys, const ChunkKey& key) { return std::find(keys.begin(), keys.end(), key) != keys.end(); }
 
@@ -41,7 +31,7 @@ TEST(ChunkVisibility, SolidGroundHidesTheCaveBelowUntilTheCameraIsInside) {
   const ChunkKey cave{2, -2, 0};
   land.links[cave] = kAllFaceLinks;
   const Vec3 surface{8.0f, 24.0f, 8.0f};
-  const VisibilityQuery above{surface, frustumPlanes(viewProjection(surface, {40.0f, 0.0f, 8.0f})), 8};
+  const VisibilityQuery above{surface, frustumPlanes(gameViewProjection(surface, {40.0f, 0.0f, 8.0f})), 8};
   const std::vector<ChunkKey> fromAbove = visibleChunks(above, std::cref(land));
   ASSERT_FALSE(fromAbove.empty());
   EXPECT_EQ(fromAbove.front(), (ChunkKey{0, 1, 0}));  // the camera's own chunk first
@@ -53,7 +43,7 @@ TEST(ChunkVisibility, SolidGroundHidesTheCaveBelowUntilTheCameraIsInside) {
   // From inside the cave the cave is seen, and so is its rock next door (it is drawn
   // through the cave's faces), but not the sky two layers up.
   const Vec3 inside{40.0f, -24.0f, 8.0f};
-  const VisibilityQuery below{inside, frustumPlanes(viewProjection(inside, {60.0f, -24.0f, 8.0f})), 8};
+  const VisibilityQuery below{inside, frustumPlanes(gameViewProjection(inside, {60.0f, -24.0f, 8.0f})), 8};
   const std::vector<ChunkKey> fromCave = visibleChunks(below, std::cref(land));
   EXPECT_TRUE(contains(fromCave, cave));
   EXPECT_TRUE(contains(fromCave, {3, -2, 0}));
@@ -67,7 +57,7 @@ TEST(ChunkVisibility, SolidGroundHidesTheCaveBelowUntilTheCameraIsInside) {
   }
   // Above the world's chunk range the walk gives up and the caller draws by frustum.
   const Vec3 high{8.0f, 200.0f, 8.0f};
-  EXPECT_TRUE(visibleChunks({high, frustumPlanes(viewProjection(high, {40.0f, 0.0f, 8.0f})), 8}, std::cref(land)).empty());
+  EXPECT_TRUE(visibleChunks({high, frustumPlanes(gameViewProjection(high, {40.0f, 0.0f, 8.0f})), 8}, std::cref(land)).empty());
 }
 
 TEST(ChunkVisibility, ALineOfSightBendingThroughLinkedFacesIsFollowed) {
@@ -82,7 +72,7 @@ TEST(ChunkVisibility, ALineOfSightBendingThroughLinkedFacesIsFollowed) {
     return found == links.end() ? std::uint16_t{0} : found->second;
   };
   const Vec3 eye{8.0f, 8.0f, 8.0f};
-  const VisibilityQuery query{eye, frustumPlanes(viewProjection(eye, {40.0f, 20.0f, 8.0f})), 8};
+  const VisibilityQuery query{eye, frustumPlanes(gameViewProjection(eye, {40.0f, 20.0f, 8.0f})), 8};
   const std::vector<ChunkKey> seen = visibleChunks(query, lookup);
   EXPECT_TRUE(contains(seen, {1, 0, 0}));
   EXPECT_TRUE(contains(seen, {1, 1, 0}));

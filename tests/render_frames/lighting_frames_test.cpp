@@ -20,14 +20,6 @@
 namespace zorv::frames {
 namespace {
 
-constexpr int kWidth = 320, kHeight = 180;
-const Vec3 kNoonSun{0.45f, 0.8f, 0.35f};
-
-std::filesystem::path outputFolder() {
-  std::filesystem::path folder = std::filesystem::current_path() / "frames";
-  std::filesystem::create_directories(folder);
-  return folder;
-}
 
 // Meshes every loaded chunk of columns cx0..cx1 × cz0..cz1 and uploads it, with its face
 // links, merged as the streamer does or as the mesher built it.

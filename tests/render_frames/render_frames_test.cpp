@@ -26,14 +26,6 @@
 namespace zorv::frames {
 namespace {
 
-constexpr int kWidth = 320, kHeight = 180;
-const Vec3 kNoonSun{0.45f, 0.8f, 0.35f};
-
-std::filesystem::path outputFolder() {
-  std::filesystem::path folder = std::filesystem::current_path() / "frames";
-  std::filesystem::create_directories(folder);
-  return folder;
-}
 
 struct Scene {
   Camera camera;
