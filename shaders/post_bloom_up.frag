@@ -8,12 +8,10 @@ layout(location = 0) out vec4 outColour;
 // push: 1/source size, intensity, level read (2 or 1); added onto the level above. The
 // source is chosen once per pixel, not per tap.
 vec3 upsample(sampler2D source, vec2 t) {
-  vec3 colour = textureLod(source, uv, 0.0).rgb * 4.0;
-  colour += (textureLod(source, uv + vec2(t.x, 0.0), 0.0).rgb + textureLod(source, uv - vec2(t.x, 0.0), 0.0).rgb +
-             textureLod(source, uv + vec2(0.0, t.y), 0.0).rgb + textureLod(source, uv - vec2(0.0, t.y), 0.0).rgb) * 2.0;
-  colour += textureLod(source, uv + t, 0.0).rgb + textureLod(source, uv - t, 0.0).rgb + textureLod(source, uv + vec2(t.x, -t.y), 0.0).rgb +
-            textureLod(source, uv + vec2(-t.x, t.y), 0.0).rgb;
-  return colour;
+  // A tent over the level below from four filtered taps half a texel out diagonally.
+  vec2 h = 0.5 * t;
+  return (textureLod(source, uv + vec2(-h.x, -h.y), 0.0).rgb + textureLod(source, uv + vec2(h.x, -h.y), 0.0).rgb +
+          textureLod(source, uv + vec2(-h.x, h.y), 0.0).rgb + textureLod(source, uv + h, 0.0).rgb) * 4.0;
 }
 
 void main() {
