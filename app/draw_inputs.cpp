@@ -1,7 +1,5 @@
 #include "app/draw_inputs.h"
 
-#include <algorithm>
-
 #include <cmath>
 
 #include "render/world_pass.h"
@@ -116,15 +114,6 @@ std::vector<ParticleInstance> buildParticleList(std::span<const Particle> partic
     list.push_back(p);
   }
   return list;
-}
-
-FrameSteps frameSteps(double elapsedSeconds) {
-  constexpr float kMaxStep = 0.1f, kMaxFrame = 0.25f;
-  FrameSteps steps;
-  steps.total = std::clamp(static_cast<float>(elapsedSeconds), 0.0f, kMaxFrame);
-  for (float left = steps.total; left > 0.0f && steps.count < static_cast<int>(steps.pieces.size()); left -= kMaxStep)
-    steps.pieces[static_cast<std::size_t>(steps.count++)] = std::min(left, kMaxStep);
-  return steps;
 }
 
 void FpsCounter::addFrame(float dt) {

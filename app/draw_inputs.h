@@ -48,15 +48,6 @@ std::vector<EntityInstance> buildEntityList(std::span<const Drop> drops, std::sp
 // One instance per live particle, shrinking from full to 35 % of its base size.
 std::vector<ParticleInstance> buildParticleList(std::span<const Particle> particles);
 
-// The real time since the last frame, at most 0.25 s, cut into world steps of at most
-// 0.1 s each, so that the world keeps real time on a machine drawing under 10 frames a second.
-struct FrameSteps {
-  float total = 0.0f;
-  int count = 0;
-  std::array<float, 3> pieces{};
-};
-FrameSteps frameSteps(double elapsedSeconds);
-
 // The frames-per-second figure, renewed whenever half a second of frames has passed; fed
 // with the real time between frames, not the clamped step.
 struct FpsCounter {

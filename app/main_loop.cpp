@@ -25,6 +25,7 @@ namespace zorv {
 namespace {
 
 constexpr float kDegreesToRadians = std::numbers::pi_v<float> / 180.0f;
+constexpr float kMaxFrameSeconds = 0.1f;
 constexpr float kBadWeatherDaylight = 0.72f;
 
 bool isDown(GLFWwindow* window, int key) { return glfwGetKey(window, key) == GLFW_PRESS; }
@@ -159,8 +160,7 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& sess
     glfwPollEvents();
     const double now = glfwGetTime();
     const double elapsed = now - previous;
-    const FrameSteps steps = frameSteps(elapsed);
-    const float dt = steps.total;
+    const float dt = std::clamp(static_cast<float>(elapsed), 0.0f, kMaxFrameSeconds);
     previous = now;
     int width = 0, height = 0;
     glfwGetFramebufferSize(window, &width, &height);
@@ -170,10 +170,7 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, GameSession& sess
     }
 
     applyKeyboard(session, keys, readKeyboard(window), dt, now);
-    if (inWorldControls(session) && session.world) {
-      const MovementKeys movement = readMovementKeys(window);
-      for (int i = 0; i < steps.count; ++i) stepWorld(session, steps.pieces[static_cast<std::size_t>(i)], movement);
-    }
+    if (inWorldControls(session) && session.world) stepWorld(session, dt, readMovementKeys(window));
     updateMultiplayer(session, dt);
 
     const bool leftDown = glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_LEFT) == GLFW_PRESS;

@@ -154,24 +154,6 @@ TEST(FrameCounter, RenewsOnlyAfterHalfASecond) {
   EXPECT_FLOAT_EQ(counter.fps, 6.0f);
 }
 
-TEST(FrameSteps, SlowFramesKeepRealTimeInStepsOfATenth) {
-  const FrameSteps fast = frameSteps(1.0 / 60.0);
-  ASSERT_EQ(fast.count, 1);
-  EXPECT_FLOAT_EQ(fast.pieces[0], 1.0f / 60.0f);
-  const FrameSteps slow = frameSteps(0.23);  // a frame at about 4 frames a second
-  ASSERT_EQ(slow.count, 3);
-  EXPECT_FLOAT_EQ(slow.pieces[0], 0.1f);
-  EXPECT_FLOAT_EQ(slow.pieces[1], 0.1f);
-  EXPECT_NEAR(slow.pieces[2], 0.03f, 1e-6);
-  EXPECT_FLOAT_EQ(slow.total, 0.23f);
-  const FrameSteps stalled = frameSteps(5.0);  // a long pause never makes a long step
-  EXPECT_FLOAT_EQ(stalled.total, 0.25f);
-  float sum = 0.0f;
-  for (int i = 0; i < stalled.count; ++i) sum += stalled.pieces[static_cast<std::size_t>(i)];
-  EXPECT_FLOAT_EQ(sum, 0.25f);
-  EXPECT_EQ(frameSteps(-1.0).count, 0);
-}
-
 TEST(Screenshot, FileNameFromLocalTime) {
   std::tm time{};
   time.tm_year = 126;
