@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 #include "client/client_session.h"
 #include "ui/session_frame.h"
@@ -41,6 +42,7 @@ int runBenchmark(ClientSession& session, VulkanRenderer& renderer, GLFWwindow* /
     glfwPollEvents();
     benchmarkFrame(session, renderer, view);
   }
+  renderer.resetPassTimes();
   const auto start = std::chrono::steady_clock::now();
   for (int frame = 0; frame < kBenchmarkFrames; ++frame) {
     glfwPollEvents();
@@ -50,6 +52,9 @@ int runBenchmark(ClientSession& session, VulkanRenderer& renderer, GLFWwindow* /
   std::printf("benchmark: %d frames in %.2f s = %.1f fps | %d draws, %d chunks cached, %d tracked\n", kBenchmarkFrames,
               seconds, kBenchmarkFrames / seconds, static_cast<int>(renderer.drawnChunkCount()),
               static_cast<int>(session.streamer.residentCount()), static_cast<int>(renderer.chunkMeshCount()));
+  const std::string passes = renderer.passTimesAvailable() ? formatPassTimes(renderer.averagePassTimes()) : "unavailable";
+  std::printf("benchmark: triangles=%zu drawn=%u culled=%u passes ms: %s\n", renderer.triangleCount(), renderer.drawnChunkCount(),
+              renderer.culledChunkCount(), passes.c_str());
   std::fflush(stdout);
   return 0;
 }

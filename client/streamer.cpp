@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "world/chunk_links.h"
+#include "world/mesh_merge.h"
 #include "world/terrain.h"
 
 namespace zorv {
@@ -45,7 +47,7 @@ void ChunkStreamer::workerLoop() {
       job = std::move(jobs_.front());
       jobs_.pop_front();
     }
-    Result result{job.snapshot->key, builder_(*job.snapshot), job.generation};
+    Result result = buildResult(*job.snapshot, job.generation);
     {
       // A reset set the count to 0 for the jobs it dropped; a job that was being meshed
       // then must not take it below zero.
@@ -97,10 +99,24 @@ void ChunkStreamer::shutdown() {
   results_.clear();
 }
 
-void ChunkStreamer::upload(MeshSink& sink, const ChunkKey& key, const ChunkMesh& mesh) {
-  sink.uploadChunkMesh(key, mesh.main);
-  sink.uploadTranslucentMesh(key, mesh.water);
-  resident_.insert(key);
+ChunkStreamer::Result ChunkStreamer::buildResult(const ChunkSnapshot& snapshot, std::uint64_t generation) const {
+  Result result{snapshot.key, builder_(snapshot), generation, chunkFaceLinks(snapshot)};
+  mergeCoplanarQuads(result.mesh);
+  return result;
+}
+
+void ChunkStreamer::meshAndUpload(World& world, MeshSink& sink, const ChunkKey& key) {
+  ensureColumn(world, key.cx, key.cz);
+  auto snapshot = std::make_unique<ChunkSnapshot>();
+  takeChunkSnapshot(world, key, *snapshot);
+  upload(sink, buildResult(*snapshot, generation_));
+}
+
+void ChunkStreamer::upload(MeshSink& sink, const Result& result) {
+  sink.setChunkFaceLinks(result.key, result.links);
+  sink.uploadChunkMesh(result.key, result.mesh.main);
+  sink.uploadTranslucentMesh(result.key, result.mesh.water);
+  resident_.insert(result.key);
 }
 
 void ChunkStreamer::preload(World& world, MeshSink& sink, Vec3 player, int radius) {
@@ -112,8 +128,7 @@ void ChunkStreamer::preload(World& world, MeshSink& sink, Vec3 player, int radiu
   for (int dz = -radius; dz <= radius; ++dz) {
     for (int dx = -radius; dx <= radius; ++dx) {
       for (int cy = kMinChunkY; cy <= kMaxChunkY; ++cy) {
-        const ChunkKey key{centre_.cx + dx, cy, centre_.cz + dz};
-        upload(sink, key, meshChunk(world, key));
+        meshAndUpload(world, sink, {centre_.cx + dx, cy, centre_.cz + dz});
       }
     }
   }
@@ -222,7 +237,7 @@ void ChunkStreamer::receive(MeshSink& sink) {
     if (result.generation != generation_) continue;
     inFlight_.erase(result.key);
     if (!withinMeshRange(result.key)) continue;
-    upload(sink, result.key, result.mesh);
+    upload(sink, result);
     ++uploaded;
   }
 }
@@ -232,7 +247,7 @@ void ChunkStreamer::remeshChanged(World& world, MeshSink& sink) {
   world.remeshSet.clear();
   for (const ChunkKey& key : changed) {
     if (findChunk(world, key) == nullptr) continue;
-    upload(sink, key, meshChunk(world, key));
+    meshAndUpload(world, sink, key);
   }
 }
 

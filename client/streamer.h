@@ -79,6 +79,7 @@ class ChunkStreamer {
     ChunkKey key;
     ChunkMesh mesh;
     std::uint64_t generation = 0;
+    std::uint16_t links = 0;
   };
 
   void startWorkers(int workers);
@@ -92,7 +93,11 @@ class ChunkStreamer {
   void generateAhead(World& world, int& generated);
   void submit(World& world);
   void receive(MeshSink& sink);
-  void upload(MeshSink& sink, const ChunkKey& key, const ChunkMesh& mesh);
+  // The builder's mesh with its coplanar quads merged, and the chunk's face links.
+  Result buildResult(const ChunkSnapshot& snapshot, std::uint64_t generation) const;
+  // Builds the chunk on this thread and uploads it.
+  void meshAndUpload(World& world, MeshSink& sink, const ChunkKey& key);
+  void upload(MeshSink& sink, const Result& result);
   bool withinMeshRange(const ChunkKey& key) const;
 
   MeshBuilder builder_;

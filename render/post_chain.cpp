@@ -40,7 +40,7 @@ PostPass pass(PostPipeline pipeline, PostTarget target, std::initializer_list<fl
 
 }  // namespace
 
-std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessing, const PostSizes& sizes) {
+std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessing, const PostSizes& sizes, bool finalOverridden) {
   const bool occlusion = postProcessing && s.ssao > 0.001f;
   const bool bloom = postProcessing && s.bloom > 0.001f;
   const bool exposure = postProcessing && s.autoExposure > 0.5f;
@@ -62,11 +62,13 @@ std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessin
     passes.push_back(pass(PostPipeline::BloomUp, PostTarget::Bloom0, {inverseOf(b[1].width), inverseOf(b[1].height), 1.0f, 1.0f}, true));
   }
   if (exposure) passes.push_back(pass(PostPipeline::Exposure, PostTarget::Exposure, {}));
-  passes.push_back(pass(PostPipeline::Composite, PostTarget::Composite,
+  const float fxaa = postProcessing ? s.fxaa : 0.0f;
+  const bool final = fxaa > 0.0f || finalOverridden;
+  passes.push_back(pass(PostPipeline::Composite, final ? PostTarget::Composite : PostTarget::Swapchain,
                         {s.exposureBias * s.exposure, s.bloom, s.ssao, s.saturation, exposure ? 1.0f : 0.0f,
                          bloom ? 1.0f : 0.0f, occlusion ? 1.0f : 0.0f}));
-  passes.push_back(pass(PostPipeline::Final, PostTarget::Swapchain,
-                        {inverseOf(full.width), inverseOf(full.height), postProcessing ? s.fxaa : 0.0f, 0.0f}));
+  if (final)
+    passes.push_back(pass(PostPipeline::Final, PostTarget::Swapchain, {inverseOf(full.width), inverseOf(full.height), fxaa, 0.0f}));
   return passes;
 }
 

@@ -49,7 +49,10 @@ struct PostPass {
   bool blend = false;
 };
 
-// The passes of one frame, in order; the composite and final passes always run.
-std::vector<PostPass> planPostPasses(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes);
+// The passes of one frame, in order; the composite always runs. The final pass runs when
+// FXAA is on or a pack replaces its shader; otherwise it would only copy the composite,
+// so the composite writes the swapchain image itself.
+std::vector<PostPass> planPostPasses(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes,
+                                     bool finalOverridden = false);
 
 }  // namespace zorv

@@ -141,8 +141,26 @@ RenderTarget& VulkanRenderer::postTarget(PostTarget target) {
   return composite_;
 }
 
+namespace {
+
+GpuPass timedPass(PostPipeline pipeline) {
+  switch (pipeline) {
+    case PostPipeline::Occlusion:
+    case PostPipeline::Blur: return GpuPass::Occlusion;
+    case PostPipeline::BloomDown:
+    case PostPipeline::BloomUp: return GpuPass::Bloom;
+    case PostPipeline::Exposure: return GpuPass::Exposure;
+    case PostPipeline::Composite: return GpuPass::Composite;
+    case PostPipeline::Final: break;
+  }
+  return GpuPass::Final;
+}
+
+}  // namespace
+
 void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex) {
-  const std::vector<PostPass> passes = planPostPasses(visual_, postEnabled_, postSizes(extent_.width, extent_.height));
+  const std::vector<PostPass> passes =
+      planPostPasses(visual_, postEnabled_, postSizes(extent_.width, extent_.height), overrides_.count("final_fs") != 0);
   for (const PostPass& pass : passes) {
     const bool toSwapchain = pass.target == PostTarget::Swapchain;
     VkImage image = VK_NULL_HANDLE;
@@ -188,10 +206,12 @@ void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex) {
     vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, postPipelineLayout_, 0, 1, &set, 0, nullptr);
     vkCmdPushConstants(cmd, postPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, 0, 64, pass.push.data());
     vkCmdDraw(cmd, 3, 1, 0, 0);
+    gpuTimer_.mark(cmd, timedPass(pass.pipeline));
     if (toSwapchain && imguiContext_ && uiFrameOpen_) {
       ImGui::Render();
       ImGui_ImplVulkan_RenderDrawData(ImGui::GetDrawData(), cmd);
       uiFrameOpen_ = false;
+      gpuTimer_.mark(cmd, GpuPass::Interface);
     }
     endRendering_(cmd);
     if (!toSwapchain)

@@ -147,6 +147,7 @@ bool VulkanRenderer::init(GLFWwindow* window, bool vsync) {
     createShadowPipeline();
     createPostProcessing();
     createFrames();
+    gpuTimer_.create(device_, physicalDevice_, graphicsFamily_, static_cast<std::uint32_t>(frames_.size()));
     createImGui();
   } catch (const std::exception& error) {
     std::fprintf(stderr, "vulkan: init failed: %s\n", error.what());
@@ -651,20 +652,33 @@ void VulkanRenderer::destroyMesh(GpuMesh& mesh) {
   mesh = GpuMesh{};
 }
 
-void VulkanRenderer::destroyPendingDeletions() {
-  for (GpuMesh& mesh : pendingDeletions_) destroyMesh(mesh);
-  pendingDeletions_.clear();
+void VulkanRenderer::destroyPendingDeletions(std::uint32_t frame) {
+  for (GpuMesh& mesh : pendingDeletions_[frame]) destroyMesh(mesh);
+  pendingDeletions_[frame].clear();
+}
+
+void VulkanRenderer::deleteAfterUse(const GpuMesh& mesh) {
+  // The last submitted frame may still draw it; the frame before has finished by the time
+  // that frame's fence is waited for again.
+  pendingDeletions_[1 - currentFrame_].push_back(mesh);
 }
 
 void VulkanRenderer::replaceChunkMesh(MeshMap& map, const ChunkKey& key, const Mesh& mesh) {
   if (!device_) return;
   if (auto found = map.find(key); found != map.end()) {
-    pendingDeletions_.push_back(found->second);
+    deleteAfterUse(found->second);
     map.erase(found);
   }
+  chunkChanged(key);
   if (mesh.indices.empty()) return;
   GpuMesh gpu;
-  uploadMesh(gpu, mesh);
+  if (&map == &opaqueMeshes_) {
+    const SolidFirstMesh ordered = solidQuadsFirst(mesh, cutoutLayers_);
+    uploadMesh(gpu, ordered.mesh);
+    gpu.solidIndexCount = ordered.solidIndexCount;
+  } else {
+    uploadMesh(gpu, mesh);
+  }
   if (!gpu.buffer) return;
   gpu.boundsMin = {16.0f * static_cast<float>(key.cx), 16.0f * static_cast<float>(key.cy), 16.0f * static_cast<float>(key.cz)};
   gpu.boundsMax = {gpu.boundsMin[0] + 16.0f, gpu.boundsMin[1] + 16.0f, gpu.boundsMin[2] + 16.0f};
@@ -677,10 +691,12 @@ void VulkanRenderer::uploadTranslucentMesh(const ChunkKey& key, const Mesh& mesh
 void VulkanRenderer::removeChunkMeshes(const ChunkKey& key) {
   for (MeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
     if (auto found = map->find(key); found != map->end()) {
-      pendingDeletions_.push_back(found->second);
+      deleteAfterUse(found->second);
       map->erase(found);
+      chunkChanged(key);
     }
   }
+  faceLinks_.erase(key);
 }
 
 void VulkanRenderer::clearChunkMeshes() {
@@ -690,7 +706,9 @@ void VulkanRenderer::clearChunkMeshes() {
     for (auto& entry : *map) destroyMesh(entry.second);
     map->clear();
   }
-  destroyPendingDeletions();
+  for (std::uint32_t frame = 0; frame < pendingDeletions_.size(); ++frame) destroyPendingDeletions(frame);
+  faceLinks_.clear();
+  for (CascadeCache& cache : cascadeCache_) cache.dirty = true;
 }
 
 void VulkanRenderer::setModelMesh(std::uint32_t index, const Mesh& mesh) {
@@ -713,11 +731,12 @@ void VulkanRenderer::setParticleMesh(const Mesh& mesh) {
 void VulkanRenderer::drawFrame(const std::array<float, 16>& viewProjection, Vec3 cameraPosition,
                                const std::vector<EntityInstance>& entities, const std::vector<ParticleInstance>& particles) {
   if (!initialised_ || !swapchain_) return;
+  // Only this frame's own previous submission is waited for: the other frame may still
+  // render while this one is recorded.
   FrameResources& frame = frames_[currentFrame_];
-  FrameResources& previousFrame = frames_[1 - currentFrame_];
   ZORV_VK_CHECK(vkWaitForFences(device_, 1, &frame.fence, VK_TRUE, UINT64_MAX));
-  ZORV_VK_CHECK(vkWaitForFences(device_, 1, &previousFrame.fence, VK_TRUE, UINT64_MAX));
-  destroyPendingDeletions();
+  destroyPendingDeletions(currentFrame_);
+  gpuTimer_.collect(device_, currentFrame_);
 
   std::uint32_t imageIndex = 0;
   const VkResult acquired = vkAcquireNextImageKHR(device_, swapchain_, UINT64_MAX, frame.imageAvailable, VK_NULL_HANDLE, &imageIndex);
@@ -733,6 +752,7 @@ void VulkanRenderer::drawFrame(const std::array<float, 16>& viewProjection, Vec3
   beginInfo.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
   ZORV_VK_CHECK(vkBeginCommandBuffer(frame.commandBuffer, &beginInfo));
   const VkCommandBuffer cmd = frame.commandBuffer;
+  gpuTimer_.begin(cmd, currentFrame_);
 
   recordWorld(cmd, viewProjection, cameraPosition, entities, particles);
   recordPost(cmd, imageIndex);
@@ -773,6 +793,7 @@ void VulkanRenderer::drawFrame(const std::array<float, 16>& viewProjection, Vec3
   submitInfo.signalSemaphoreCount = 1;
   submitInfo.pSignalSemaphores = &frame.renderFinished;
   ZORV_VK_CHECK(vkQueueSubmit(graphicsQueue_, 1, &submitInfo, frame.fence));
+  gpuTimer_.submitted(currentFrame_);
 
   VkPresentInfoKHR presentInfo{VK_STRUCTURE_TYPE_PRESENT_INFO_KHR};
   presentInfo.waitSemaphoreCount = 1;
@@ -797,14 +818,17 @@ void VulkanRenderer::recordFrameUnsubmitted(const std::array<float, 16>& viewPro
   RenderTarget* targets[] = {&depth_, &scene_, &composite_, &occlusion_, &occlusionBlur_, &bloom_[0], &bloom_[1], &bloom_[2], &exposure_};
   std::vector<VkImageLayout> targetLayouts;
   for (RenderTarget* target : targets) targetLayouts.push_back(target->layout);
-  const VkImageLayout shadowLayout = shadowLayout_;
+  const VkImageLayout shadowLayout = shadowLayout_, shadowTerrainLayout = shadowTerrainLayout_;
+  const auto cascadeCache = cascadeCache_;
   const bool uiFrameOpen = uiFrameOpen_;
+  gpuTimer_.collect(device_, currentFrame_);
   uiFrameOpen_ = false;
 
   ZORV_VK_CHECK(vkResetCommandBuffer(frame.commandBuffer, 0));
   VkCommandBufferBeginInfo beginInfo{VK_STRUCTURE_TYPE_COMMAND_BUFFER_BEGIN_INFO};
   beginInfo.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
   ZORV_VK_CHECK(vkBeginCommandBuffer(frame.commandBuffer, &beginInfo));
+  gpuTimer_.begin(frame.commandBuffer, currentFrame_);
   recordWorld(frame.commandBuffer, viewProjection, cameraPosition, entities, particles);
   recordPost(frame.commandBuffer, 0);
   ZORV_VK_CHECK(vkEndCommandBuffer(frame.commandBuffer));
@@ -813,6 +837,8 @@ void VulkanRenderer::recordFrameUnsubmitted(const std::array<float, 16>& viewPro
   swapchainLayouts_ = layouts;
   for (std::size_t i = 0; i < targetLayouts.size(); ++i) targets[i]->layout = targetLayouts[i];
   shadowLayout_ = shadowLayout;
+  shadowTerrainLayout_ = shadowTerrainLayout;
+  cascadeCache_ = cascadeCache;
   uiFrameOpen_ = uiFrameOpen;
 }
 
@@ -845,11 +871,13 @@ void VulkanRenderer::shutdown() {
       for (auto& entry : *map) destroyMesh(entry.second);
       map->clear();
     }
-    destroyPendingDeletions();
+    for (std::uint32_t frame = 0; frame < pendingDeletions_.size(); ++frame) destroyPendingDeletions(frame);
+    faceLinks_.clear();
     for (GpuMesh& mesh : modelTable_) destroyMesh(mesh);
     modelTable_.clear();
     destroyMesh(particleMesh_);
   }
+  gpuTimer_.destroy(device_);
   for (FrameResources& frame : frames_) {
     if (frame.imageAvailable) vkDestroySemaphore(device_, frame.imageAvailable, nullptr);
     if (frame.renderFinished) vkDestroySemaphore(device_, frame.renderFinished, nullptr);
@@ -857,7 +885,7 @@ void VulkanRenderer::shutdown() {
     if (frame.commandPool) vkDestroyCommandPool(device_, frame.commandPool, nullptr);
     frame = FrameResources{};
   }
-  for (VkPipeline* pipeline : {&pipelineOpaque_, &pipelineTranslucent_, &pipelineShadow_}) {
+  for (VkPipeline* pipeline : {&pipelineOpaque_, &pipelineSolid_, &pipelineTranslucent_, &pipelineShadow_}) {
     if (*pipeline) vkDestroyPipeline(device_, *pipeline, nullptr);
     *pipeline = VK_NULL_HANDLE;
   }
@@ -890,10 +918,13 @@ void VulkanRenderer::shutdown() {
   textureView_ = VK_NULL_HANDLE;
   if (textureImage_) vmaDestroyImage(allocator_, textureImage_, textureAllocation_);
   textureImage_ = VK_NULL_HANDLE;
-  for (VkImageView& view : shadowLayerViews_) {
-    if (view) vkDestroyImageView(device_, view, nullptr);
-    view = VK_NULL_HANDLE;
-  }
+  for (auto* views : {&shadowLayerViews_, &shadowTerrainViews_})
+    for (VkImageView& view : *views) {
+      if (view) vkDestroyImageView(device_, view, nullptr);
+      view = VK_NULL_HANDLE;
+    }
+  if (shadowTerrainImage_) vmaDestroyImage(allocator_, shadowTerrainImage_, shadowTerrainAllocation_);
+  shadowTerrainImage_ = VK_NULL_HANDLE;
   if (shadowView_) vkDestroyImageView(device_, shadowView_, nullptr);
   shadowView_ = VK_NULL_HANDLE;
   if (shadowImage_) vmaDestroyImage(allocator_, shadowImage_, shadowAllocation_);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "content/visual_settings.h"
+#include "render/gpu_timer.h"
 #include "render/post_chain.h"
 #include "render/renderer.h"
 #include "render/png_writer.h"
@@ -33,6 +34,7 @@ struct GpuMesh {
   VkBuffer buffer = VK_NULL_HANDLE;
   VmaAllocation allocation = nullptr;
   std::uint32_t indexCount = 0;
+  std::uint32_t solidIndexCount = 0;  // chunk meshes: the leading indices of quads without cut-out texels
   VkDeviceSize indexOffset = 0;
   std::array<float, 3> boundsMin{}, boundsMax{};
 };
@@ -69,6 +71,17 @@ class VulkanRenderer final : public Renderer {
   void beginUiFrame() override;
   void drawFrame(const std::array<float, 16>& viewProjection, Vec3 cameraPosition, const std::vector<EntityInstance>& entities,
                  const std::vector<ParticleInstance>& particles) override;
+  void setChunkFaceLinks(const ChunkKey& key, std::uint16_t links) override;
+
+  // Off: every chunk in the view frustum is drawn, as if nothing hid anything.
+  void setVisibilityCulling(bool on) { cullingEnabled_ = on; }
+  // Chunk meshes in the view frustum that the visibility walk did not reach, last frame.
+  std::uint32_t culledChunkCount() const { return culledChunks_; }
+  // GPU milliseconds per pass: of the last frame read back, and the mean since the reset.
+  const PassTimes& lastPassTimes() const { return gpuTimer_.lastFrame(); }
+  PassTimes averagePassTimes() const { return gpuTimer_.average(); }
+  void resetPassTimes() { gpuTimer_.resetAverage(); }
+  bool passTimesAvailable() const { return gpuTimer_.available(); }
 
   // Draws one frame and writes the presented image as a PNG file with metadata.
   bool captureFrame(const std::array<float, 16>& viewProjection, Vec3 cameraPosition, const std::vector<EntityInstance>& entities,
@@ -88,7 +101,7 @@ class VulkanRenderer final : public Renderer {
   const std::string& deviceName() const { return deviceName_; }
   std::uint32_t apiVersion() const { return apiVersion_; }
   VkExtent2D swapchainExtent() const { return extent_; }
-  std::size_t pendingDeletionCount() const { return pendingDeletions_.size(); }
+  std::size_t pendingDeletionCount() const { return pendingDeletions_[0].size() + pendingDeletions_[1].size(); }
   // Path of the font Dear ImGui uses for Chinese text; empty when the default font is used.
   const std::string& uiFontPath() const { return uiFontPath_; }
 
@@ -121,7 +134,23 @@ class VulkanRenderer final : public Renderer {
   VkShaderModule loadShader(const char* file, const char* overrideName, bool tryWorkingFolder);
   void recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera, const std::vector<EntityInstance>& entities,
                    const std::vector<ParticleInstance>& particles);
+  // Which cascades to draw this frame; the others keep their map, and `uniforms` gets
+  // the matrices those maps were drawn with.
+  struct CascadeRedraw {
+    std::array<bool, kCascadeCount> terrain{}, entities{};
+  };
+  CascadeRedraw planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities);
+  void recordShadows(VkCommandBuffer cmd, const CascadeRedraw& redraw, const FrameUniforms& uniforms, const DrawPushConstants& base,
+                     const std::vector<EntityInstance>& entities);
+  void renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push);
+  // The chunk meshes to draw: opaque near to far, translucent far to near.
+  void collectChunkDraws(const Mat4& viewProjection, Vec3 camera, std::vector<const GpuMesh*>& opaque,
+                         std::vector<const GpuMesh*>& translucent);
+  void drawEntities(VkCommandBuffer cmd, const DrawPushConstants& base, VkPipelineLayout layout, VkShaderStageFlags stages,
+                    const std::vector<EntityInstance>& entities);
   void drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh);
+  // Binds the mesh and draws `count` of its indices from `first`.
+  void drawMeshRange(VkCommandBuffer cmd, const GpuMesh& mesh, std::uint32_t first, std::uint32_t count);
 
   // Post-processing chain.
   void createPostProcessing();
@@ -133,7 +162,8 @@ class VulkanRenderer final : public Renderer {
   void uploadMesh(GpuMesh& mesh, const Mesh& source);
   void replaceChunkMesh(MeshMap& map, const ChunkKey& key, const Mesh& mesh);
   void destroyMesh(GpuMesh& mesh);
-  void destroyPendingDeletions();
+  void destroyPendingDeletions(std::uint32_t frame);
+  void deleteAfterUse(const GpuMesh& mesh);
 
   std::filesystem::path baseFolder_;
   GLFWwindow* window_ = nullptr;
@@ -173,6 +203,12 @@ class VulkanRenderer final : public Renderer {
   std::array<VkImageView, kCascadeCount> shadowLayerViews_{};
   VkSampler shadowSampler_ = VK_NULL_HANDLE;
   VkImageLayout shadowLayout_ = VK_IMAGE_LAYOUT_UNDEFINED;
+  // The cascades' terrain alone: copied into the shadow map before the entities are drawn
+  // over it, so moving creatures do not make the terrain be drawn again.
+  VkImage shadowTerrainImage_ = VK_NULL_HANDLE;
+  VmaAllocation shadowTerrainAllocation_ = nullptr;
+  std::array<VkImageView, kCascadeCount> shadowTerrainViews_{};
+  VkImageLayout shadowTerrainLayout_ = VK_IMAGE_LAYOUT_UNDEFINED;
 
   VkImage textureImage_ = VK_NULL_HANDLE;
   VmaAllocation textureAllocation_ = nullptr;
@@ -201,6 +237,8 @@ class VulkanRenderer final : public Renderer {
 
   VkPipelineLayout pipelineLayout_ = VK_NULL_HANDLE;
   VkPipeline pipelineOpaque_ = VK_NULL_HANDLE, pipelineTranslucent_ = VK_NULL_HANDLE;
+  VkPipeline pipelineSolid_ = VK_NULL_HANDLE;  // chunk quads of tiles without cut-out texels
+  std::vector<bool> cutoutLayers_;
   VkPipelineLayout shadowPipelineLayout_ = VK_NULL_HANDLE;
   VkPipeline pipelineShadow_ = VK_NULL_HANDLE;
   std::array<VkPipeline, kPostPipelineCount> postPipelines_{};
@@ -211,7 +249,28 @@ class VulkanRenderer final : public Renderer {
   MeshMap opaqueMeshes_, translucentMeshes_;
   std::vector<GpuMesh> modelTable_;
   GpuMesh particleMesh_;
-  std::vector<GpuMesh> pendingDeletions_;
+  // Per frame in flight: meshes dropped after that frame was submitted, destroyed once its
+  // fence has signalled again.
+  std::array<std::vector<GpuMesh>, 2> pendingDeletions_;
+  std::unordered_map<ChunkKey, std::uint16_t, ChunkKeyHash> faceLinks_;
+  bool cullingEnabled_ = true;
+  std::uint32_t culledChunks_ = 0;
+
+  // A cascade's map is kept while its matrix, the chunk meshes and (near cascades) the
+  // entities are unchanged; the far cascade is redrawn at most every few frames.
+  struct CascadeCache {
+    Mat4 matrix{};
+    FrustumPlanes planes{};
+    float texel = 0.0f;
+    std::uint64_t entities = 0;  // hash of the entities inside the cascade's box
+    std::uint32_t age = 0;
+    bool valid = false;
+    bool dirty = false;  // a chunk mesh inside the cascade's box changed
+  };
+  std::array<CascadeCache, kCascadeCount> cascadeCache_{};
+  // Marks the cascades whose box holds the chunk as needing a redraw.
+  void chunkChanged(const ChunkKey& key);
+  GpuTimer gpuTimer_;
 
   float daylight_ = 1.0f;
   float fogDistance_ = 128.0f;

@@ -250,4 +250,40 @@ std::vector<std::uint8_t> buildTextureLevels(const LayerImageSet& images, int la
   return levels;
 }
 
+std::vector<bool> cutoutLayers(const std::vector<std::uint8_t>& levels, int layerCount, int layerSize) {
+  const auto texels = static_cast<std::size_t>(layerSize) * static_cast<std::size_t>(layerSize);
+  std::vector<bool> cutout(static_cast<std::size_t>(std::max(layerCount, 0)), true);
+  for (std::size_t layer = 0; layer < cutout.size(); ++layer) {
+    if ((layer + 1) * texels * 4 > levels.size()) break;
+    bool any = false;
+    for (std::size_t t = 0; t < texels && !any; ++t) any = levels[(layer * texels + t) * 4 + 3] < 26;  // 0.1 × 255
+    cutout[layer] = any;
+  }
+  return cutout;
+}
+
+SolidFirstMesh solidQuadsFirst(const Mesh& mesh, const std::vector<bool>& cutout) {
+  SolidFirstMesh out;
+  const std::size_t quads = mesh.vertices.size() / 4;
+  if (mesh.vertices.size() % 4 != 0 || mesh.indices.size() != quads * 6) {
+    out.mesh = mesh;
+    return out;
+  }
+  auto isCutout = [&cutout](const MeshVertex& v) {
+    return v.layer < 0 || static_cast<std::size_t>(v.layer) >= cutout.size() || cutout[static_cast<std::size_t>(v.layer)];
+  };
+  out.mesh.vertices.reserve(mesh.vertices.size());
+  out.mesh.indices.reserve(mesh.indices.size());
+  for (bool second : {false, true})
+    for (std::size_t q = 0; q < quads; ++q) {
+      if (isCutout(mesh.vertices[q * 4]) != second) continue;
+      const auto base = static_cast<std::uint32_t>(out.mesh.vertices.size());
+      out.mesh.vertices.insert(out.mesh.vertices.end(), mesh.vertices.begin() + static_cast<std::ptrdiff_t>(q * 4),
+                               mesh.vertices.begin() + static_cast<std::ptrdiff_t>(q * 4 + 4));
+      for (std::uint32_t i : {0u, 1u, 2u, 0u, 2u, 3u}) out.mesh.indices.push_back(base + i);
+      if (!second) out.solidIndexCount += 6;
+    }
+  return out;
+}
+
 }  // namespace zorv

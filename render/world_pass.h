@@ -10,6 +10,7 @@
 
 #include "content/resource_packs.h"
 #include "content/visual_settings.h"
+#include "world/mesher.h"
 #include "world/vec.h"
 
 namespace zorv {
@@ -106,5 +107,18 @@ std::uint32_t mipLevelCount(int layerSize);
 // Every level of the texture array, level by level, each level holding all layers
 // (layer-major, rows top to bottom); level k averages 2 × 2 texels of level k − 1.
 std::vector<std::uint8_t> buildTextureLevels(const LayerImageSet& images, int layerCount);
+
+// Per layer: whether any texel of level 0 is cut out (alpha below 0.1), so that the block
+// shader must discard there. `levels` as buildTextureLevels returns them.
+std::vector<bool> cutoutLayers(const std::vector<std::uint8_t>& levels, int layerCount, int layerSize);
+
+// A chunk mesh with the quads of cut-out tiles moved behind all others; the first
+// `solidIndexCount` indices then need no discard. A mesh that is not four vertices and
+// six indices per quad is kept as it is, all of it counted as cut out.
+struct SolidFirstMesh {
+  Mesh mesh;
+  std::uint32_t solidIndexCount = 0;
+};
+SolidFirstMesh solidQuadsFirst(const Mesh& mesh, const std::vector<bool>& cutout);
 
 }  // namespace zorv

@@ -1,12 +1,9 @@
-// The block texture array, the shadow map, the world descriptor set, the block and
-// shadow pipelines, and the recording of the shadow and main passes.
+// The block texture array, the shadow map, the world descriptor set and the block and
+// shadow pipelines.
 
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
-
-#define GLFW_INCLUDE_NONE
-#include <GLFW/glfw3.h>
 
 #include "render/pipeline_builder.h"
 #include "render/vulkan_renderer.h"
@@ -16,8 +13,6 @@
 namespace zorv {
 
 namespace {
-
-constexpr VkPipelineStageFlags kShaderStages = VK_PIPELINE_STAGE_VERTEX_SHADER_BIT | VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT;
 
 VkSampler createSampler(VkDevice device, VkFilter magnify, VkFilter minify, VkSamplerMipmapMode mip, VkSamplerAddressMode uv,
                         VkSamplerAddressMode w, float maxLod) {
@@ -32,36 +27,6 @@ VkSampler createSampler(VkDevice device, VkFilter magnify, VkFilter minify, VkSa
   VkSampler sampler = VK_NULL_HANDLE;
   ZORV_VK_CHECK(vkCreateSampler(device, &samplerInfo, nullptr, &sampler));
   return sampler;
-}
-
-DrawPushConstants chunkConstants(const Mat4& matrix, Vec3 camera, float daylight, Vec3 sky, float fogDistance, float w) {
-  DrawPushConstants push{};
-  push.matrix = matrix;
-  push.cameraDaylight[0] = camera.x;
-  push.cameraDaylight[1] = camera.y;
-  push.cameraDaylight[2] = camera.z;
-  push.cameraDaylight[3] = daylight;
-  push.position[3] = w;
-  push.scale = 1.0f;
-  push.skyFog[0] = sky.x;
-  push.skyFog[1] = sky.y;
-  push.skyFog[2] = sky.z;
-  push.skyFog[3] = fogDistance;
-  return push;
-}
-
-DrawPushConstants instanceConstants(DrawPushConstants push, const void* instance) {
-  float values[8];
-  std::memcpy(values, instance, sizeof values);
-  push.position[0] = values[0];
-  push.position[1] = values[1];
-  push.position[2] = values[2];
-  push.position[3] = 0.0f;
-  push.yaw = values[3];
-  push.scale = values[4];
-  std::memcpy(&push.value, &values[5], sizeof push.value);
-  push.hurt = values[7];
-  return push;
 }
 
 }  // namespace
@@ -97,6 +62,7 @@ void VulkanRenderer::createTextureArray() {
   layerSize_ = static_cast<std::uint32_t>(images.layerSize);
   const std::uint32_t levels = mipLevelCount(images.layerSize);
   const std::vector<std::uint8_t> texels = buildTextureLevels(images, static_cast<int>(layerCount_));
+  cutoutLayers_ = cutoutLayers(texels, static_cast<int>(layerCount_), images.layerSize);
 
   const VkImageCreateInfo imageInfo = imageCreateInfo(VK_FORMAT_R8G8B8A8_SRGB, layerSize_, layerSize_, levels, layerCount_,
                                                       VK_IMAGE_USAGE_TRANSFER_DST_BIT | VK_IMAGE_USAGE_SAMPLED_BIT);
@@ -173,10 +139,13 @@ void VulkanRenderer::createTextureArray() {
 void VulkanRenderer::createShadowMap() {
   const VkImageCreateInfo imageInfo =
       imageCreateInfo(VK_FORMAT_D32_SFLOAT, kShadowMapSize, kShadowMapSize, 1, kCascadeCount,
-                      VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT);
+                      VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT | VK_IMAGE_USAGE_TRANSFER_DST_BIT);
   VmaAllocationCreateInfo allocationInfo{};
   allocationInfo.usage = VMA_MEMORY_USAGE_AUTO_PREFER_DEVICE;
   ZORV_VK_CHECK(vmaCreateImage(allocator_, &imageInfo, &allocationInfo, &shadowImage_, &shadowAllocation_, nullptr));
+  VkImageCreateInfo terrainInfo = imageInfo;
+  terrainInfo.usage = VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT;
+  ZORV_VK_CHECK(vmaCreateImage(allocator_, &terrainInfo, &allocationInfo, &shadowTerrainImage_, &shadowTerrainAllocation_, nullptr));
   VkImageViewCreateInfo arrayView{VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
   arrayView.image = shadowImage_;
   arrayView.viewType = VK_IMAGE_VIEW_TYPE_2D_ARRAY;
@@ -188,6 +157,8 @@ void VulkanRenderer::createShadowMap() {
     layerView.viewType = VK_IMAGE_VIEW_TYPE_2D;
     layerView.subresourceRange = {VK_IMAGE_ASPECT_DEPTH_BIT, 0, 1, i, 1};
     ZORV_VK_CHECK(vkCreateImageView(device_, &layerView, nullptr, &shadowLayerViews_[i]));
+    layerView.image = shadowTerrainImage_;
+    ZORV_VK_CHECK(vkCreateImageView(device_, &layerView, nullptr, &shadowTerrainViews_[i]));
   }
   shadowSampler_ = createSampler(device_, VK_FILTER_NEAREST, VK_FILTER_NEAREST, VK_SAMPLER_MIPMAP_MODE_NEAREST,
                                  VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, 0.0f);
@@ -248,7 +219,10 @@ void VulkanRenderer::createBlockPipelines() {
 
   VkShaderModule vertex = loadShader("block_vs.spv", "block_vs", true);
   VkShaderModule fragment = loadShader("block_fs.spv", "block_fs", true);
-  ShaderModules modules(device_, {vertex, fragment});
+  // Chunk quads without cut-out texels skip the discard; a pack's own block shader is
+  // used for them as well.
+  VkShaderModule solid = overrides_.count("block_fs") != 0 ? VK_NULL_HANDLE : loadShader("block_solid_fs.spv", nullptr, true);
+  ShaderModules modules(device_, {vertex, fragment, solid});
   if (!vertex || !fragment) throw std::runtime_error("shader modules missing");
 
   PipelineDescription description;
@@ -263,6 +237,9 @@ void VulkanRenderer::createBlockPipelines() {
   description.depthTest = true;
   description.depthWrite = true;
   ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineOpaque_));
+  description.fragmentShader = solid ? solid : fragment;
+  ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineSolid_));
+  description.fragmentShader = fragment;
   description.depthWrite = false;
   description.blend = BlendMode::Alpha;
   ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineTranslucent_));
@@ -290,179 +267,13 @@ void VulkanRenderer::createShadowPipeline() {
   ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineShadow_));
 }
 
-void VulkanRenderer::drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh) {
+void VulkanRenderer::drawMesh(VkCommandBuffer cmd, const GpuMesh& mesh) { drawMeshRange(cmd, mesh, 0, mesh.indexCount); }
+
+void VulkanRenderer::drawMeshRange(VkCommandBuffer cmd, const GpuMesh& mesh, std::uint32_t first, std::uint32_t count) {
   const VkDeviceSize zero = 0;
   vkCmdBindVertexBuffers(cmd, 0, 1, &mesh.buffer, &zero);
   vkCmdBindIndexBuffer(cmd, mesh.buffer, mesh.indexOffset, VK_INDEX_TYPE_UINT32);
-  vkCmdDrawIndexed(cmd, mesh.indexCount, 1, 0, 0, 0);
-}
-
-void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera,
-                                 const std::vector<EntityInstance>& entities, const std::vector<ParticleInstance>& particles) {
-  const Vec3 sky = skyColour(daylight_);
-  FrameInputs inputs;
-  inputs.viewProjection = viewProjection;
-  inputs.camera = camera;
-  inputs.sunDirection = sunDirection_;
-  inputs.daylight = daylight_;
-  inputs.fogDistance = fogDistance_;
-  inputs.seconds = static_cast<float>(glfwGetTime());
-  inputs.width = static_cast<float>(extent_.width);
-  inputs.height = static_cast<float>(extent_.height);
-  inputs.shadowsEnabled = shadowsEnabled_;
-  const FrameUniforms frameUniforms = buildFrameUniforms(inputs, visual_);
-  const VisualUniforms visualUniforms = buildVisualUniforms(fogDistance_, visual_);
-  vkCmdUpdateBuffer(cmd, visualBuffer_, 0, sizeof visualUniforms, &visualUniforms);
-  vkCmdUpdateBuffer(cmd, frameBuffer_, 0, sizeof frameUniforms, &frameUniforms);
-  VkBufferMemoryBarrier uniformBarriers[2]{};
-  for (int i = 0; i < 2; ++i) {
-    uniformBarriers[i] = {VK_STRUCTURE_TYPE_BUFFER_MEMORY_BARRIER};
-    uniformBarriers[i].srcAccessMask = VK_ACCESS_TRANSFER_WRITE_BIT;
-    uniformBarriers[i].dstAccessMask = VK_ACCESS_SHADER_READ_BIT;
-    uniformBarriers[i].srcQueueFamilyIndex = uniformBarriers[i].dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
-    uniformBarriers[i].buffer = i == 0 ? visualBuffer_ : frameBuffer_;
-    uniformBarriers[i].size = VK_WHOLE_SIZE;
-  }
-  vkCmdPipelineBarrier(cmd, VK_PIPELINE_STAGE_TRANSFER_BIT, kShaderStages, 0, 0, nullptr, 2, uniformBarriers, 0, nullptr);
-
-  auto drawEntities = [&](const DrawPushConstants& base, VkPipelineLayout layout, VkShaderStageFlags stages) {
-    if (modelTable_.empty()) return;
-    for (const EntityInstance& entity : entities) {
-      const GpuMesh& mesh = modelTable_[modelTableIndex(entity.modelSlot, modelTable_.size())];
-      if (mesh.indexCount == 0) continue;
-      const DrawPushConstants push = instanceConstants(base, &entity);
-      vkCmdPushConstants(cmd, layout, stages, 0, sizeof push, &push);
-      drawMesh(cmd, mesh);
-    }
-  };
-
-  // Shadow cascades.
-  if (frameUniforms.sunStrength[3] > 0.001f) {
-    recordTransition(cmd, shadowImage_, shadowLayout_,
-                     {VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
-                      VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT, VK_ACCESS_SHADER_READ_BIT,
-                      VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT, kCascadeCount});
-    for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
-      VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-      depth.imageView = shadowLayerViews_[static_cast<std::size_t>(cascade)];
-      depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
-      depth.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-      depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-      depth.clearValue.depthStencil = {1.0f, 0};
-      VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
-      rendering.renderArea = {{0, 0}, {kShadowMapSize, kShadowMapSize}};
-      rendering.layerCount = 1;
-      rendering.pDepthAttachment = &depth;
-      beginRendering_(cmd, &rendering);
-      const VkViewport viewport{0, 0, static_cast<float>(kShadowMapSize), static_cast<float>(kShadowMapSize), 0, 1};
-      const VkRect2D scissor{{0, 0}, {kShadowMapSize, kShadowMapSize}};
-      vkCmdSetViewport(cmd, 0, 1, &viewport);
-      vkCmdSetScissor(cmd, 0, 1, &scissor);
-      vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineShadow_);
-      const Mat4& light = frameUniforms.cascadeMatrices[cascade];
-      const DrawPushConstants push = chunkConstants(light, camera, daylight_, sky, fogDistance_, 1.0f);
-      vkCmdPushConstants(cmd, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof push, &push);
-      const FrustumPlanes planes = frustumPlanes(light);
-      for (const auto& entry : opaqueMeshes_) {
-        const GpuMesh& mesh = entry.second;
-        if (mesh.indexCount == 0 || boxOutside(planes, mesh.boundsMin, mesh.boundsMax)) continue;
-        drawMesh(cmd, mesh);
-      }
-      drawEntities(push, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT);
-      endRendering_(cmd);
-    }
-    recordTransition(cmd, shadowImage_, shadowLayout_,
-                     {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT,
-                      VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,
-                      VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT,
-                      kCascadeCount});
-  }
-
-  // Main pass.
-  recordTransition(cmd, scene_.image, scene_.layout,
-                   {VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
-                    VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_SHADER_READ_BIT,
-                    VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT | VK_ACCESS_COLOR_ATTACHMENT_READ_BIT, 1});
-  recordTransition(cmd, depth_.image, depth_.layout,
-                   {VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
-                    VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT, VK_ACCESS_SHADER_READ_BIT,
-                    VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT, 1});
-  VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-  colour.imageView = scene_.view;
-  colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-  colour.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-  colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-  colour.clearValue.color = {{sky.x, sky.y, sky.z, 1.0f}};
-  VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-  depth.imageView = depth_.view;
-  depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
-  depth.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
-  depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-  depth.clearValue.depthStencil = {1.0f, 0};
-  VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
-  rendering.renderArea = {{0, 0}, extent_};
-  rendering.layerCount = 1;
-  rendering.colorAttachmentCount = 1;
-  rendering.pColorAttachments = &colour;
-  rendering.pDepthAttachment = &depth;
-  beginRendering_(cmd, &rendering);
-  const VkViewport viewport{0, 0, static_cast<float>(extent_.width), static_cast<float>(extent_.height), 0, 1};
-  const VkRect2D scissor{{0, 0}, extent_};
-  vkCmdSetViewport(cmd, 0, 1, &viewport);
-  vkCmdSetScissor(cmd, 0, 1, &scissor);
-  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineOpaque_);
-  vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1, &descriptorSet_, 0, nullptr);
-  constexpr VkShaderStageFlags kStages = VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT;
-  const DrawPushConstants chunkPush = chunkConstants(viewProjection, camera, daylight_, sky, fogDistance_, inputs.seconds);
-  vkCmdPushConstants(cmd, pipelineLayout_, kStages, 0, sizeof chunkPush, &chunkPush);
-  const FrustumPlanes planes = frustumPlanes(viewProjection);
-  std::uint32_t drawn = 0;
-  for (const auto& entry : opaqueMeshes_) {
-    const GpuMesh& mesh = entry.second;
-    if (mesh.indexCount == 0 || boxOutside(planes, mesh.boundsMin, mesh.boundsMax)) continue;
-    drawMesh(cmd, mesh);
-    ++drawn;
-  }
-  DrawPushConstants modelBase = chunkPush;
-  modelBase.position[3] = 0.0f;
-  drawEntities(modelBase, pipelineLayout_, kStages);
-  if (particleMesh_.indexCount > 0 && !particles.empty()) {
-    const VkDeviceSize zero = 0;
-    vkCmdBindVertexBuffers(cmd, 0, 1, &particleMesh_.buffer, &zero);
-    vkCmdBindIndexBuffer(cmd, particleMesh_.buffer, particleMesh_.indexOffset, VK_INDEX_TYPE_UINT32);
-    for (const ParticleInstance& particle : particles) {
-      const DrawPushConstants push = instanceConstants(modelBase, &particle);
-      vkCmdPushConstants(cmd, pipelineLayout_, kStages, 0, sizeof push, &push);
-      vkCmdDrawIndexed(cmd, particleMesh_.indexCount, 1, 0, 0, 0);
-    }
-  }
-  std::vector<std::pair<float, const GpuMesh*>> translucent;
-  for (const auto& entry : translucentMeshes_) {
-    const GpuMesh& mesh = entry.second;
-    if (mesh.indexCount == 0 || boxOutside(planes, mesh.boundsMin, mesh.boundsMax)) continue;
-    const float dx = (mesh.boundsMin[0] + mesh.boundsMax[0]) * 0.5f - camera.x;
-    const float dy = (mesh.boundsMin[1] + mesh.boundsMax[1]) * 0.5f - camera.y;
-    const float dz = (mesh.boundsMin[2] + mesh.boundsMax[2]) * 0.5f - camera.z;
-    translucent.emplace_back(dx * dx + dy * dy + dz * dz, &mesh);
-  }
-  std::sort(translucent.begin(), translucent.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-  if (!translucent.empty()) {
-    vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineTranslucent_);
-    vkCmdPushConstants(cmd, pipelineLayout_, kStages, 0, sizeof chunkPush, &chunkPush);
-    for (const auto& entry : translucent) {
-      drawMesh(cmd, *entry.second);
-      ++drawn;
-    }
-  }
-  endRendering_(cmd);
-  drawnChunks_ = drawn;
-  recordTransition(cmd, scene_.image, scene_.layout,
-                   {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
-                    VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT, 1});
-  recordTransition(cmd, depth_.image, depth_.layout,
-                   {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT,
-                    VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,
-                    VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT, 1});
+  vkCmdDrawIndexed(cmd, count, 1, first, 0, 0);
 }
 
 }  // namespace zorv

@@ -5,15 +5,21 @@ layout(set = 0, binding = 4) uniform sampler2D bloom1;
 layout(set = 0, binding = 5) uniform sampler2D bloom2;
 layout(location = 0) out vec4 outColour;
 
-// push: 1/source size, intensity, level read (2 or 1); added onto the level above.
-vec3 fetch(vec2 coord) {
-  return push.p0.w > 1.5 ? textureLod(bloom2, coord, 0.0).rgb : textureLod(bloom1, coord, 0.0).rgb;
+// push: 1/source size, intensity, level read (2 or 1); added onto the level above. The
+// source is chosen once per pixel, not per tap.
+vec3 upsample(sampler2D source, vec2 t) {
+  // A tent over the level below from four filtered taps half a texel out diagonally.
+  vec2 h = 0.5 * t;
+  return (textureLod(source, uv + vec2(-h.x, -h.y), 0.0).rgb + textureLod(source, uv + vec2(h.x, -h.y), 0.0).rgb +
+          textureLod(source, uv + vec2(-h.x, h.y), 0.0).rgb + textureLod(source, uv + h, 0.0).rgb) * 4.0;
 }
 
 void main() {
-  vec2 t = push.p0.xy;
-  vec3 colour = fetch(uv) * 4.0;
-  colour += (fetch(uv + vec2(t.x, 0.0)) + fetch(uv - vec2(t.x, 0.0)) + fetch(uv + vec2(0.0, t.y)) + fetch(uv - vec2(0.0, t.y))) * 2.0;
-  colour += fetch(uv + t) + fetch(uv - t) + fetch(uv + vec2(t.x, -t.y)) + fetch(uv + vec2(-t.x, t.y));
+  vec3 colour;
+  if (push.p0.w > 1.5) {
+    colour = upsample(bloom2, push.p0.xy);
+  } else {
+    colour = upsample(bloom1, push.p0.xy);
+  }
   outColour = vec4(colour / 16.0 * push.p0.z, 0.0);
 }

@@ -5,6 +5,8 @@ layout(set = 0, binding = 0) uniform sampler2D scene;
 layout(location = 0) out float outExposure;
 
 // Log-average luminance over a 16 × 16 grid of the scene, turned into an exposure factor.
+// The eye adapts only halfway (square root) and never brightens beyond the set exposure, so
+// dusk, night and caves stay darker than day and torch light keeps its fall-off.
 void main() {
   float sum = 0.0;
   for (int y = 0; y < 16; ++y) {
@@ -14,5 +16,5 @@ void main() {
     }
   }
   float average = exp(sum / 256.0);
-  outExposure = clamp(0.22 / max(average, 0.0001), 0.35, 2.5);
+  outExposure = clamp(sqrt(0.22 / max(average, 0.0001)), 0.35, 1.0);
 }

@@ -8,16 +8,21 @@ layout(location = 0) out vec4 outColour;
 float luma(vec3 c) { return dot(c, vec3(0.299, 0.587, 0.114)); }
 
 void main() {
-  vec3 centre = textureLod(composite, uv, 0.0).rgb;
+  // The composite has the output's size: the centre and its corners are whole texels.
+  ivec2 pixel = ivec2(gl_FragCoord.xy);
+  ivec2 last = textureSize(composite, 0) - 1;
+  vec3 centre = texelFetch(composite, pixel, 0).rgb;
   if (push.p0.z <= 0.0) { outColour = vec4(centre, 1.0); return; }
   vec2 t = push.p0.xy;
-  float lumaNW = luma(textureLod(composite, uv + vec2(-t.x, -t.y), 0.0).rgb);
-  float lumaNE = luma(textureLod(composite, uv + vec2(t.x, -t.y), 0.0).rgb);
-  float lumaSW = luma(textureLod(composite, uv + vec2(-t.x, t.y), 0.0).rgb);
-  float lumaSE = luma(textureLod(composite, uv + vec2(t.x, t.y), 0.0).rgb);
+  float lumaNW = luma(texelFetch(composite, clamp(pixel + ivec2(-1, -1), ivec2(0), last), 0).rgb);
+  float lumaNE = luma(texelFetch(composite, clamp(pixel + ivec2(1, -1), ivec2(0), last), 0).rgb);
+  float lumaSW = luma(texelFetch(composite, clamp(pixel + ivec2(-1, 1), ivec2(0), last), 0).rgb);
+  float lumaSE = luma(texelFetch(composite, clamp(pixel + ivec2(1, 1), ivec2(0), last), 0).rgb);
   float lumaM = luma(centre);
   float lumaMin = min(lumaM, min(min(lumaNW, lumaNE), min(lumaSW, lumaSE)));
   float lumaMax = max(lumaM, max(max(lumaNW, lumaNE), max(lumaSW, lumaSE)));
+  // Flat neighbourhoods have no edge to smooth: skip the four directional taps.
+  if (lumaMax - lumaMin < max(0.0312, lumaMax * 0.125)) { outColour = vec4(centre, 1.0); return; }
   vec2 direction = vec2(-((lumaNW + lumaNE) - (lumaSW + lumaSE)), (lumaNW + lumaSW) - (lumaNE + lumaSE));
   float reduce = max((lumaNW + lumaNE + lumaSW + lumaSE) * 0.03125, 1.0 / 128.0);
   float scale = 1.0 / (min(abs(direction.x), abs(direction.y)) + reduce);

@@ -34,10 +34,10 @@ void main() {
   float reach = radius * abs(frame.viewProjection[1][1]) * 0.5 / distance;
   float angle = fract(sin(dot(gl_FragCoord.xy, vec2(12.9898, 78.233))) * 43758.5453) * 6.2831853;
   float occlusion = 0.0;
-  const int kSamples = 12;
+  const int kSamples = 6;
   for (int i = 0; i < kSamples; ++i) {
     float t = (float(i) + 0.5) / float(kSamples);
-    float a = angle + float(i) * 2.3999632;
+    float a = angle + float(i) * 2.3999632;  // golden-angle spiral
     vec2 offset = vec2(cos(a), sin(a)) * reach * sqrt(t);
     vec3 sampled = worldAt(uv + offset);
     vec3 delta = sampled - centre;

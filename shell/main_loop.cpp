@@ -122,7 +122,8 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& se
   while (!glfwWindowShouldClose(window)) {
     glfwPollEvents();
     const double now = glfwGetTime();
-    const float dt = std::clamp(static_cast<float>(now - previous), 0.0f, kMaxFrameSeconds);
+    const double elapsed = now - previous;
+    const float dt = std::clamp(static_cast<float>(elapsed), 0.0f, kMaxFrameSeconds);
     previous = now;
     int width = 0, height = 0;
     glfwGetFramebufferSize(window, &width, &height);
@@ -183,7 +184,7 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& se
 
     leftWasDown = leftDown;
     rightWasDown = rightDown;
-    fps.addFrame(dt);
+    fps.addFrame(static_cast<float>(elapsed));
   }
 }
 

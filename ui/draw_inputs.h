@@ -48,7 +48,8 @@ std::vector<EntityInstance> buildEntityList(std::span<const Drop> drops, std::sp
 // One instance per live particle, shrinking from full to 35 % of its base size.
 std::vector<ParticleInstance> buildParticleList(std::span<const Particle> particles);
 
-// The frames-per-second figure, renewed whenever half a second of frames has passed.
+// The frames-per-second figure, renewed whenever half a second of frames has passed; fed
+// with the real time between frames, not the clamped step.
 struct FpsCounter {
   int frames = 0;
   float seconds = 0.0f;

@@ -436,6 +436,7 @@ std::vector<DebugLine> debugOverlayLines(const ClientSession& session, const UiF
   std::snprintf(buffer, sizeof buffer, "Vulkan %u.%u.%u", (frame.apiVersion >> 22) & 0x7Fu,
                 (frame.apiVersion >> 12) & 0x3FFu, frame.apiVersion & 0xFFFu);
   add(buffer);
+  if (!frame.passTimes.empty()) add(frame.passTimes);
   add(formatTranslated("Viewport %d x %d", frame.viewportWidth, frame.viewportHeight));
   add(debugOverlayHelp(session.settings.keys, session.settings.renderDistance));
   lines.back().disabled = true;

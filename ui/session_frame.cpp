@@ -26,6 +26,7 @@ UiFrameInfo uiFrameInfo(const VulkanRenderer& renderer, const ClientSession& ses
   info.triangles = renderer.triangleCount();
   info.streamerResident = session.streamer.residentCount();
   info.rttMs = session.net.rtt.rttMs;
+  if (renderer.passTimesAvailable()) info.passTimes = "GPU ms " + formatPassTimes(renderer.lastPassTimes());
   info.texture = [&renderer](int layer) {
     return reinterpret_cast<ImTextureID>(static_cast<std::uintptr_t>(renderer.layerTexture(static_cast<std::uint32_t>(layer))));
   };

@@ -33,6 +33,7 @@ struct UiFrameInfo {
   std::size_t triangles = 0;
   std::size_t streamerResident = 0;
   int rttMs = 0;
+  std::string passTimes;  // GPU milliseconds per pass of a recent frame; empty when unmeasured
   TextureLookup texture;
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "world/light.h"
+#include "world/mesh_merge.h"
 #include "world/mesher.h"
 #include "world/world.h"
 
@@ -49,6 +50,31 @@ void BM_MeshGeneratedChunks(benchmark::State& state) {
   state.counters["quads_per_pass"] = static_cast<double>(quads) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_MeshGeneratedChunks)->Unit(benchmark::kMillisecond);
+
+// The merge pass the streamer runs after meshing, and how many quads it leaves.
+void BM_MergeGeneratedChunks(benchmark::State& state) {
+  const std::vector<std::unique_ptr<ChunkSnapshot>> snapshots = snapshotArea();
+  std::vector<ChunkMesh> meshes;
+  std::size_t before = 0, after = 0;
+  for (const auto& snapshot : snapshots) {
+    meshes.push_back(buildChunkMesh(*snapshot));
+    before += (meshes.back().main.indices.size() + meshes.back().water.indices.size()) / 6;
+  }
+  for (auto _ : state) {
+    after = 0;
+    for (const ChunkMesh& mesh : meshes) {
+      ChunkMesh merged = mesh;
+      mergeCoplanarQuads(merged);
+      after += (merged.main.indices.size() + merged.water.indices.size()) / 6;
+      benchmark::DoNotOptimize(merged.main.vertices.data());
+    }
+  }
+  state.counters["quads_before"] = static_cast<double>(before);
+  state.counters["quads_after"] = static_cast<double>(after);
+  state.counters["chunks_per_second"] =
+      benchmark::Counter(static_cast<double>(meshes.size()) * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_MergeGeneratedChunks)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace zorv

@@ -58,10 +58,16 @@ TEST(PostChain, AllPassesRunInOrderWithTheirPushData) {
 
 TEST(PostChain, SwitchesAndSettingsSkipPasses) {
   VisualSettings s;
+  // With FXAA off the final pass would only copy: the composite writes the swapchain image,
+  // unless a pack replaced the final shader.
   const std::vector<PostPass> off = planPostPasses(s, false, postSizes(640, 360));
-  ASSERT_EQ(pipelinesOf(off), (std::vector<PostPipeline>{PostPipeline::Composite, PostPipeline::Final}));
+  ASSERT_EQ(pipelinesOf(off), (std::vector<PostPipeline>{PostPipeline::Composite}));
+  EXPECT_EQ(off[0].target, PostTarget::Swapchain);
   EXPECT_FLOAT_EQ(off[0].push[4] + off[0].push[5] + off[0].push[6], 0.0f);
-  EXPECT_FLOAT_EQ(off[1].push[2], 0.0f);
+  const std::vector<PostPass> overridden = planPostPasses(s, false, postSizes(640, 360), true);
+  ASSERT_EQ(pipelinesOf(overridden), (std::vector<PostPipeline>{PostPipeline::Composite, PostPipeline::Final}));
+  EXPECT_EQ(overridden[0].target, PostTarget::Composite);
+  EXPECT_FLOAT_EQ(overridden[1].push[2], 0.0f);
 
   s.ssao = 0.0f;
   s.autoExposure = 0.5f;

@@ -5,21 +5,10 @@
 #include <cmath>
 
 #include "content/procedural_textures.h"
+#include "game_camera.h"
 
 namespace zorv {
 namespace {
-
-// The game's camera: 70° vertical, aspect 16:9, near 0.05, far 600, y flipped, depth −1..1.
-Mat4 gameViewProjection(Vec3 eye, Vec3 target) {
-  const float f = 1.0f / std::tan(1.2217305f / 2.0f);
-  Mat4 projection{};
-  projection[0] = f / (16.0f / 9.0f);
-  projection[5] = -f;
-  projection[10] = -(600.0f + 0.05f) / (600.0f - 0.05f);
-  projection[11] = -1.0f;
-  projection[14] = -2.0f * 600.0f * 0.05f / (600.0f - 0.05f);
-  return multiply(projection, lookAt(eye, target, {0.0f, 1.0f, 0.0f}));
-}
 
 TEST(WorldPass, SettingsDrivenDistancesFollowTheirRules) {
   VisualSettings settings;
@@ -181,6 +170,33 @@ TEST(WorldPass, TextureLevelsScalePackImagesAndAverageMips) {
   const std::size_t level4 = (256 + 64 + 16 + 4) * 4 * 2;
   EXPECT_EQ(texel(level4, 1, 0, 0, 0)[0], 100);
   EXPECT_EQ(texel(level4, 1, 0, 0, 0)[2], 50);
+}
+
+TEST(WorldPass, QuadsOfCutOutTilesAreDrawnAfterTheOthers) {
+  // Two 2 × 2 layers: layer 0 fully opaque, layer 1 with one texel cut out.
+  std::vector<std::uint8_t> levels(2 * 4 * 4, 255);
+  levels[(4 + 2) * 4 + 3] = 10;
+  const std::vector<bool> cutout = cutoutLayers(levels, 2, 2);
+  EXPECT_EQ(cutout, (std::vector<bool>{false, true}));
+
+  Mesh mesh;
+  for (std::int32_t layer : {1, 0, 1, 0, 7}) {  // layer 7 is beyond the table: treated as cut out
+    const auto base = static_cast<std::uint32_t>(mesh.vertices.size());
+    for (int k = 0; k < 4; ++k) mesh.vertices.push_back({static_cast<float>(base), 0, 0, 0, 0, 1, layer, 1, 0});
+    for (std::uint32_t i : {0u, 1u, 2u, 0u, 2u, 3u}) mesh.indices.push_back(base + i);
+  }
+  const SolidFirstMesh ordered = solidQuadsFirst(mesh, cutout);
+  EXPECT_EQ(ordered.solidIndexCount, 12u);
+  ASSERT_EQ(ordered.mesh.vertices.size(), 20u);
+  const std::vector<float> order{4, 12, 0, 8, 16};  // each quad's x tells where it came from
+  for (std::size_t q = 0; q < order.size(); ++q) EXPECT_FLOAT_EQ(ordered.mesh.vertices[q * 4].x, order[q]);
+  for (std::size_t i = 0; i < ordered.mesh.indices.size(); ++i) {
+    const std::uint32_t pattern[6] = {0, 1, 2, 0, 2, 3};
+    EXPECT_EQ(ordered.mesh.indices[i], i / 6 * 4 + pattern[i % 6]);
+  }
+  Mesh odd = mesh;
+  odd.indices.pop_back();
+  EXPECT_EQ(solidQuadsFirst(odd, cutout).solidIndexCount, 0u);
 }
 
 }  // namespace

@@ -56,6 +56,12 @@ double meanDifference(const Picture& a, const Picture& b) {
   return sum / static_cast<double>(a.rgb.size());
 }
 
+std::filesystem::path outputFolder() {
+  std::filesystem::path folder = std::filesystem::current_path() / "frames";
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
 std::filesystem::path makeProgramFolder(const std::string& name, bool withShaders) {
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("zorv_frames_" + std::to_string(::getpid())) / name;
   std::filesystem::remove_all(folder);

@@ -28,6 +28,12 @@ Picture readPicture(const std::filesystem::path& path);
 // Mean absolute difference per channel (0..255) of two pictures of the same size.
 double meanDifference(const Picture& a, const Picture& b);
 
+// "frames" in the working folder, where the tests write their pictures.
+std::filesystem::path outputFolder();
+// The picture size of the rendering tests, and a noon sun.
+constexpr int kWidth = 320, kHeight = 180;
+const Vec3 kNoonSun{0.45f, 0.8f, 0.35f};
+
 // A scratch program folder with "shaders" linked to the built programs.
 std::filesystem::path makeProgramFolder(const std::string& name, bool withShaders = true);
 

@@ -26,14 +26,6 @@
 namespace zorv::frames {
 namespace {
 
-constexpr int kWidth = 320, kHeight = 180;
-const Vec3 kNoonSun{0.45f, 0.8f, 0.35f};
-
-std::filesystem::path outputFolder() {
-  std::filesystem::path folder = std::filesystem::current_path() / "frames";
-  std::filesystem::create_directories(folder);
-  return folder;
-}
 
 struct Scene {
   Camera camera;
@@ -122,7 +114,7 @@ TEST_F(RenderFrames, NoonShowsSkyAboveTerrainAndMidnightIsDark) {
   const double noonLuma = noon.meanLuma(0, 0, kWidth, kHeight);
   const double midnightLuma = midnight.meanLuma(0, 0, kWidth, kHeight);
   EXPECT_LT(midnightLuma, 40.0);
-  EXPECT_LT(midnightLuma, noonLuma * 0.4);
+  EXPECT_LT(midnightLuma, noonLuma / 3.0);
 
   const Picture plain = capture(scene, "noon_no_post", 1.0f, kNoonSun, true, false);
   EXPECT_GT(meanDifference(plain, noon), 1.0) << "switching post-processing off changed nothing";
@@ -184,7 +176,7 @@ TEST_F(RenderFrames, PillarShadowDarkensTheGroundBehindIt) {
   const Mat4 matrix = viewProjection(scene.camera, static_cast<float>(kWidth) / kHeight);
   const auto shadowed = projectToPixel(matrix, {4.0f, 1.0f, 8.5f});
   const auto lit = projectToPixel(matrix, {4.0f, 1.0f, 13.5f});
-  auto luma = [](const Picture& p, std::array<int, 2> at) { return p.meanLuma(at[0] - 2, at[1] - 2, at[0] + 3, at[1] + 3); };
+  auto luma = [](const Picture& p, std::array<int, 2> at) { return p.meanLuma(at[0] - 1, at[1] - 1, at[0] + 2, at[1] + 2); };
 
   const Picture withShadows = capture(scene, "pillar", 1.0f, sun);
   EXPECT_LT(luma(withShadows, shadowed), 0.8 * luma(withShadows, lit));
@@ -211,6 +203,10 @@ TEST_F(RenderFrames, MeshesAreReplacedWithoutFreeingBuffersInFlight) {
   EXPECT_EQ(renderer_->pendingDeletionCount(), 3u);
   const Scene scene = spawnScene();
   renderer_->setEnvironment(1.0f, 128.0f, kNoonSun);
+  // Dropped after the last frame was submitted: destroyed once that frame's fence is
+  // waited for again, two frames on.
+  renderer_->drawFrame(viewProjection(scene.camera, 16.0f / 9.0f), scene.camera.eye, {}, {});
+  EXPECT_EQ(renderer_->pendingDeletionCount(), 3u);
   renderer_->drawFrame(viewProjection(scene.camera, 16.0f / 9.0f), scene.camera.eye, {}, {});
   EXPECT_EQ(renderer_->pendingDeletionCount(), 0u);
 

@@ -1,0 +1,361 @@
+// Recording of the shadow and main passes: per-frame uniforms, which shadow cascades to
+// redraw, which chunks can be seen and in what order they are drawn.
+
+#include <algorithm>
+#include <cstring>
+#include <unordered_set>
+
+#define GLFW_INCLUDE_NONE
+#include <GLFW/glfw3.h>
+
+#include "render/chunk_visibility.h"
+#include "render/vulkan_renderer.h"
+#include "render/vulkan_support.h"
+#include "world/chunk_links.h"
+
+namespace zorv {
+
+namespace {
+
+constexpr VkPipelineStageFlags kShaderStages = VK_PIPELINE_STAGE_VERTEX_SHADER_BIT | VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT;
+constexpr VkShaderStageFlags kDrawStages = VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT;
+// The far cascade waits this many frames between redraws.
+constexpr std::uint32_t kFarCascadeInterval = 8;
+
+DrawPushConstants chunkConstants(const Mat4& matrix, Vec3 camera, float daylight, Vec3 sky, float fogDistance, float w) {
+  DrawPushConstants push{};
+  push.matrix = matrix;
+  push.cameraDaylight[0] = camera.x;
+  push.cameraDaylight[1] = camera.y;
+  push.cameraDaylight[2] = camera.z;
+  push.cameraDaylight[3] = daylight;
+  push.position[3] = w;
+  push.scale = 1.0f;
+  push.skyFog[0] = sky.x;
+  push.skyFog[1] = sky.y;
+  push.skyFog[2] = sky.z;
+  push.skyFog[3] = fogDistance;
+  return push;
+}
+
+DrawPushConstants instanceConstants(DrawPushConstants push, const void* instance) {
+  float values[8];
+  std::memcpy(values, instance, sizeof values);
+  push.position[0] = values[0];
+  push.position[1] = values[1];
+  push.position[2] = values[2];
+  push.position[3] = 0.0f;
+  push.yaw = values[3];
+  push.scale = values[4];
+  std::memcpy(&push.value, &values[5], sizeof push.value);
+  push.hurt = values[7];
+  return push;
+}
+
+std::array<float, 3> chunkMin(const ChunkKey& key) {
+  return {16.0f * static_cast<float>(key.cx), 16.0f * static_cast<float>(key.cy), 16.0f * static_cast<float>(key.cz)};
+}
+
+// FNV-1a over the bytes of the entities near the cascade's box: tells whether any that can
+// cast into it moved since its map was drawn.
+std::uint64_t entityHash(const std::vector<EntityInstance>& entities, const FrustumPlanes& planes) {
+  std::uint64_t hash = 1469598103934665603ull;
+  for (const EntityInstance& entity : entities) {
+    const float reach = 2.0f * std::max(entity.scale, 1.0f);
+    if (boxOutside(planes, {entity.x - reach, entity.y - reach, entity.z - reach}, {entity.x + reach, entity.y + reach, entity.z + reach}))
+      continue;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&entity);
+    for (std::size_t i = 0; i < sizeof entity; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+  }
+  return hash;
+}
+
+float squaredDistanceToCentre(const GpuMesh& mesh, Vec3 camera) {
+  const float dx = (mesh.boundsMin[0] + mesh.boundsMax[0]) * 0.5f - camera.x;
+  const float dy = (mesh.boundsMin[1] + mesh.boundsMax[1]) * 0.5f - camera.y;
+  const float dz = (mesh.boundsMin[2] + mesh.boundsMax[2]) * 0.5f - camera.z;
+  return dx * dx + dy * dy + dz * dz;
+}
+
+void uploadUniforms(VkCommandBuffer cmd, VkBuffer visual, const VisualUniforms& visualUniforms, VkBuffer frame,
+                    const FrameUniforms& frameUniforms) {
+  // The previous frame may still read the buffers: its shaders finish before the copy.
+  vkCmdPipelineBarrier(cmd, kShaderStages, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0, nullptr, 0, nullptr, 0, nullptr);
+  vkCmdUpdateBuffer(cmd, visual, 0, sizeof visualUniforms, &visualUniforms);
+  vkCmdUpdateBuffer(cmd, frame, 0, sizeof frameUniforms, &frameUniforms);
+  VkBufferMemoryBarrier barriers[2]{};
+  for (int i = 0; i < 2; ++i) {
+    barriers[i] = {VK_STRUCTURE_TYPE_BUFFER_MEMORY_BARRIER};
+    barriers[i].srcAccessMask = VK_ACCESS_TRANSFER_WRITE_BIT;
+    barriers[i].dstAccessMask = VK_ACCESS_SHADER_READ_BIT;
+    barriers[i].srcQueueFamilyIndex = barriers[i].dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
+    barriers[i].buffer = i == 0 ? visual : frame;
+    barriers[i].size = VK_WHOLE_SIZE;
+  }
+  vkCmdPipelineBarrier(cmd, VK_PIPELINE_STAGE_TRANSFER_BIT, kShaderStages, 0, 0, nullptr, 2, barriers, 0, nullptr);
+}
+
+}  // namespace
+
+void VulkanRenderer::setChunkFaceLinks(const ChunkKey& key, std::uint16_t links) { faceLinks_[key] = links; }
+
+void VulkanRenderer::chunkChanged(const ChunkKey& key) {
+  const std::array<float, 3> lo = chunkMin(key);
+  const std::array<float, 3> hi{lo[0] + 16.0f, lo[1] + 16.0f, lo[2] + 16.0f};
+  for (CascadeCache& cache : cascadeCache_)
+    if (cache.valid && !boxOutside(cache.planes, lo, hi)) cache.dirty = true;
+}
+
+void VulkanRenderer::drawEntities(VkCommandBuffer cmd, const DrawPushConstants& base, VkPipelineLayout layout,
+                                  VkShaderStageFlags stages, const std::vector<EntityInstance>& entities) {
+  if (modelTable_.empty()) return;
+  for (const EntityInstance& entity : entities) {
+    const GpuMesh& mesh = modelTable_[modelTableIndex(entity.modelSlot, modelTable_.size())];
+    if (mesh.indexCount == 0) continue;
+    const DrawPushConstants push = instanceConstants(base, &entity);
+    vkCmdPushConstants(cmd, layout, stages, 0, sizeof push, &push);
+    drawMesh(cmd, mesh);
+  }
+}
+
+VulkanRenderer::CascadeRedraw VulkanRenderer::planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities) {
+  CascadeRedraw redraw;
+  if (uniforms.sunStrength[3] <= 0.001f) return redraw;
+  for (int j = 0; j < kCascadeCount; ++j) {
+    const auto i = static_cast<std::size_t>(j);
+    CascadeCache& cache = cascadeCache_[i];
+    ++cache.age;
+    // The far cascade covers the most terrain and the least of the picture: it waits.
+    const bool due = !cache.valid || j < kCascadeCount - 1 || cache.age >= kFarCascadeInterval;
+    const bool terrain = !cache.valid || cache.dirty || cache.matrix != uniforms.cascadeMatrices[j];
+    if (due && terrain) {
+      cache = {uniforms.cascadeMatrices[j], frustumPlanes(uniforms.cascadeMatrices[j]), uniforms.cascadeTexel[j], 0, 0, true, false};
+      redraw.terrain[i] = true;
+    }
+    const std::uint64_t near = entityHash(entities, cache.planes);
+    if (due && (redraw.terrain[i] || near != cache.entities)) {
+      cache.entities = near;
+      cache.age = 0;
+      redraw.entities[i] = true;
+    }
+    uniforms.cascadeMatrices[j] = cache.matrix;
+    uniforms.cascadeTexel[j] = cache.texel;
+  }
+  return redraw;
+}
+
+void VulkanRenderer::renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push) {
+  VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+  depth.imageView = view;
+  depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
+  depth.loadOp = clear ? VK_ATTACHMENT_LOAD_OP_CLEAR : VK_ATTACHMENT_LOAD_OP_LOAD;
+  depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+  depth.clearValue.depthStencil = {1.0f, 0};
+  VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+  rendering.renderArea = {{0, 0}, {kShadowMapSize, kShadowMapSize}};
+  rendering.layerCount = 1;
+  rendering.pDepthAttachment = &depth;
+  beginRendering_(cmd, &rendering);
+  const VkViewport viewport{0, 0, static_cast<float>(kShadowMapSize), static_cast<float>(kShadowMapSize), 0, 1};
+  const VkRect2D scissor{{0, 0}, {kShadowMapSize, kShadowMapSize}};
+  vkCmdSetViewport(cmd, 0, 1, &viewport);
+  vkCmdSetScissor(cmd, 0, 1, &scissor);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineShadow_);
+  vkCmdPushConstants(cmd, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof push, &push);
+}
+
+void VulkanRenderer::recordShadows(VkCommandBuffer cmd, const CascadeRedraw& redraw, const FrameUniforms& uniforms,
+                                   const DrawPushConstants& base, const std::vector<EntityInstance>& entities) {
+  auto any = [](const std::array<bool, kCascadeCount>& flags) { return std::any_of(flags.begin(), flags.end(), [](bool b) { return b; }); };
+  if (!any(redraw.entities)) return;
+  constexpr VkPipelineStageFlags kDepthStages = VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT;
+  constexpr VkAccessFlags kDepthAccess = VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT;
+  auto pushFor = [&](int cascade) {
+    DrawPushConstants push = base;
+    push.matrix = uniforms.cascadeMatrices[cascade];
+    return push;
+  };
+  // Terrain of the cascades whose box or chunks changed, each into its own layer.
+  if (any(redraw.terrain)) {
+    recordTransition(cmd, shadowTerrainImage_, shadowTerrainLayout_,
+                     {VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, kDepthStages,
+                      VK_ACCESS_TRANSFER_READ_BIT, kDepthAccess, kCascadeCount});
+    for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
+      if (!redraw.terrain[static_cast<std::size_t>(cascade)]) continue;
+      renderShadowLayer(cmd, shadowTerrainViews_[static_cast<std::size_t>(cascade)], true, pushFor(cascade));
+      // The cascade's own box: its light matrix bounds it on all six sides.
+      const FrustumPlanes& planes = cascadeCache_[static_cast<std::size_t>(cascade)].planes;
+      for (const auto& entry : opaqueMeshes_) {
+        const GpuMesh& mesh = entry.second;
+        if (mesh.indexCount == 0 || boxOutside(planes, mesh.boundsMin, mesh.boundsMax)) continue;
+        drawMesh(cmd, mesh);
+      }
+      endRendering_(cmd);
+    }
+  }
+  recordTransition(cmd, shadowTerrainImage_, shadowTerrainLayout_,
+                   {VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, kDepthStages, VK_PIPELINE_STAGE_TRANSFER_BIT,
+                    VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_ACCESS_TRANSFER_READ_BIT, kCascadeCount});
+  // The terrain copied into the sampled map, the entities drawn over it.
+  recordTransition(cmd, shadowImage_, shadowLayout_,
+                   {VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                    VK_PIPELINE_STAGE_TRANSFER_BIT, VK_ACCESS_SHADER_READ_BIT, VK_ACCESS_TRANSFER_WRITE_BIT, kCascadeCount});
+  for (std::uint32_t cascade = 0; cascade < kCascadeCount; ++cascade) {
+    if (!redraw.entities[cascade]) continue;
+    VkImageCopy region{};
+    region.srcSubresource = {VK_IMAGE_ASPECT_DEPTH_BIT, 0, cascade, 1};
+    region.dstSubresource = region.srcSubresource;
+    region.extent = {kShadowMapSize, kShadowMapSize, 1};
+    vkCmdCopyImage(cmd, shadowTerrainImage_, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, shadowImage_, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1,
+                   &region);
+  }
+  recordTransition(cmd, shadowImage_, shadowLayout_,
+                   {VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, kDepthStages,
+                    VK_ACCESS_TRANSFER_WRITE_BIT, kDepthAccess, kCascadeCount});
+  if (!entities.empty()) {
+    for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
+      if (!redraw.entities[static_cast<std::size_t>(cascade)]) continue;
+      const DrawPushConstants push = pushFor(cascade);
+      renderShadowLayer(cmd, shadowLayerViews_[static_cast<std::size_t>(cascade)], false, push);
+      drawEntities(cmd, push, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, entities);
+      endRendering_(cmd);
+    }
+  }
+  recordTransition(cmd, shadowImage_, shadowLayout_,
+                   {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, kDepthStages, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                    VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT, kCascadeCount});
+}
+
+void VulkanRenderer::collectChunkDraws(const Mat4& viewProjection, Vec3 camera, std::vector<const GpuMesh*>& opaque,
+                                       std::vector<const GpuMesh*>& translucent) {
+  const FrustumPlanes planes = frustumPlanes(viewProjection);
+  std::unordered_set<ChunkKey, ChunkKeyHash> reached;
+  bool walked = false;
+  if (cullingEnabled_) {
+    const VisibilityQuery query{camera, planes, static_cast<int>(fogDistance_ / 16.0f) + 3};
+    const std::vector<ChunkKey> order = visibleChunks(query, [this](const ChunkKey& key) {
+      const auto found = faceLinks_.find(key);
+      return found == faceLinks_.end() ? kAllFaceLinks : found->second;
+    });
+    walked = !order.empty();
+    reached.insert(order.begin(), order.end());
+  }
+  culledChunks_ = 0;
+  auto collect = [&](const MeshMap& meshes, std::vector<std::pair<float, const GpuMesh*>>& out) {
+    for (const auto& [key, mesh] : meshes) {
+      if (mesh.indexCount == 0 || boxOutside(planes, mesh.boundsMin, mesh.boundsMax)) continue;
+      if (walked && reached.count(key) == 0) {
+        ++culledChunks_;
+        continue;
+      }
+      out.emplace_back(squaredDistanceToCentre(mesh, camera), &mesh);
+    }
+  };
+  std::vector<std::pair<float, const GpuMesh*>> near, far;
+  collect(opaqueMeshes_, near);
+  collect(translucentMeshes_, far);
+  // Opaque near to far, so depth rejects hidden fragments early; translucent far to near.
+  std::sort(near.begin(), near.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(far.begin(), far.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  opaque.clear();
+  translucent.clear();
+  for (const auto& entry : near) opaque.push_back(entry.second);
+  for (const auto& entry : far) translucent.push_back(entry.second);
+}
+
+void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera,
+                                 const std::vector<EntityInstance>& entities, const std::vector<ParticleInstance>& particles) {
+  const Vec3 sky = skyColour(daylight_);
+  FrameInputs inputs;
+  inputs.viewProjection = viewProjection;
+  inputs.camera = camera;
+  inputs.sunDirection = sunDirection_;
+  inputs.daylight = daylight_;
+  inputs.fogDistance = fogDistance_;
+  inputs.seconds = static_cast<float>(glfwGetTime());
+  inputs.width = static_cast<float>(extent_.width);
+  inputs.height = static_cast<float>(extent_.height);
+  inputs.shadowsEnabled = shadowsEnabled_;
+  FrameUniforms frameUniforms = buildFrameUniforms(inputs, visual_);
+  const CascadeRedraw redraw = planCascades(frameUniforms, entities);
+  uploadUniforms(cmd, visualBuffer_, buildVisualUniforms(fogDistance_, visual_), frameBuffer_, frameUniforms);
+
+  recordShadows(cmd, redraw, frameUniforms, chunkConstants(viewProjection, camera, daylight_, sky, fogDistance_, 1.0f), entities);
+  gpuTimer_.mark(cmd, GpuPass::Shadows);
+
+  // Main pass.
+  recordTransition(cmd, scene_.image, scene_.layout,
+                   {VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                    VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_SHADER_READ_BIT,
+                    VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT | VK_ACCESS_COLOR_ATTACHMENT_READ_BIT, 1});
+  recordTransition(cmd, depth_.image, depth_.layout,
+                   {VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
+                    VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT, VK_ACCESS_SHADER_READ_BIT,
+                    VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT, 1});
+  VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+  colour.imageView = scene_.view;
+  colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+  colour.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+  colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+  colour.clearValue.color = {{sky.x, sky.y, sky.z, 1.0f}};
+  VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+  depth.imageView = depth_.view;
+  depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
+  depth.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
+  depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+  depth.clearValue.depthStencil = {1.0f, 0};
+  VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+  rendering.renderArea = {{0, 0}, extent_};
+  rendering.layerCount = 1;
+  rendering.colorAttachmentCount = 1;
+  rendering.pColorAttachments = &colour;
+  rendering.pDepthAttachment = &depth;
+  beginRendering_(cmd, &rendering);
+  const VkViewport viewport{0, 0, static_cast<float>(extent_.width), static_cast<float>(extent_.height), 0, 1};
+  const VkRect2D scissor{{0, 0}, extent_};
+  vkCmdSetViewport(cmd, 0, 1, &viewport);
+  vkCmdSetScissor(cmd, 0, 1, &scissor);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineSolid_);
+  vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1, &descriptorSet_, 0, nullptr);
+  const DrawPushConstants chunkPush = chunkConstants(viewProjection, camera, daylight_, sky, fogDistance_, inputs.seconds);
+  vkCmdPushConstants(cmd, pipelineLayout_, kDrawStages, 0, sizeof chunkPush, &chunkPush);
+  std::vector<const GpuMesh*> opaque, translucent;
+  collectChunkDraws(viewProjection, camera, opaque, translucent);
+  // Near to far: the quads that need no discard first, then those of cut-out tiles.
+  for (const GpuMesh* mesh : opaque)
+    if (mesh->solidIndexCount > 0) drawMeshRange(cmd, *mesh, 0, mesh->solidIndexCount);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineOpaque_);
+  for (const GpuMesh* mesh : opaque)
+    if (mesh->indexCount > mesh->solidIndexCount) drawMeshRange(cmd, *mesh, mesh->solidIndexCount, mesh->indexCount - mesh->solidIndexCount);
+  DrawPushConstants modelBase = chunkPush;
+  modelBase.position[3] = 0.0f;
+  drawEntities(cmd, modelBase, pipelineLayout_, kDrawStages, entities);
+  if (particleMesh_.indexCount > 0 && !particles.empty()) {
+    const VkDeviceSize zero = 0;
+    vkCmdBindVertexBuffers(cmd, 0, 1, &particleMesh_.buffer, &zero);
+    vkCmdBindIndexBuffer(cmd, particleMesh_.buffer, particleMesh_.indexOffset, VK_INDEX_TYPE_UINT32);
+    for (const ParticleInstance& particle : particles) {
+      const DrawPushConstants push = instanceConstants(modelBase, &particle);
+      vkCmdPushConstants(cmd, pipelineLayout_, kDrawStages, 0, sizeof push, &push);
+      vkCmdDrawIndexed(cmd, particleMesh_.indexCount, 1, 0, 0, 0);
+    }
+  }
+  gpuTimer_.mark(cmd, GpuPass::World);
+  if (!translucent.empty()) {
+    vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineTranslucent_);
+    vkCmdPushConstants(cmd, pipelineLayout_, kDrawStages, 0, sizeof chunkPush, &chunkPush);
+    for (const GpuMesh* mesh : translucent) drawMesh(cmd, *mesh);
+  }
+  endRendering_(cmd);
+  gpuTimer_.mark(cmd, GpuPass::Water);
+  drawnChunks_ = static_cast<std::uint32_t>(opaque.size() + translucent.size());
+  recordTransition(cmd, scene_.image, scene_.layout,
+                   {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+                    VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT, 1});
+  recordTransition(cmd, depth_.image, depth_.layout,
+                   {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT,
+                    VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,
+                    VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT, 1});
+}
+
+}  // namespace zorv
