@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "game/game_session.h"
+#include "net/address.h"
 
 namespace zorv {
 
@@ -19,7 +20,7 @@ inline constexpr const char* kServerPlayerName = "Server";
 
 struct ServerOptions {
   std::string worldName;  // a valid world folder name
-  std::uint16_t port = 27632;
+  std::uint16_t port = kDefaultGamePort;
   std::string seedText;   // for a new world; empty takes the clock seed
   std::size_t maxPlayers = kDefaultMaxPlayers;
   bool showHelp = false, showVersion = false;  // print and end instead of serving

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "null_renderer.h"
+#include "scratch_folder.h"
 
 #include <chrono>
 #include <filesystem>
@@ -243,8 +244,8 @@ TEST(ChunkStreamer, SnapshotsAreTakenOnlyOnceTheNeighbourColumnsExist) {
 }
 
 TEST(ChunkStreamer, ColumnsStoredInTheSaveFolderAreLoadedNotRegenerated) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zorv_streamer_saves";
-  std::filesystem::remove_all(folder);
+  const testing::ScratchFolder scratch("streamer_saves");
+  const std::filesystem::path folder = scratch.path() / "world";
   {
     World world(kSeed);
     setSaveFolder(world, folder);
@@ -264,7 +265,6 @@ TEST(ChunkStreamer, ColumnsStoredInTheSaveFolderAreLoadedNotRegenerated) {
   }
   streamer.shutdown();
   EXPECT_EQ(getBlock(world, 5, 60, 6), blocks::Bookshelf);
-  std::filesystem::remove_all(folder);
 }
 
 TEST(ChunkStreamer, WalkingEastDropsFarMeshesAndColumnsButNothingWithinRange) {

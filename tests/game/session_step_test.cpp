@@ -20,6 +20,7 @@
 #include "game/world_life_cycle.h"
 #include "game/player_rules.h"
 #include "game/interaction.h"
+#include "scratch_folder.h"
 
 namespace zorv {
 namespace {
@@ -553,10 +554,8 @@ TEST_F(FlatWorld, PlacementRules) {
 }
 
 TEST_F(FlatWorld, AModThatCancelsBreakingLeavesEverythingAsItWas) {
-  const std::filesystem::path mods =
-      std::filesystem::temp_directory_path() / ("zorv_session_mods_" + std::to_string(::getpid()));
-  std::filesystem::remove_all(mods);
-  std::filesystem::create_directories(mods);
+  const testing::ScratchFolder scratch("session_mods");
+  const std::filesystem::path& mods = scratch.path();
   ASSERT_TRUE(writeArchive(mods / "guard.zip",
                            {{"main.lua", "on_block_break(function(e) if e.block == 'zorvander:dirt' then "
                                          "e.cancelled = true end end)\n"
@@ -577,7 +576,6 @@ TEST_F(FlatWorld, AModThatCancelsBreakingLeavesEverythingAsItWas) {
   EXPECT_FALSE(allowBlockChange(session, x, y, z, blocks::Bricks, true));
   session.networkRole = RoleClient;  // the host decides for clients
   EXPECT_TRUE(allowBlockChange(session, x, y, z, blocks::Dirt, false));
-  std::filesystem::remove_all(mods);
 }
 
 

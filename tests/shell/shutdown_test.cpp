@@ -2,11 +2,13 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 
 #include "client/client_session.h"
 #include "shell/game_shell.h"
 #include "persist/level_save.h"
 #include "game/world_life_cycle.h"
+#include "scratch_folder.h"
 
 namespace zorv {
 namespace {
@@ -15,15 +17,15 @@ namespace {
 class ShutdownSave : public ::testing::Test {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("zorv_shutdown_" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
-    std::filesystem::create_directories(root_);
+    scratch_ = std::make_unique<testing::ScratchFolder>("shutdown");
+    root_ = scratch_->path();
     setSavesRoot(root_);
   }
   void TearDown() override {
     setSavesRoot({});
-    std::filesystem::remove_all(root_);
+    scratch_.reset();
   }
+  std::unique_ptr<testing::ScratchFolder> scratch_;
   std::filesystem::path root_;
 };
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "scratch_folder.h"
 
 namespace zorv {
 namespace {
@@ -49,13 +50,12 @@ TEST(Startup, BaseFolderIsTheModulePathCutAtItsLastSeparator) {
 
   // The test executable's own folder, not the working folder: run from another one.
   const std::filesystem::path working = std::filesystem::current_path();
-  const std::filesystem::path elsewhere = std::filesystem::temp_directory_path() / "zorv_startup_elsewhere";
-  std::filesystem::create_directories(elsewhere);
+  const testing::ScratchFolder scratch("startup_elsewhere");
+  const std::filesystem::path& elsewhere = scratch.path();
   std::filesystem::current_path(elsewhere);
   const std::filesystem::path base = platform::baseFolder();
   const std::filesystem::path saves = platform::programFolder("saves");
   std::filesystem::current_path(working);
-  std::filesystem::remove_all(elsewhere);
   EXPECT_TRUE(std::filesystem::is_regular_file(base / "test_shell"));
   EXPECT_TRUE(base.is_absolute());
   EXPECT_NE(std::filesystem::weakly_canonical(base), std::filesystem::weakly_canonical(elsewhere));
