@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <string>
 
-#include "client/client_session.h"
-#include "ui/session_frame.h"
 #include "checks/self_test.h"
-#include "render/vulkan_renderer.h"
-#include "game/world_life_cycle.h"
+#include "client/client_session.h"
 #include "game/sky.h"
+#include "game/world_life_cycle.h"
+#include "render/vulkan_renderer.h"
+#include "ui/session_frame.h"
 
 namespace zorv {
 namespace {

@@ -8,19 +8,19 @@
 #include <optional>
 #include <set>
 
-#include "game/commands.h"
-#include "client/client_session.h"
-#include "ui/session_frame.h"
 #include "checks/scene_layout.h"
 #include "checks/self_test.h"
+#include "client/client_session.h"
+#include "client/minimap.h"
+#include "game/commands.h"
+#include "game/world_life_cycle.h"
 #include "render/vulkan_renderer.h"
 #include "ui/hud.h"
 #include "ui/menus.h"
+#include "ui/session_frame.h"
 #include "world/light.h"
 #include "world/registry.h"
 #include "world/terrain.h"
-#include "game/world_life_cycle.h"
-#include "client/minimap.h"
 
 namespace zorv {
 namespace {

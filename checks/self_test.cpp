@@ -5,10 +5,10 @@
 #include <string>
 
 #include "checks/simulation_checks.h"
+#include "lang/localisation.h"
 #include "net/address.h"
 #include "persist/level_save.h"
 #include "persist/region_file.h"
-#include "lang/localisation.h"
 #include "world/fluids.h"
 #include "world/light.h"
 #include "world/mesher.h"

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string>
 
-#include "game/commands.h"
 #include "client/client_session.h"
-#include "net/session.h"
+#include "game/commands.h"
 #include "lang/localisation.h"
+#include "net/session.h"
 #include "world/physics.h"
 
 namespace zorv {

@@ -4,17 +4,17 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/multiplayer.h"
-#include "platform/platform.h"
-#include "platform/version.h"
 #include "client/options.h"
+#include "game/multiplayer.h"
+#include "game/sky.h"
+#include "game/world_life_cycle.h"
+#include "lang/localisation.h"
 #include "mods/loader.h"
 #include "net/address.h"
 #include "net/session.h"
 #include "persist/level_save.h"
-#include "lang/localisation.h"
-#include "game/world_life_cycle.h"
-#include "game/sky.h"
+#include "platform/platform.h"
+#include "platform/version.h"
 
 namespace zorv {
 

@@ -13,13 +13,13 @@
 #include "game/world_life_cycle.h"
 #include "lang/localisation.h"
 #include "mods/events.h"
+#include "platform/text.h"
 #include "platform/version.h"
 #include "world/mobs.h"
 #include "world/registry.h"
 #include "world/terrain.h"
 #include "world/types.h"
 #include "world/world.h"
-#include "platform/text.h"
 
 namespace zorv {
 
@@ -36,17 +36,6 @@ std::string nextWord(Arguments& args) {
   std::string word;
   args >> word;
   return word;
-}
-
-
-Vec3 playerPosition(const GameSession& session) { return {session.player.x, session.player.y, session.player.z}; }
-
-void returnToSpawn(GameSession& session) {
-  session.player.x = session.spawnPoint.x;
-  session.player.y = session.spawnPoint.y;
-  session.player.z = session.spawnPoint.z;
-  session.player.vx = 0.0f;
-  session.player.vz = 0.0f;
 }
 
 void helpCommand(GameSession& session, Arguments&) {
@@ -136,7 +125,7 @@ void mobsCommand(GameSession& session, Arguments& args) {
   int count = 5;  // kept when no number follows; a malformed one reads as 0
   args >> count;
   count = std::clamp(count, 1, 20);
-  std::vector<Mob> spawned = spawnMobs(*session.world, clockSeed(), count, playerPosition(session));
+  std::vector<Mob> spawned = spawnMobs(*session.world, clockSeed(), count, playerEye(session));
   const int placed = static_cast<int>(spawned.size());
   session.mobs.insert(session.mobs.end(), spawned.begin(), spawned.end());
   assignEntityIds(session);
@@ -274,7 +263,7 @@ void clearCommand(GameSession& session, Arguments&) {
 }
 
 void villageCommand(GameSession& session, Arguments& args) {
-  const std::optional<NearestVillage> nearest = nearestVillage(session, playerPosition(session));
+  const std::optional<NearestVillage> nearest = nearestVillage(session, playerEye(session));
   if (!nearest) {
     say(session, "No village within 800 blocks");
     return;

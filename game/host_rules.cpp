@@ -2,21 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <limits>
 #include <numbers>
 
-#include "game/game_mod_context.h"
-#include "mods/events.h"
-#include "persist/level_save.h"
-#include "platform/platform.h"
-#include "lang/localisation.h"
-#include "world/fluids.h"
-#include "world/light.h"
-#include "world/registry.h"
-#include "world/terrain.h"
 #include "game/sky.h"
 #include "game/world_life_cycle.h"
+#include "lang/localisation.h"
+#include "mods/events.h"
+#include "world/fluids.h"
+#include "world/light.h"
 
 namespace zorv {
 namespace {
@@ -56,7 +49,6 @@ void loadColumnsAroundPlayers(World& world, const std::vector<PlayerTarget>& pla
   }
 }
 
-
 constexpr float kDayLength = 180.0f;
 constexpr double kModTickInterval = 0.05;
 constexpr double kAutosaveInterval = 5.0;
@@ -66,6 +58,22 @@ float wrapAngle(float angle) {
   angle = std::fmod(angle + pi, 2.0f * pi);
   if (angle < 0.0f) angle += 2.0f * pi;
   return angle - pi;
+}
+
+void simulateEntities(GameSession& session, float dt, const std::vector<PlayerTarget>& players) {
+  updateMobs(*session.world, session.mobs, dt, players);
+  // Without a local player drops gather at the spawn and nobody here picks them up.
+  const bool local = session.hasLocalPlayer;
+  updateDrops(*session.world, session.drops, local ? playerEye(session) : session.spawnPoint, session.inventory,
+              local && gameMode(session) != ModeSpectator, dt);
+}
+
+void keepColumnsAroundPlayers(GameSession& session, const std::vector<PlayerTarget>& players) {
+  World& world = *session.world;
+  loadColumnsAroundPlayers(world, players);
+  std::vector<ColumnKey> centres{columnAt(session.spawnPoint.x, session.spawnPoint.z)};
+  for (const PlayerTarget& player : players) centres.push_back(columnAt(player.x, player.z));
+  unloadFarFromAll(world, centres, kKeepColumnRadius);
 }
 
 }  // namespace
@@ -102,31 +110,15 @@ void animateReceivedEntities(GameSession& session, float dt) {
   for (Mob& mob : session.mobs) mob.displayedYaw += wrapAngle(mob.targetYaw - mob.displayedYaw) * blend;
 }
 
-void simulateEntities(GameSession& session, float dt) {
-  updateMobs(*session.world, session.mobs, dt, mobTargets(session));
-  // Without a local player drops gather at the spawn and nobody here picks them up.
-  const bool local = session.hasLocalPlayer;
-  updateDrops(*session.world, session.drops, local ? playerEye(session) : session.spawnPoint, session.inventory,
-              local && gameMode(session) != ModeSpectator, dt);
-}
-
-void keepColumnsAroundPlayers(GameSession& session) {
-  World& world = *session.world;
-  const std::vector<PlayerTarget> players = mobTargets(session);
-  loadColumnsAroundPlayers(world, players);
-  std::vector<ColumnKey> centres{columnAt(session.spawnPoint.x, session.spawnPoint.z)};
-  for (const PlayerTarget& player : players) centres.push_back(columnAt(player.x, player.z));
-  unloadFarFromAll(world, centres, kKeepColumnRadius);
-}
-
 void stepHostRules(GameSession& session, float dt) {
   if (session.world == nullptr) return;
   // A game's own streamer keeps its player's columns; a session without one keeps them here.
-  if (!session.hasLocalPlayer) keepColumnsAroundPlayers(session);
+  const std::vector<PlayerTarget> players = mobTargets(session);
+  if (!session.hasLocalPlayer) keepColumnsAroundPlayers(session, players);
   advanceClock(session, dt);
   runHostWorldRules(session, dt);
   autosaveAndRunChunkJobs(session, dt);
-  simulateEntities(session, dt);
+  simulateEntities(session, dt, players);
   burnAndSpawnZombies(session, dt);
 }
 

@@ -30,7 +30,6 @@ void stepHostRules(GameSession& session, float dt);
 std::vector<PlayerTarget> mobTargets(const GameSession& session);
 // A client shows what the host simulates: drops only age and spin, mobs turn smoothly.
 void animateReceivedEntities(GameSession& session, float dt);
-void simulateEntities(GameSession& session, float dt);
 void moveParticles(GameSession& session, float dt);
 void smoothRemotePlayers(GameSession& session, float dt);
 

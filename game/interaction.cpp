@@ -2,20 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
-#include <numbers>
 
-#include "game/game_mod_context.h"
-#include "mods/events.h"
-#include "persist/level_save.h"
-#include "platform/platform.h"
-#include "lang/localisation.h"
-#include "world/fluids.h"
-#include "world/light.h"
-#include "world/registry.h"
-#include "world/terrain.h"
 #include "game/world_life_cycle.h"
+#include "lang/localisation.h"
+#include "mods/events.h"
+#include "world/registry.h"
 
 namespace zorv {
 namespace {

@@ -7,11 +7,11 @@
 #include <utility>
 
 #include "game/commands.h"
-#include "mods/events.h"
+#include "game/world_life_cycle.h"
 #include "lang/localisation.h"
+#include "mods/events.h"
 #include "world/physics.h"
 #include "world/registry.h"
-#include "game/world_life_cycle.h"
 
 namespace zorv {
 namespace {

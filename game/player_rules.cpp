@@ -2,20 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <limits>
-#include <numbers>
 
-#include "game/game_mod_context.h"
-#include "mods/events.h"
-#include "persist/level_save.h"
-#include "platform/platform.h"
-#include "lang/localisation.h"
-#include "world/fluids.h"
-#include "world/light.h"
-#include "world/registry.h"
-#include "world/terrain.h"
 #include "game/host_rules.h"
+#include "lang/localisation.h"
 
 namespace zorv {
 namespace {
@@ -167,6 +156,15 @@ void teleportPlayer(GameSession& session, float x, float y, float z) {
   if (session.world) ensureColumnsAround(*session.world, floorToInt(x), floorToInt(z), 2);
 }
 
+void returnToSpawn(GameSession& session) {
+  PlayerBody& player = session.player;
+  player.x = session.spawnPoint.x;
+  player.y = session.spawnPoint.y;
+  player.z = session.spawnPoint.z;
+  player.vx = 0.0f;
+  player.vz = 0.0f;
+}
+
 void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
   if (!session.world) return;
   World& world = *session.world;
@@ -181,13 +179,7 @@ void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
   const int fallDamage = step(player, world, dt, input);
   if (fallDamage > 0) hurtPlayer(session, fallDamage);
 
-  if (player.y < kVoidDepth) {
-    player.x = session.spawnPoint.x;
-    player.y = session.spawnPoint.y;
-    player.z = session.spawnPoint.z;
-    player.vx = 0.0f;
-    player.vz = 0.0f;
-  }
+  if (player.y < kVoidDepth) returnToSpawn(session);
 
   applyLava(session, dt);
   regenerate(session, dt);

@@ -1,6 +1,7 @@
 #pragma once
 // Sounds the rules ask for. The session queues them; a player's program plays them, a
 // dedicated server drops them.
+#include <cstddef>
 #include <cstdint>
 
 namespace zorv {

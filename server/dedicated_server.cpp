@@ -16,19 +16,19 @@
 
 #include "game/commands.h"
 #include "game/game_mod_context.h"
-#include "game/typed_text.h"
+#include "game/host_rules.h"
 #include "game/multiplayer.h"
-#include "platform/version.h"
-#include "server/server_admin.h"
+#include "game/typed_text.h"
+#include "game/world_life_cycle.h"
+#include "lang/localisation.h"
 #include "mods/events.h"
 #include "persist/level_save.h"
 #include "platform/platform.h"
-#include "lang/localisation.h"
+#include "platform/text.h"
+#include "platform/version.h"
+#include "server/server_admin.h"
 #include "world/fluids.h"
 #include "world/light.h"
-#include "game/world_life_cycle.h"
-#include "game/host_rules.h"
-#include "platform/text.h"
 
 namespace zorv {
 namespace {

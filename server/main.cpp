@@ -4,10 +4,10 @@
 #include <string_view>
 #include <vector>
 
-#include "server/dedicated_server.h"
+#include "lang/localisation.h"
 #include "net/net_text.h"
 #include "platform/platform.h"
-#include "lang/localisation.h"
+#include "server/dedicated_server.h"
 
 int main(int argc, char** argv) {
   zorv::setLanguage(zorv::platform::userInterfaceIsChinese() ? zorv::LanguageChinese : zorv::LanguageEnglish);

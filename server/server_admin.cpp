@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include "server/dedicated_server.h"
+#include "lang/localisation.h"
 #include "net/address.h"
 #include "persist/save_file.h"
-#include "lang/localisation.h"
+#include "server/dedicated_server.h"
 
 namespace zorv {
 namespace {

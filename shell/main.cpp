@@ -5,16 +5,16 @@
 #include <string_view>
 #include <vector>
 
-#include "server/dedicated_server.h"
-#include "shell/game_shell.h"
 #include "checks/mod_test.h"
-#include "shell/startup.h"
 #include "checks/net_test.h"
 #include "checks/self_test.h"
+#include "lang/localisation.h"
 #include "net/net_text.h"
 #include "platform/platform.h"
 #include "platform/version.h"
-#include "lang/localisation.h"
+#include "server/dedicated_server.h"
+#include "shell/game_shell.h"
+#include "shell/startup.h"
 #include "world/world.h"
 
 int main(int argc, char** argv) {

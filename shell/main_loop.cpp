@@ -13,21 +13,21 @@
 
 #include "client/input_rules.h"
 #include "client/menu_actions.h"
-#include "game/multiplayer.h"
-#include "shell/startup.h"
-#include "ui/session_frame.h"
 #include "client/session_options.h"
-#include "shell/window_mode.h"
+#include "game/interaction.h"
+#include "game/multiplayer.h"
+#include "game/player_rules.h"
+#include "lang/localisation.h"
 #include "platform/platform.h"
 #include "render/png_writer.h"
 #include "render/vulkan_renderer.h"
+#include "shell/startup.h"
+#include "shell/window_mode.h"
 #include "ui/hud.h"
 #include "ui/interface_scale.h"
-#include "lang/localisation.h"
 #include "ui/menus.h"
+#include "ui/session_frame.h"
 #include "world/registry.h"
-#include "game/player_rules.h"
-#include "game/interaction.h"
 
 namespace zorv {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <imgui.h>
 
-#include "ui/interface_scale.h"
 #include "lang/localisation.h"
+#include "ui/interface_scale.h"
 
 namespace zorv {
 namespace {

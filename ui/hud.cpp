@@ -6,13 +6,13 @@
 #include <cstdio>
 
 #include "game/commands.h"
+#include "lang/localisation.h"
 #include "platform/version.h"
 #include "ui/inventory_screen.h"
-#include "lang/localisation.h"
+#include "ui/key_help.h"
 #include "ui/menus.h"
 #include "world/registry.h"
 #include "world/types.h"
-#include "ui/key_help.h"
 
 namespace zorv {
 namespace {

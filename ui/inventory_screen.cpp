@@ -6,8 +6,8 @@
 
 #include "client/client_session.h"
 #include "lang/localisation.h"
-#include "world/registry.h"
 #include "ui/key_help.h"
+#include "world/registry.h"
 
 namespace zorv {
 namespace {

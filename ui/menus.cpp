@@ -8,13 +8,13 @@
 #include <imgui.h>
 
 #include "client/menu_actions.h"
+#include "game/world_life_cycle.h"
 #include "lang/localisation.h"
 #include "platform/version.h"
 #include "ui/controls_menu.h"
 #include "ui/interface_scale.h"
 #include "ui/key_help.h"
 #include "world/villages.h"
-#include "game/world_life_cycle.h"
 
 namespace zorv {
 namespace {
