@@ -65,13 +65,13 @@ GroundCell groundCellAhead(const SceneCamera& camera, float ahead, float sideway
   }
   const float x = camera.eye.x + ahead * dx - sideways * dz;
   const float z = camera.eye.z + ahead * dz + sideways * dx;
-  return {static_cast<int>(std::floor(x)), static_cast<int>(std::floor(z))};
+  return {floorToInt(x), floorToInt(z)};
 }
 
 std::optional<SceneCamera> findLandscapeLookout(World& world, Vec3 spawn) {
   static constexpr int kDirections[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
   static constexpr int kSampleDistances[3] = {40, 60, 80};
-  const int sx = static_cast<int>(std::floor(spawn.x)), sz = static_cast<int>(std::floor(spawn.z));
+  const int sx = floorToInt(spawn.x), sz = floorToInt(spawn.z);
   std::optional<SceneCamera> best;
   float bestScore = 0.0f;
   // Square rings: every radius is 8 more than a multiple of 16, so the 16-block steps
@@ -105,7 +105,7 @@ std::optional<SceneCamera> findLandscapeLookout(World& world, Vec3 spawn) {
 }
 
 std::optional<CaveSpot> findCaveSpot(World& world, Vec3 spawn) {
-  const int sx = static_cast<int>(std::floor(spawn.x)), sz = static_cast<int>(std::floor(spawn.z));
+  const int sx = floorToInt(spawn.x), sz = floorToInt(spawn.z);
   for (int half = 0; half <= 48; half += 8) {
     for (int z = sz - half; z <= sz + half; z += 2) {
       for (int x = sx - half; x <= sx + half; x += 2) {

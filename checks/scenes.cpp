@@ -194,8 +194,8 @@ void fillInventory(Inventory& inventory, std::initializer_list<std::pair<BlockId
 
 // The stone wall of the "fill" scene, built through the fill command; returns its centre.
 Vec3 buildFillWall(ClientSession& session, const SceneCamera& camera) {
-  const int x = static_cast<int>(std::floor(camera.eye.x));
-  const int z = static_cast<int>(std::floor(camera.eye.z)) - 8;
+  const int x = floorToInt(camera.eye.x);
+  const int z = floorToInt(camera.eye.z) - 8;
   const int ground = groundAt(*session.world, x, z);
   char command[128];
   std::snprintf(command, sizeof command, "/fill %d %d %d %d %d %d stone", x - 2, ground + 1, z, x + 2, ground + 4, z);
@@ -207,7 +207,7 @@ Vec3 buildFillWall(ClientSession& session, const SceneCamera& camera) {
 Vec3 placeLastBlockType(ClientSession& session, const SceneCamera& camera) {
   const std::size_t count = blockRegistry().count();
   const GroundCell cell = groundCellAhead(camera, 4.0f, 0.0f);
-  const int y = static_cast<int>(std::floor(camera.eye.y)) - 1;
+  const int y = floorToInt(camera.eye.y) - 1;
   const std::string& id = blockRegistry().get(static_cast<BlockId>(count - 1)).id;
   char command[192];
   std::snprintf(command, sizeof command, "/fill %d %d %d %d %d %d %s", cell.x, y, cell.z, cell.x, y, cell.z, id.c_str());

@@ -42,15 +42,13 @@ float horizontalDistance(const Mob& mob, const PlayerTarget& player) {
 
 bool isSolid(const World& world, int x, int y, int z) { return blockRegistry().get(getBlock(world, x, y, z)).solid; }
 
-int cellOf(float coordinate) { return static_cast<int>(std::floor(coordinate)); }
-
 bool mobBoxFree(const World& world, const Mob& mob) {
   return !boxCollides(world, {mob.x - 0.4f, mob.y - 0.4f, mob.z - 0.4f}, {mob.x + 0.4f, mob.y + 0.4f, mob.z + 0.4f});
 }
 
 // Standing: the box is free and the cell under its bottom is solid.
 bool standsInOpenSpace(const World& world, const Mob& mob) {
-  return mobBoxFree(world, mob) && isSolid(world, cellOf(mob.x), cellOf(mob.y - 0.4f) - 1, cellOf(mob.z));
+  return mobBoxFree(world, mob) && isSolid(world, floorToInt(mob.x), floorToInt(mob.y - 0.4f) - 1, floorToInt(mob.z));
 }
 
 template <class Predicate>
@@ -193,11 +191,11 @@ void checkVillagersAndZombies(CheckReport& report, World& world) {
   const std::vector<Mob> zombies = spawnZombies(world, static_cast<std::uint32_t>(world.seed), 2, centre);
   report.check(allOf(zombies,
                      [&](const Mob& mob) {
-                       const int dx = cellOf(mob.x) - static_cast<int>(centre.x);
-                       const int dz = cellOf(mob.z) - static_cast<int>(centre.z);
+                       const int dx = floorToInt(mob.x) - static_cast<int>(centre.x);
+                       const int dz = floorToInt(mob.z) - static_cast<int>(centre.z);
                        const int squared = dx * dx + dz * dz;
                        return mob.kind == MobZombie && squared >= 144 && squared <= 400 &&
-                              blockLight(world, cellOf(mob.x), cellOf(mob.y - 0.4f), cellOf(mob.z)) < 8;
+                              blockLight(world, floorToInt(mob.x), floorToInt(mob.y - 0.4f), floorToInt(mob.z)) < 8;
                      }),
                "zombies spawn at night-range distance in the dark");
   report.check(allOf(zombies, [&](const Mob& mob) { return standsInOpenSpace(world, mob); }),

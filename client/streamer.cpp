@@ -12,7 +12,7 @@ namespace zorv {
 namespace {
 
 ColumnKey playerColumn(Vec3 player) {
-  return {chunkCoord(static_cast<int>(std::floor(player.x))), chunkCoord(static_cast<int>(std::floor(player.z)))};
+  return {chunkCoord(floorToInt(player.x)), chunkCoord(floorToInt(player.z))};
 }
 
 int chebyshev(int cx, int cz, ColumnKey centre) { return std::max(std::abs(cx - centre.cx), std::abs(cz - centre.cz)); }

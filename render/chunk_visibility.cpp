@@ -26,8 +26,8 @@ bool chunkOutside(const FrustumPlanes& planes, const ChunkKey& key) {
 }  // namespace
 
 std::vector<ChunkKey> visibleChunks(const VisibilityQuery& query, const FaceLinksLookup& links) {
-  const ChunkKey start{chunkCoord(static_cast<int>(std::floor(query.camera.x))), chunkCoord(static_cast<int>(std::floor(query.camera.y))),
-                       chunkCoord(static_cast<int>(std::floor(query.camera.z)))};
+  const ChunkKey start{chunkCoord(floorToInt(query.camera.x)), chunkCoord(floorToInt(query.camera.y)),
+                       chunkCoord(floorToInt(query.camera.z))};
   std::vector<ChunkKey> order;
   if (start.cy < kMinChunkY || start.cy > kMaxChunkY) return order;
   // A grid over the reachable chunks. Per chunk and entry face it keeps the directions

@@ -271,8 +271,8 @@ DeathAction drawDeathScreen(const ClientSession& session, ImVec2 display) {
     ImGui::TextUnformatted(tr("You died"));
     ImGui::SetWindowFontScale(1.0f);
     const PlayerBody& p = session.player;
-    const std::string where = formatTranslated("Seed %u   Block %d %d %d", session.seed, static_cast<int>(std::floor(p.x)),
-                                               static_cast<int>(std::floor(p.y)), static_cast<int>(std::floor(p.z)));
+    const std::string where = formatTranslated("Seed %u   Block %d %d %d", session.seed, floorToInt(p.x),
+                                               floorToInt(p.y), floorToInt(p.z));
     ImGui::TextUnformatted(where.c_str());
     ImGui::Spacing();
     ImGui::Separator();

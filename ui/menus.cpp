@@ -247,8 +247,8 @@ void settingsSection(ClientSession& session) {
 
 void villageCount(ClientSession& session) {
   if (!session.world) return;
-  const int x = static_cast<int>(std::floor(session.player.x));
-  const int z = static_cast<int>(std::floor(session.player.z));
+  const int x = floorToInt(session.player.x);
+  const int z = floorToInt(session.player.z);
   const std::size_t count = sitesWithin(*session.world, x, z, kVillageCountRadius).size();
   ImGui::TextDisabled("%s", formatTranslated("Villages within 640 blocks: %d", static_cast<int>(count)).c_str());
 }
