@@ -59,6 +59,8 @@ struct ClientSession : GameSession, SessionView {
   void remeshChanged(World& world) override;
   void follow(World& world, Vec3 eye, float dt) override;
   void setRenderDistance(int chunks) override;
+  // The streamer loads columns only while there is a renderer to mesh them for.
+  bool streamsColumns() const override { return renderer != nullptr; }
   void appStateChanged(AppState state) override;
   void inventoryOpened() override;
   void inventoryClosed() override;

@@ -180,9 +180,11 @@ void ChunkStreamer::rebuildCandidates() {
 bool ChunkStreamer::prepareNeighbourhood(World& world, const ChunkKey& key, int& generated) {
   for (int dz = -1; dz <= 1; ++dz) {
     for (int dx = -1; dx <= 1; ++dx) {
-      if (isColumnLoaded(world, key.cx + dx, key.cz + dz)) continue;
+      const int cx = key.cx + dx, cz = key.cz + dz;
+      // Nothing exists beyond the world's edge: such a neighbour costs no generation.
+      if (!isColumnInWorld(cx, cz) || isColumnLoaded(world, cx, cz)) continue;
       if (generated == kGenerationsPerFrame) return false;
-      ensureColumn(world, key.cx + dx, key.cz + dz);  // stored data first, else generated
+      ensureColumn(world, cx, cz);  // stored data first, else generated
       ++generated;
     }
   }

@@ -109,6 +109,9 @@ struct GameSession {
 
   // The local player (eye position, velocity, view, mode, health, fall, hurt timer).
   PlayerBody player;
+  // Set by a teleport: the player stays where they were put (no gravity, no movement)
+  // until the columns around them exist, then is raised out of any blocks there.
+  bool heldForTerrain = false;
 
   // The played world; absent in the menus and while connecting.
   std::unique_ptr<World> world;

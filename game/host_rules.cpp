@@ -15,39 +15,11 @@ namespace zorv {
 namespace {
 
 constexpr int kPlayerColumnRadius = 1;
-// Columns around the players loaded (or generated) per step: players who walk into new
-// terrain together do not stall one step with all of it.
-constexpr int kColumnLoadsPerStep = 4;
 // Columns stay loaded within the game's default view distance plus the margin a game's
 // own streaming keeps, around every player and the spawn; farther ones are saved and freed.
 constexpr int kKeepColumnRadius = 12;
 
 ColumnKey columnAt(float x, float z) { return {chunkCoord(floorToInt(x)), chunkCoord(floorToInt(z))}; }
-
-// The columns around the players within the step's budget, every player's own column
-// first; the rest follow in the next steps.
-void loadColumnsAroundPlayers(World& world, const std::vector<PlayerTarget>& players) {
-  int budget = kColumnLoadsPerStep;
-  const auto load = [&](int cx, int cz) {
-    if (isColumnLoaded(world, cx, cz)) return true;
-    if (budget == 0) return false;
-    --budget;
-    ensureColumn(world, cx, cz);
-    return true;
-  };
-  for (const PlayerTarget& player : players) {
-    const ColumnKey own = columnAt(player.x, player.z);
-    if (!load(own.cx, own.cz)) return;
-  }
-  for (const PlayerTarget& player : players) {
-    const ColumnKey own = columnAt(player.x, player.z);
-    for (int dz = -kPlayerColumnRadius; dz <= kPlayerColumnRadius; ++dz) {
-      for (int dx = -kPlayerColumnRadius; dx <= kPlayerColumnRadius; ++dx) {
-        if (!load(own.cx + dx, own.cz + dz)) return;
-      }
-    }
-  }
-}
 
 constexpr float kDayLength = 180.0f;
 constexpr double kModTickInterval = 0.05;
@@ -77,6 +49,30 @@ void keepColumnsAroundPlayers(GameSession& session, const std::vector<PlayerTarg
 }
 
 }  // namespace
+
+bool loadColumnsAroundPlayers(World& world, const std::vector<PlayerTarget>& players) {
+  int budget = kColumnLoadsPerStep;
+  const auto load = [&](int cx, int cz) {
+    if (!isColumnInWorld(cx, cz) || isColumnLoaded(world, cx, cz)) return true;
+    if (budget == 0) return false;
+    --budget;
+    ensureColumn(world, cx, cz);
+    return true;
+  };
+  for (const PlayerTarget& player : players) {
+    const ColumnKey own = columnAt(player.x, player.z);
+    if (!load(own.cx, own.cz)) return false;
+  }
+  for (const PlayerTarget& player : players) {
+    const ColumnKey own = columnAt(player.x, player.z);
+    for (int dz = -kPlayerColumnRadius; dz <= kPlayerColumnRadius; ++dz) {
+      for (int dx = -kPlayerColumnRadius; dx <= kPlayerColumnRadius; ++dx) {
+        if (!load(own.cx + dx, own.cz + dz)) return false;
+      }
+    }
+  }
+  return true;
+}
 
 void changeWeather(GameSession& session, float dt) {
   session.weatherTimer -= dt;

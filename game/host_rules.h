@@ -25,6 +25,13 @@ void burnAndSpawnZombies(GameSession& session, float dt);
 // players are loaded within a per-step budget and those far from every player and the
 // spawn are unloaded.
 void stepHostRules(GameSession& session, float dt);
+// Columns around the players loaded (or generated) per step: players who walk (or are
+// teleported) into new terrain together do not stall one step with all of it.
+constexpr int kColumnLoadsPerStep = 4;
+// Loads (or generates) the columns within one column of each player, at most
+// kColumnLoadsPerStep of them, every player's own column first; the rest follow in the
+// next calls. True when all of them are present.
+bool loadColumnsAroundPlayers(World& world, const std::vector<PlayerTarget>& players);
 // The players mobs react to: the local one (unless there is none) and every remote
 // player that has reported a position.
 std::vector<PlayerTarget> mobTargets(const GameSession& session);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "game/host_rules.h"
+#include "game/world_life_cycle.h"
 #include "lang/localisation.h"
 
 namespace zorv {
@@ -144,6 +145,36 @@ void mobsHitPlayer(GameSession& session, float dt) {
   }
 }
 
+bool columnsPresentAround(const World& world, const PlayerBody& player) {
+  const int cx = chunkCoord(floorToInt(player.x)), cz = chunkCoord(floorToInt(player.z));
+  for (int dz = -1; dz <= 1; ++dz) {
+    for (int dx = -1; dx <= 1; ++dx) {
+      // Beyond the world's edge there is no column to wait for.
+      if (isColumnInWorld(cx + dx, cz + dz) && !isColumnLoaded(world, cx + dx, cz + dz)) return false;
+    }
+  }
+  return true;
+}
+
+// True while a teleported player waits for the terrain around them: they neither fall
+// nor move. A streaming view brings the columns within its own budget (in the follow at
+// the end of the step); without one they are loaded here within the host's per-step
+// budget. Once they exist the player is lifted out of any blocks and the hold ends.
+bool holdForTerrain(GameSession& session) {
+  if (!session.heldForTerrain) return false;
+  World& world = *session.world;
+  PlayerBody& player = session.player;
+  const bool streamed = session.view != nullptr && session.view->streamsColumns();
+  if (!streamed) loadColumnsAroundPlayers(world, {{player.x, player.y, player.z, player.mode}});
+  if (!columnsPresentAround(world, player)) {
+    player.vx = player.vy = player.vz = 0.0f;
+    return true;
+  }
+  raiseOutOfBlocks(world, player);
+  session.heldForTerrain = false;
+  return false;
+}
+
 }  // namespace
 
 void teleportPlayer(GameSession& session, float x, float y, float z) {
@@ -153,16 +184,13 @@ void teleportPlayer(GameSession& session, float x, float y, float z) {
   player.z = z;
   player.vx = 0.0f;
   player.vz = 0.0f;
-  if (session.world) ensureColumnsAround(*session.world, floorToInt(x), floorToInt(z), 2);
+  // The destination's columns arrive over the next steps (the view's streamer, or the
+  // per-step budget without one); loading them here would stall this step.
+  session.heldForTerrain = true;
 }
 
 void returnToSpawn(GameSession& session) {
-  PlayerBody& player = session.player;
-  player.x = session.spawnPoint.x;
-  player.y = session.spawnPoint.y;
-  player.z = session.spawnPoint.z;
-  player.vx = 0.0f;
-  player.vz = 0.0f;
+  teleportPlayer(session, session.spawnPoint.x, session.spawnPoint.y, session.spawnPoint.z);
 }
 
 void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
@@ -175,9 +203,11 @@ void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
 
   const MoveInput input = movementInput(session, keys);
   player.lookSensitivity = session.settings.mouseSensitivity;
-  ensureColumnsAround(world, floorToInt(player.x), floorToInt(player.z), 1);
-  const int fallDamage = step(player, world, dt, input);
-  if (fallDamage > 0) hurtPlayer(session, fallDamage);
+  if (!holdForTerrain(session)) {
+    ensureColumnsAround(world, floorToInt(player.x), floorToInt(player.z), 1);
+    const int fallDamage = step(player, world, dt, input);
+    if (fallDamage > 0) hurtPlayer(session, fallDamage);
+  }
 
   if (player.y < kVoidDepth) returnToSpawn(session);
 

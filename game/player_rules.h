@@ -8,11 +8,11 @@ namespace zorv {
 // One in-world step while Playing with chat and inventory closed.
 void stepWorld(GameSession& session, float dt, const MovementKeys& keys);
 
-// Puts the player at the spawn point without horizontal momentum (/spawn, /kill, a fall
-// into the void).
+// Teleports the player to the spawn point (/spawn, /kill, a fall into the void).
 void returnToSpawn(GameSession& session);
-// Moves the player without horizontal momentum and makes the columns within 2 chunks
-// present (when there is a world).
+// Moves the player without horizontal momentum and loads nothing: the player is held
+// there (no gravity, no movement) by the next steps until the columns around them exist,
+// then raised out of any blocks.
 void teleportPlayer(GameSession& session, float x, float y, float z);
 
 }  // namespace zorv

@@ -28,6 +28,9 @@ class SessionView {
   // One step of streaming and of the minimap around the player's eye.
   virtual void follow(World& world, Vec3 eye, float dt) = 0;
   virtual void setRenderDistance(int chunks) = 0;
+  // Whether follow brings the columns around the player into the world (a streaming
+  // view); without that the rules load them within the host's per-step budget.
+  virtual bool streamsColumns() const = 0;
 
   // The application state was stored (the inventory is closed by then).
   virtual void appStateChanged(AppState state) = 0;

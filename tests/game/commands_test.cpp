@@ -15,6 +15,8 @@
 #include "world/terrain.h"
 #include "world/villages.h"
 #include "game/sky.h"
+#include "game/player_rules.h"
+#include "game/host_rules.h"
 
 namespace zorv::testing {
 namespace {
@@ -208,10 +210,9 @@ TEST_F(CommandTest, TeleportNeedsThreeNumbersInsideTheWorld) {
   EXPECT_FLOAT_EQ(session.player.z, -7.25f);
   EXPECT_EQ(session.player.vx, 0.0f);
   EXPECT_EQ(session.player.vz, 0.0f);
-  // Columns within two chunks of (3, -8) are present: chunk x -2..2, z -3..1.
-  EXPECT_TRUE(isColumnLoaded(*session.world, -2, -3));
-  EXPECT_TRUE(isColumnLoaded(*session.world, 2, 1));
-  EXPECT_FALSE(isColumnLoaded(*session.world, 3, 1));
+  // Nothing is loaded by the command itself: the player is held for the next steps.
+  EXPECT_TRUE(session.world->chunks.empty());
+  EXPECT_TRUE(session.heldForTerrain);
 
   for (const char* line : {"/tp a b c", "/tp 1 2", "/tp", "/tp 1 x 2", "/tp 5000000 40 0", "/tp 0 40 -1e30"}) {
     runCommand(session, line);
@@ -426,3 +427,105 @@ TEST_F(CommandTest, SaveWritesTheWorldAndSaysSo) {
 
 }  // namespace
 }  // namespace zorv::testing
+
+namespace zorv {
+namespace {
+
+using testing::kTestSeed;
+
+std::size_t loadedColumnCount(const World& world) {
+  return static_cast<std::size_t>(
+      std::count_if(world.chunks.begin(), world.chunks.end(), [](const auto& entry) { return entry.first.cy == 0; }));
+}
+
+// A player standing at the spawn of a generated world, with no view: the rules load what
+// a teleport needs within their own per-step budget.
+class FarTeleport : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setLanguage(LanguageEnglish);
+    session.clock = [] { return 0.0; };
+    session.world = std::make_unique<World>(static_cast<std::int32_t>(kTestSeed));
+    session.seed = kTestSeed;
+    session.appState = AppPlaying;
+    session.spawnTimer = 1e6f;
+    ensureColumnsAround(*session.world, 0, 0, 1);
+  }
+
+  // Steps until the hold ends, checking on the way that the player stays exactly where
+  // they were put and that no step loads more than its budget. The number of held steps.
+  int stepWhileHeld() {
+    const PlayerBody start = session.player;
+    int steps = 0;
+    while (session.heldForTerrain && steps < 100) {
+      const std::size_t before = loadedColumnCount(*session.world);
+      stepWorld(session, 0.05f, keys);
+      EXPECT_LE(loadedColumnCount(*session.world) - before, static_cast<std::size_t>(kColumnLoadsPerStep));
+      if (session.heldForTerrain) {
+        EXPECT_EQ(session.player.x, start.x);
+        EXPECT_EQ(session.player.y, start.y);
+        EXPECT_EQ(session.player.z, start.z);
+        EXPECT_EQ(session.player.vy, 0.0f);
+      }
+      ++steps;
+    }
+    return steps;
+  }
+
+  GameSession session;
+  MovementKeys keys;
+};
+
+TEST_F(FarTeleport, LoadsNothingAtOnceHoldsThePlayerAndLandsThemOnTheGround) {
+  const std::size_t before = loadedColumnCount(*session.world);
+  keys.forward = true;  // held keys move nobody while the ground is missing
+  runCommand(session, "/tp 50000.5 60 -50000.5");
+  EXPECT_EQ(loadedColumnCount(*session.world), before);
+  EXPECT_FALSE(isColumnLoaded(*session.world, chunkCoord(50000), chunkCoord(-50001)));
+  EXPECT_EQ(session.player.x, 50000.5f);
+
+  const int held = stepWhileHeld();
+  EXPECT_FALSE(session.heldForTerrain);
+  // Nine columns at four a step: the hold spans several steps, not one.
+  EXPECT_GE(held, 3);
+  for (int dz = -1; dz <= 1; ++dz) {
+    for (int dx = -1; dx <= 1; ++dx) EXPECT_TRUE(isColumnLoaded(*session.world, chunkCoord(50000) + dx, chunkCoord(-50001) + dz));
+  }
+
+  keys.forward = false;
+  for (int i = 0; i < 200 && !session.player.onGround; ++i) stepWorld(session, 0.05f, keys);
+  EXPECT_TRUE(session.player.onGround);
+  // On the terrain or on something standing on it (a tree), not in a hole below it.
+  const int ground = surfaceHeight(*session.world, floorToInt(session.player.x), floorToInt(session.player.z));
+  EXPECT_GE(session.player.y, static_cast<float>(ground) + 1.0f + 1.63f - 0.6f);
+  const BlockId below = getBlock(*session.world, floorToInt(session.player.x), floorToInt(session.player.y - 1.7f),
+                                 floorToInt(session.player.z));
+  EXPECT_TRUE(blockRegistry().get(below).solid) << blockRegistry().get(below).id;
+}
+
+TEST_F(FarTeleport, IntoRockRaisesThePlayerOnceTheColumnsExistAndModsTeleportTheSameWay) {
+  const int ground = surfaceHeight(*session.world, 30000, 30000);
+  GameModContext context(session);
+  context.teleport(30000.5f, static_cast<float>(ground - 6), 30000.5f);
+  EXPECT_FALSE(isColumnLoaded(*session.world, chunkCoord(30000), chunkCoord(30000)));
+  EXPECT_TRUE(session.heldForTerrain);
+  stepWhileHeld();
+  EXPECT_FALSE(session.heldForTerrain);
+  EXPECT_FALSE(collidesAt(*session.world, {session.player.x, session.player.y, session.player.z}));
+  EXPECT_GT(session.player.y, static_cast<float>(ground - 6));
+
+  // At the world's edge there are no columns beyond it to wait for.
+  runCommand(session, "/tp 1048575.5 60 0.5");
+  stepWhileHeld();
+  EXPECT_FALSE(session.heldForTerrain);
+}
+
+TEST_F(FarTeleport, TheVillageTeleportIsHeldToo) {
+  runCommand(session, "/village tp");
+  ASSERT_TRUE(session.heldForTerrain) << session.messages.back().text;
+  stepWhileHeld();
+  EXPECT_FALSE(session.heldForTerrain);
+}
+
+}  // namespace
+}  // namespace zorv

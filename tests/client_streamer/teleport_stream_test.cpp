@@ -1,0 +1,74 @@
+// A far teleport in a game with a renderer: the streamer brings the destination's columns
+// within its per-frame budget while the rules hold the player, who then lands on the ground.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "client/client_session.h"
+#include "game/commands.h"
+#include "game/player_rules.h"
+#include "null_renderer.h"
+#include "world/registry.h"
+#include "world/terrain.h"
+
+namespace zorv {
+namespace {
+
+std::size_t loadedColumnCount(const World& world) {
+  return static_cast<std::size_t>(
+      std::count_if(world.chunks.begin(), world.chunks.end(), [](const auto& entry) { return entry.first.cy == 0; }));
+}
+
+TEST(TeleportStreaming, TheStreamerLoadsTheDestinationWhileThePlayerIsHeld) {
+  NullRenderer renderer;
+  ClientSession session;
+  session.renderer = &renderer;
+  session.clock = [] { return 0.0; };
+  session.world = std::make_unique<World>(20261018);
+  session.appState = AppPlaying;
+  session.spawnTimer = 1e6f;
+  session.streamer.setRenderDistance(kMinRenderDistance);
+  ensureColumnsAround(*session.world, floorToInt(session.player.x), floorToInt(session.player.z), 1);
+  const MovementKeys keys;
+  stepWorld(session, 0.05f, keys);  // the streamer settles on the start
+
+  const std::size_t before = loadedColumnCount(*session.world);
+  runCommand(session, "/tp -49999.5 55 50000.5");
+  EXPECT_EQ(loadedColumnCount(*session.world), before);
+  ASSERT_TRUE(session.heldForTerrain);
+
+  int heldSteps = 0;
+  while (session.heldForTerrain && heldSteps < 100) {
+    const std::size_t loaded = loadedColumnCount(*session.world);
+    stepWorld(session, 0.05f, keys);
+    // The streamer's budget, never the whole destination at once (columns far behind may
+    // be unloaded in the same step, so only growth is bounded).
+    const std::size_t after = loadedColumnCount(*session.world);
+    if (after > loaded) {
+      EXPECT_LE(after - loaded, static_cast<std::size_t>(kGenerationsPerFrame));
+    }
+    if (session.heldForTerrain) {
+      EXPECT_EQ(session.player.x, -49999.5f);
+      EXPECT_EQ(session.player.y, 55.0f);
+      EXPECT_EQ(session.player.z, 50000.5f);
+    }
+    ++heldSteps;
+  }
+  EXPECT_FALSE(session.heldForTerrain);
+  EXPECT_GE(heldSteps, 3);  // nine columns at three a frame
+  EXPECT_EQ(session.streamer.renderDistance(), kMinRenderDistance);
+
+  for (int i = 0; i < 200 && !session.player.onGround; ++i) stepWorld(session, 0.05f, keys);
+  EXPECT_TRUE(session.player.onGround);
+  // On the terrain or on something standing on it (a tree), not in a hole below it.
+  const int ground = surfaceHeight(*session.world, floorToInt(session.player.x), floorToInt(session.player.z));
+  EXPECT_GE(session.player.y, static_cast<float>(ground) + 1.0f + 1.63f - 0.6f);
+  const BlockId below = getBlock(*session.world, floorToInt(session.player.x), floorToInt(session.player.y - 1.7f),
+                                 floorToInt(session.player.z));
+  EXPECT_TRUE(blockRegistry().get(below).solid) << blockRegistry().get(below).id;
+  session.streamer.shutdown();
+}
+
+}  // namespace
+}  // namespace zorv
