@@ -181,7 +181,7 @@ fs::path findMainScript(const fs::path& folder) {
   return {};
 }
 
-void loadMods(ModHost& host, const fs::path& modsFolder, ModContext* context) {
+void loadMods(ModHost& host, const fs::path& modsFolder, ModContext* context, const std::atomic<bool>* cancel) {
   host.mods.clear();
   host.context = context;
   host.enabled = true;
@@ -200,6 +200,7 @@ void loadMods(ModHost& host, const fs::path& modsFolder, ModContext* context) {
             [](const fs::path& a, const fs::path& b) { return a.native() < b.native(); });
 
   for (const fs::path& package : packages) {
+    if (cancel != nullptr && cancel->load()) return;
     const std::string id = packageModId(package.filename().string());
     const bool loaded = std::any_of(host.mods.begin(), host.mods.end(),
                                     [&](const std::unique_ptr<ModRecord>& mod) { return mod->id == id; });

@@ -2,6 +2,7 @@
 // Mod packages: zip archives in the mods folder, unpacked into mods/.cache on every
 // start and loaded in sorted order; the fingerprint that host and client compare.
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -28,8 +29,11 @@ struct ModHost {
   std::uint32_t fingerprint = kFingerprintBasis;
 };
 
-// Loads every package of `modsFolder` (see the file comment) with `context`.
-void loadMods(ModHost& host, const std::filesystem::path& modsFolder, ModContext* context);
+// Loads every package of `modsFolder` (see the file comment) with `context`. Once
+// `cancel` (when given) is set, possibly from another thread, no further package is
+// started: the mods loaded so far stay.
+void loadMods(ModHost& host, const std::filesystem::path& modsFolder, ModContext* context,
+              const std::atomic<bool>* cancel = nullptr);
 std::vector<std::string> modIds(const ModHost& host);
 
 // The mod id of a package file name: "Foo.mod.zorvk" -> "Foo", "Thing.ZIP" -> "Thing";

@@ -11,8 +11,11 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "game/commands.h"
 #include "game/game_mod_context.h"
@@ -124,6 +127,56 @@ bool hostWorld(DedicatedServer& server, const ServerOptions& options, std::strin
 
 namespace {
 
+constexpr double kStartPollSeconds = 0.02;
+
+// A console line trimmed and with its leading '/', and its first word in lower case.
+struct ConsoleCommand {
+  std::string command;
+  std::string word;
+  std::size_t wordEnd = 0;  // where the word ends in `command`
+};
+
+std::optional<ConsoleCommand> parseConsoleLine(std::string_view line) {
+  const std::size_t first = line.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return std::nullopt;
+  line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+  ConsoleCommand typed;
+  typed.command = line.front() == '/' ? std::string(line) : "/" + std::string(line);
+  typed.wordEnd = std::min(typed.command.find_first_of(" \t"), typed.command.size());
+  typed.word = lowerAscii(typed.command.substr(1, typed.wordEnd - 1));
+  return typed;
+}
+
+bool isStopLine(std::string_view line) {
+  const std::optional<ConsoleCommand> typed = parseConsoleLine(line);
+  return typed && typed->word == "stop";
+}
+
+// Starts the server on a thread of its own while this one keeps reading the console and
+// the stop signals, so that /stop, SIGINT or SIGTERM end a start-up that takes long (many
+// or slow mods). Other lines typed meanwhile are kept in `typedEarly` for when it runs.
+bool startWhileListening(DedicatedServer& server, const ServerOptions& options, ConsoleReader& console,
+                         std::vector<std::string>& typedEarly, std::string& error) {
+  std::atomic<bool> finished{false};
+  bool started = false;
+  std::thread starter([&] {
+    started = startDedicatedServer(server, options, error);
+    finished = true;
+  });
+  while (!finished) {
+    for (std::string& line : console.poll(kStartPollSeconds)) {
+      if (isStopLine(line)) {
+        server.startCancelled = true;
+      } else {
+        typedEarly.push_back(std::move(line));
+      }
+    }
+    if (stopSignalled) server.startCancelled = true;
+  }
+  starter.join();
+  return started;
+}
+
 // The value after an option that takes one; false when it is missing or not allowed.
 bool takeOptionValue(std::string_view option, std::string_view value, ServerOptions& options, std::string& error) {
   if (option == "--seed") {
@@ -181,7 +234,8 @@ bool parseServerArguments(std::span<const std::string_view> args, ServerOptions&
 bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options, std::string& error) {
   GameSession& session = server.session;
   session.hasLocalPlayer = false;
-  loadMods(session.mods, platform::baseFolder() / "mods", session.modContext.get());
+  loadMods(session.mods, platform::baseFolder() / "mods", session.modContext.get(), &server.startCancelled);
+  if (server.startCancelled) return false;
   session.net.modFingerprint = session.mods.fingerprint;
   if (!hostWorld(server, options, error)) return false;
   session.net.maxPlayers = options.maxPlayers;
@@ -199,13 +253,11 @@ void stepDedicatedServer(DedicatedServer& server, float dt) {
 
 void runServerCommand(DedicatedServer& server, std::string_view line) {
   GameSession& session = server.session;
-  const std::size_t first = line.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return;
-  line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
-  const std::string command = line.front() == '/' ? std::string(line) : "/" + std::string(line);
-  const std::size_t wordEnd = std::min(command.find_first_of(" \t"), command.size());
-  const std::string word = lowerAscii(command.substr(1, wordEnd - 1));
-  const std::string_view rest = std::string_view(command).substr(wordEnd);
+  const std::optional<ConsoleCommand> typed = parseConsoleLine(line);
+  if (!typed) return;
+  const std::string& command = typed->command;
+  const std::string& word = typed->word;
+  const std::string_view rest = std::string_view(command).substr(typed->wordEnd);
   if (word == "stop") {
     server.stopRequested = true;
   } else if (word == "list") {
@@ -253,11 +305,20 @@ int runDedicatedServer(std::span<const std::string_view> args) {
   }
   installStopSignals();
   DedicatedServer server;
-  if (!startDedicatedServer(server, options, error)) {
+  ConsoleReader console;
+  std::vector<std::string> typedEarly;
+  const bool started = startWhileListening(server, options, console, typedEarly, error);
+  if (server.startCancelled) {
+    // Stopped while starting: a hosted world is saved and its clients told as usual.
+    if (started) return stopDedicatedServer(server) ? 0 : 1;
+    addMessage(server.session, "Stopped while starting; no world was hosted");
+    return 0;
+  }
+  if (!started) {
     std::fprintf(stderr, "server: %s\n", error.c_str());
     return 1;
   }
-  ConsoleReader console;
+  for (const std::string& line : typedEarly) runServerCommand(server, line);
   using Clock = std::chrono::steady_clock;
   Clock::time_point last = Clock::now();
   Clock::time_point nextStep = last;

@@ -4,6 +4,7 @@
 // host commands that make sense without a player from standard input, and on /stop,
 // SIGINT or SIGTERM saves, says goodbye to every client and ends.
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <span>
@@ -36,6 +37,9 @@ struct DedicatedServer {
   GameSession session;
   std::uint16_t port = 0;
   bool stopRequested = false;
+  // Set (from another thread) by a stop that arrives while the server starts: no further
+  // mod is loaded and, when the mods were still loading, no world is hosted.
+  std::atomic<bool> startCancelled{false};
   // The players the console was last told about, with their addresses.
   struct Present {
     std::string name, address;
@@ -43,8 +47,9 @@ struct DedicatedServer {
   std::map<std::int32_t, Present> present;
 };
 
-// Loads the world, or creates and saves it when it does not exist, and starts hosting.
-// False with a message when the port is taken or the world cannot be loaded or written.
+// Loads the mods and the world, or creates and saves it when it does not exist, and
+// starts hosting. False with a message when the port is taken or the world cannot be
+// loaded or written; false without one when the start was cancelled while mods loaded.
 bool startDedicatedServer(DedicatedServer& server, const ServerOptions& options, std::string& error);
 // One step: the host's in-world rules for `dt` seconds, then the network exchange.
 void stepDedicatedServer(DedicatedServer& server, float dt);
