@@ -559,5 +559,30 @@ TEST(ModSandbox, FinalizersRunOnceUnderTheBudget) {
   EXPECT_EQ(reply, "kept,o1,o2,o3");
 }
 
+// A write costs the same whatever the folder holds because the folder is looked at once:
+// files put there from outside after that count is taken are not seen by later writes.
+// A write that scanned the folder again would see the 64 MiB file below and refuse.
+TEST(ModSandbox, DataWritesDoNotLookAtTheFolderAgain) {
+  ScratchFolder scratch;
+  RecordingContext context;
+  const fs::path folder = scratch.path() / "data" / "counted";
+  const ScriptRun run = runScript(scratch, "counted", R"(
+    assert(zorv.data_write('first', 'abc'), 'first write')
+    zorv.register_command('more', function(name) return tostring(zorv.data_write(name, 'defg')) end)
+  )", context);
+  ASSERT_TRUE(run.mod) << run.errors;
+  ASSERT_EQ(run.mod->dataBytes, 3u);
+  // Sparse: as large as the whole allowance without writing it.
+  testing::writeFile(folder / "outside", "");
+  fs::resize_file(folder / "outside", kMaxDataFolderBytes);
+  std::string reply;
+  for (const char* name : {"second", "third", "first"}) {
+    ASSERT_TRUE(dispatchCommand(*run.mod, "more", name, "p", reply));
+    EXPECT_EQ(reply, "true") << name;
+  }
+  EXPECT_EQ(run.mod->dataFiles, 3u);
+  EXPECT_EQ(run.mod->dataBytes, 12u);
+}
+
 }  // namespace
 }  // namespace zorv
