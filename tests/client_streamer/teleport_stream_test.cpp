@@ -3,22 +3,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "client/client_session.h"
 #include "game/commands.h"
 #include "game/player_rules.h"
+#include "landing_checks.h"
 #include "null_renderer.h"
-#include "world/registry.h"
-#include "world/terrain.h"
 
 namespace zorv {
 namespace {
 
-std::size_t loadedColumnCount(const World& world) {
-  return static_cast<std::size_t>(
-      std::count_if(world.chunks.begin(), world.chunks.end(), [](const auto& entry) { return entry.first.cy == 0; }));
-}
+using testing::loadedColumnCount;
 
 TEST(TeleportStreaming, TheStreamerLoadsTheDestinationWhileThePlayerIsHeld) {
   NullRenderer renderer;
@@ -59,14 +53,7 @@ TEST(TeleportStreaming, TheStreamerLoadsTheDestinationWhileThePlayerIsHeld) {
   EXPECT_GE(heldSteps, 3);  // nine columns at three a frame
   EXPECT_EQ(session.streamer.renderDistance(), kMinRenderDistance);
 
-  for (int i = 0; i < 200 && !session.player.onGround; ++i) stepWorld(session, 0.05f, keys);
-  EXPECT_TRUE(session.player.onGround);
-  // On the terrain or on something standing on it (a tree), not in a hole below it.
-  const int ground = surfaceHeight(*session.world, floorToInt(session.player.x), floorToInt(session.player.z));
-  EXPECT_GE(session.player.y, static_cast<float>(ground) + 1.0f + 1.63f - 0.6f);
-  const BlockId below = getBlock(*session.world, floorToInt(session.player.x), floorToInt(session.player.y - 1.7f),
-                                 floorToInt(session.player.z));
-  EXPECT_TRUE(blockRegistry().get(below).solid) << blockRegistry().get(below).id;
+  EXPECT_TRUE(testing::landsOnTheSurface(session, keys));
   session.streamer.shutdown();
 }
 

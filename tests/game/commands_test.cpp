@@ -11,6 +11,7 @@
 #include "game/game_session.h"
 #include "mods/loader.h"
 #include "commands_fixture.h"
+#include "landing_checks.h"
 #include "world/registry.h"
 #include "world/terrain.h"
 #include "world/villages.h"
@@ -433,10 +434,7 @@ namespace {
 
 using testing::kTestSeed;
 
-std::size_t loadedColumnCount(const World& world) {
-  return static_cast<std::size_t>(
-      std::count_if(world.chunks.begin(), world.chunks.end(), [](const auto& entry) { return entry.first.cy == 0; }));
-}
+using testing::loadedColumnCount;
 
 // A player standing at the spawn of a generated world, with no view: the rules load what
 // a teleport needs within their own per-step budget.
@@ -493,14 +491,7 @@ TEST_F(FarTeleport, LoadsNothingAtOnceHoldsThePlayerAndLandsThemOnTheGround) {
   }
 
   keys.forward = false;
-  for (int i = 0; i < 200 && !session.player.onGround; ++i) stepWorld(session, 0.05f, keys);
-  EXPECT_TRUE(session.player.onGround);
-  // On the terrain or on something standing on it (a tree), not in a hole below it.
-  const int ground = surfaceHeight(*session.world, floorToInt(session.player.x), floorToInt(session.player.z));
-  EXPECT_GE(session.player.y, static_cast<float>(ground) + 1.0f + 1.63f - 0.6f);
-  const BlockId below = getBlock(*session.world, floorToInt(session.player.x), floorToInt(session.player.y - 1.7f),
-                                 floorToInt(session.player.z));
-  EXPECT_TRUE(blockRegistry().get(below).solid) << blockRegistry().get(below).id;
+  EXPECT_TRUE(testing::landsOnTheSurface(session, keys));
 }
 
 TEST_F(FarTeleport, IntoRockRaisesThePlayerOnceTheColumnsExistAndModsTeleportTheSameWay) {
