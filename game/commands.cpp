@@ -385,12 +385,16 @@ void runServerModCommand(GameSession& session, const std::string& line) {
   runModCommandLine(session, word, args, "server");
 }
 
-bool runPlayerModCommand(GameSession& session, const std::string& player, const std::string& line,
-                         std::string& reply) {
+bool runPlayerModCommand(GameSession& session, std::int32_t playerId, const std::string& player,
+                         const std::string& line, std::string& reply) {
   if (!line.starts_with('/')) return false;
   Arguments args(line.substr(1));
   const std::string word = lowerAscii(nextWord(args));
-  return !word.empty() && runModCommand(session.mods, word, restOfLine(args), player, reply);
+  if (word.empty()) return false;
+  session.modContext->actFor(playerId);
+  const bool ran = runModCommand(session.mods, word, restOfLine(args), player, reply);
+  session.modContext->actFor(0);
+  return ran;
 }
 
 }  // namespace zorv

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,9 +30,10 @@ void runCommand(GameSession& session, const std::string& line);
 // "server", or else "Unknown command".
 void runServerModCommand(GameSession& session, const std::string& line);
 // A player's chat line on the host: when it is "/" and a mod command, runs that command
-// under the player's name and leaves its answer in `reply`; false for anything else.
-bool runPlayerModCommand(GameSession& session, const std::string& player, const std::string& line,
-                         std::string& reply);
+// under the player's name, the mods' context acting for that remote player, and leaves
+// its answer in `reply`; false for anything else.
+bool runPlayerModCommand(GameSession& session, std::int32_t playerId, const std::string& player,
+                         const std::string& line, std::string& reply);
 
 // From Spectator back to the mode used before it, from any other mode to Spectator
 // (the /spectator command and the F4 key).

@@ -1,13 +1,21 @@
 #include "game/game_mod_context.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "game/game_session.h"
 #include "game/player_rules.h"
+#include "net/session.h"
 #include "world/registry.h"
 
 namespace zorv {
+namespace {
+
+// What one pickup message can carry.
+constexpr int kMostGrantedAtOnce = 65535;
+
+}  // namespace
 
 bool resolveItemName(const std::string& name, NamedStack& stack) {
   const BlockId block = blockRegistry().find(name);
@@ -40,13 +48,34 @@ void GameModContext::message(const std::string& text) { addMessage(session_, tex
 
 bool GameModContext::give(const std::string& name, int count) {
   NamedStack stack;
+  if (count <= 0 || !resolveItemName(name, stack)) return false;
+  if (actingFor_ != 0) return grantToRemotePlayer(stack, count);
   // A dedicated server has no player of its own whose inventory could take the items.
-  if (!session_.hasLocalPlayer || count <= 0 || !resolveItemName(name, stack)) return false;
+  if (!session_.hasLocalPlayer) return false;
   return session_.inventory.add(stack.id, count, stack.durability);
 }
 
+bool GameModContext::grantToRemotePlayer(const NamedStack& stack, int count) {
+  const auto found = std::find_if(session_.remotePlayers.begin(), session_.remotePlayers.end(),
+                                  [this](const RemotePlayer& player) { return player.id == actingFor_; });
+  if (found == session_.remotePlayers.end()) return false;
+  // Drop id 0 names no drop: the player's game only adds the items and says so.
+  const auto wireCount = static_cast<std::uint16_t>(std::min(count, kMostGrantedAtOnce));
+  sendPickupGrant(session_.net, actingFor_,
+                  {0, stack.id, static_cast<std::uint16_t>(stack.durability), wireCount});
+  return true;
+}
+
 void GameModContext::playerPosition(float& x, float& y, float& z) {
-  if (!session_.hasLocalPlayer) {  // a dedicated server answers with the spawn, where its players start
+  const auto remote = std::find_if(session_.remotePlayers.begin(), session_.remotePlayers.end(),
+                                   [this](const RemotePlayer& player) { return player.id == actingFor_; });
+  if (actingFor_ != 0 && remote != session_.remotePlayers.end() && remote->known) {
+    x = remote->x;
+    y = remote->y;
+    z = remote->z;
+    return;
+  }
+  if (actingFor_ != 0 || !session_.hasLocalPlayer) {  // where players start
     x = session_.spawnPoint.x;
     y = session_.spawnPoint.y;
     z = session_.spawnPoint.z;
@@ -57,9 +86,10 @@ void GameModContext::playerPosition(float& x, float& y, float& z) {
   z = session_.player.z;
 }
 
-void GameModContext::teleport(float x, float y, float z) {
-  if (!session_.hasLocalPlayer) return;  // nobody to move, and no columns to load for nobody
+bool GameModContext::teleport(float x, float y, float z) {
+  if (actingFor_ != 0 || !session_.hasLocalPlayer) return false;  // nobody here to move
   teleportPlayer(session_, x, y, z);
+  return true;
 }
 
 bool GameModContext::spawnDrop(int x, int y, int z, const std::string& name, int count) {

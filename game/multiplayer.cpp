@@ -334,7 +334,7 @@ void applyEvent(GameSession& session, SessionEvent& event) {
     }
     case SessionEventKind::ChatReceived: {
       std::string reply;  // a player's mod command answers that player alone
-      if (host && runPlayerModCommand(session, event.sender, event.text, reply)) {
+      if (host && runPlayerModCommand(session, event.playerId, event.sender, event.text, reply)) {
         if (!reply.empty()) sendChatTo(session.net, event.playerId, "server", reply);
         return;
       }

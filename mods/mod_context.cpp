@@ -24,7 +24,7 @@ void TestModContext::playerPosition(float& x, float& y, float& z) {
   z = 3.0f;
 }
 
-void TestModContext::teleport(float, float, float) {}
+bool TestModContext::teleport(float, float, float) { return true; }
 
 bool TestModContext::spawnDrop(int, int, int, const std::string&, int) { return true; }
 

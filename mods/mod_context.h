@@ -16,7 +16,8 @@ class ModContext {
   virtual void message(const std::string& text) = 0;
   virtual bool give(const std::string& name, int count) = 0;
   virtual void playerPosition(float& x, float& y, float& z) = 0;
-  virtual void teleport(float x, float y, float z) = 0;
+  // False when there is nobody the context can move.
+  virtual bool teleport(float x, float y, float z) = 0;
   virtual bool spawnDrop(int x, int y, int z, const std::string& name, int count) = 0;
   virtual bool isHost() = 0;
   virtual void log(const std::string& text) = 0;
@@ -30,7 +31,7 @@ class TestModContext : public ModContext {
   void message(const std::string& text) override;
   bool give(const std::string& name, int count) override;
   void playerPosition(float& x, float& y, float& z) override;
-  void teleport(float x, float y, float z) override;
+  bool teleport(float x, float y, float z) override;
   bool spawnDrop(int x, int y, int z, const std::string& name, int count) override;
   bool isHost() override;
   void log(const std::string& text) override;

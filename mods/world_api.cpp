@@ -96,8 +96,9 @@ float checkFiniteFloat(lua_State* L, int index) {
   return static_cast<float>(value);
 }
 
-// Nobody is moved beyond the world's edge: such a position is refused (false). Heights
-// are brought between the bottom layer and just above the top one.
+// Nobody is moved beyond the world's edge: such a position is refused (false), as is a
+// teleport the context has nobody to move for. Heights are brought between the bottom
+// layer and just above the top one.
 int apiTeleport(lua_State* L) {
   const float x = checkFiniteFloat(L, 1);
   const float y = checkFiniteFloat(L, 2);
@@ -105,9 +106,8 @@ int apiTeleport(lua_State* L) {
   constexpr auto kEdge = static_cast<float>(kWorldLimit);
   ModContext* context = contextOf(L);
   const bool inside = std::fabs(x) <= kEdge && std::fabs(z) <= kEdge;
-  if (context && inside)
-    context->teleport(x, std::clamp(y, static_cast<float>(kMinY), static_cast<float>(kMaxY + 1)), z);
-  lua_pushboolean(L, context && inside);
+  const float height = std::clamp(y, static_cast<float>(kMinY), static_cast<float>(kMaxY + 1));
+  lua_pushboolean(L, context && inside && context->teleport(x, height, z));
   return 1;
 }
 

@@ -32,7 +32,10 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 class RecordingContext : public TestModContext {
  public:
   void log(const std::string& text) override { logs.push_back(text); }
-  void teleport(float x, float y, float z) override { teleports.push_back({x, y, z}); }
+  bool teleport(float x, float y, float z) override {
+    teleports.push_back({x, y, z});
+    return true;
+  }
   std::vector<std::string> logs;
   std::vector<std::vector<float>> teleports;
 };

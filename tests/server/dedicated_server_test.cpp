@@ -247,5 +247,64 @@ TEST(DedicatedServer, ModCommandsRunFromTheConsoleAndFromPlayersLines) {
   stopDedicatedServer(server);
 }
 
+// A player's mod command runs for that player: the position is theirs as last received,
+// items go into their game's inventory, and a teleport (their game owns their position)
+// is refused. The server itself has no inventory to fill.
+TEST(DedicatedServer, APlayersModCommandActsForThatPlayer) {
+  TemporarySaves saves;
+  DedicatedServer server;
+  std::string error;
+  const std::uint16_t port = freeUdpPort();
+  ASSERT_TRUE(startDedicatedServer(server, {"ForPlayers", port, "mods"}, error)) << error;
+  GameSession& session = server.session;
+  const std::filesystem::path packages = saves.root() / "packages";
+  std::filesystem::create_directories(packages);
+  ASSERT_TRUE(writeArchive(packages / "helper.zip", {{"main.lua", R"(
+    zorv.register_command('where', function()
+      local x, y, z = zorv.player_position()
+      return string.format('at %d %d %d', math.floor(x), math.floor(y), math.floor(z))
+    end)
+    zorv.register_command('gift', function(count) return 'gift ' .. tostring(zorv.give('zorvander:stone', tonumber(count))) end)
+    zorv.register_command('jump', function() return 'jump ' .. tostring(zorv.teleport(10, 40, 10)) end)
+  )"}}));
+  loadMods(session.mods, packages, session.modContext.get());
+  ASSERT_EQ(modIds(session.mods), std::vector<std::string>{"helper"});
+
+  HeadlessClient alice(port, "Alice");
+  const auto serve = [&] { stepDedicatedServer(server, 0.005f); };
+  ASSERT_TRUE(alice.runUntil([&] { return alice.playing(); }, 20.0, serve));
+  PlayerBody& body = alice.session.player;
+  body.x = 123.5f;
+  body.y = 50.0f;
+  body.z = -77.5f;
+  const auto hostSeesAlice = [&] {
+    return std::any_of(session.remotePlayers.begin(), session.remotePlayers.end(),
+                       [](const RemotePlayer& player) { return player.known && player.x == 123.5f; });
+  };
+  ASSERT_TRUE(alice.runUntil(hostSeesAlice, 10.0, serve));
+
+  const auto ask = [&](const std::string& line, const std::string& answer) {
+    sendChat(alice.session.net, line);
+    return alice.runUntil([&] { return alice.hasMessage("server: " + answer); }, 10.0, serve);
+  };
+  EXPECT_TRUE(ask("/where", "at 123 50 -78"));
+  EXPECT_TRUE(ask("/gift 3", "gift true"));
+  EXPECT_TRUE(alice.runUntil([&] { return alice.session.inventory.countOf(blocks::Stone) == 3; }, 10.0, serve));
+  EXPECT_TRUE(ask("/jump", "jump false"));
+  EXPECT_EQ(body.x, 123.5f);
+  EXPECT_TRUE(std::all_of(session.inventory.slots.begin(), session.inventory.slots.end(),
+                          [](const ItemStack& slot) { return slot.empty(); }));
+
+  // The console's own commands still act for nobody in particular: the spawn, no items.
+  runServerCommand(server, "/where");
+  EXPECT_TRUE(logged(session, "at " + std::to_string(floorToInt(session.spawnPoint.x)) + " " +
+                                  std::to_string(floorToInt(session.spawnPoint.y)) + " " +
+                                  std::to_string(floorToInt(session.spawnPoint.z))));
+  runServerCommand(server, "/gift 2");
+  EXPECT_TRUE(logged(session, "gift false"));
+  stopNetworking(session);
+  stopDedicatedServer(server);
+}
+
 }  // namespace
 }  // namespace zorv::testing
