@@ -55,10 +55,15 @@ bool GameModContext::give(const std::string& name, int count) {
   return session_.inventory.add(stack.id, count, stack.durability);
 }
 
-bool GameModContext::grantToRemotePlayer(const NamedStack& stack, int count) {
+const RemotePlayer* GameModContext::actingRemotePlayer() const {
+  if (actingFor_ == 0) return nullptr;
   const auto found = std::find_if(session_.remotePlayers.begin(), session_.remotePlayers.end(),
                                   [this](const RemotePlayer& player) { return player.id == actingFor_; });
-  if (found == session_.remotePlayers.end()) return false;
+  return found == session_.remotePlayers.end() ? nullptr : &*found;
+}
+
+bool GameModContext::grantToRemotePlayer(const NamedStack& stack, int count) {
+  if (actingRemotePlayer() == nullptr) return false;  // left meanwhile
   // Drop id 0 names no drop: the player's game only adds the items and says so.
   const auto wireCount = static_cast<std::uint16_t>(std::min(count, kMostGrantedAtOnce));
   sendPickupGrant(session_.net, actingFor_,
@@ -67,9 +72,8 @@ bool GameModContext::grantToRemotePlayer(const NamedStack& stack, int count) {
 }
 
 void GameModContext::playerPosition(float& x, float& y, float& z) {
-  const auto remote = std::find_if(session_.remotePlayers.begin(), session_.remotePlayers.end(),
-                                   [this](const RemotePlayer& player) { return player.id == actingFor_; });
-  if (actingFor_ != 0 && remote != session_.remotePlayers.end() && remote->known) {
+  const RemotePlayer* remote = actingRemotePlayer();
+  if (remote != nullptr && remote->known) {
     x = remote->x;
     y = remote->y;
     z = remote->z;

@@ -12,6 +12,7 @@ namespace zorv {
 
 struct GameSession;
 struct NamedStack;
+struct RemotePlayer;
 
 class GameModContext : public ModContext {
  public:
@@ -35,6 +36,7 @@ class GameModContext : public ModContext {
   void actFor(std::int32_t remotePlayerId) { actingFor_ = remotePlayerId; }
 
  private:
+  const RemotePlayer* actingRemotePlayer() const;
   bool grantToRemotePlayer(const NamedStack& stack, int count);
 
   GameSession& session_;
