@@ -18,7 +18,7 @@ void writeSlowMods(const ServerFolder& folder, int count) {
   const std::filesystem::path mods = folder.root() / "mods";
   std::filesystem::create_directories(mods);
   for (int i = 0; i < count; ++i) {
-    char id[8];
+    char id[16];
     std::snprintf(id, sizeof id, "m%04d", i);
     const std::string script = std::string("zorv.log('loading ") + id + "')\n" + R"(
       for round = 1, 4 do
