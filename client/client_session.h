@@ -1,12 +1,13 @@
 #pragma once
 // The session of a player's program: the game session plus what only a player has — the
-// menu pages and their texts, the chat line and its history, the cursor, the screenshot
+// settings, the menu pages and their texts, the chat line and its history, the cursor, the screenshot
 // and quit requests, the minimap and the debug overlay, and what shows the world: the chunk
 // streamer and the renderer that receives its meshes.
 #include <string>
 #include <vector>
 
 #include "client/minimap.h"
+#include "client/settings.h"
 #include "client/streamer.h"
 #include "game/game_session.h"
 #include "render/renderer.h"
@@ -17,6 +18,9 @@ inline constexpr std::size_t kChatHistoryCapacity = 30;
 
 struct ClientSession : GameSession, SessionView {
   ClientSession() { view = this; }
+
+  Settings settings;
+  Profile profile;
 
   // Menu pages.
   MenuScreen menuScreen = MenuMain;
@@ -69,6 +73,7 @@ struct ClientSession : GameSession, SessionView {
   void worldListChanged() override;
   void lineEntered(const std::string& line) override;
   bool toggleDebugOverlay() override;
+  std::string playerName() const override { return effectivePlayerName(profile); }
 };
 
 // Reads the saved worlds again and keeps the selection inside the list.

@@ -1,6 +1,6 @@
 // The action table with today's keys, and the names of GLFW's key codes.
 
-#include "game/key_bindings.h"
+#include "client/key_bindings.h"
 
 #include <algorithm>
 #include <string>

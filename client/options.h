@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "game/key_bindings.h"
+#include "client/key_bindings.h"
 
 namespace zorv {
 

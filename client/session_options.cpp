@@ -9,9 +9,9 @@ Options sessionOptions(const ClientSession& session) {
   const Settings& settings = session.settings;
   const Profile& profile = session.profile;
   Options options;
-  options.mouseSensitivity = settings.mouseSensitivity;
-  options.fieldOfView = settings.fieldOfView;
-  options.renderDistance = settings.renderDistance;
+  options.mouseSensitivity = session.preferences.mouseSensitivity;
+  options.fieldOfView = session.preferences.fieldOfView;
+  options.renderDistance = session.preferences.renderDistance;
   options.renderScale = settings.renderScale;
   options.shadows = settings.shadowsEnabled;
   options.postProcessing = settings.postProcessingEnabled;
@@ -37,10 +37,10 @@ Options sessionOptions(const ClientSession& session) {
 void applySessionOptions(ClientSession& session, const Options& options) {
   Settings& settings = session.settings;
   Profile& profile = session.profile;
-  settings.mouseSensitivity = options.mouseSensitivity;
-  settings.fieldOfView = options.fieldOfView;
+  session.preferences.mouseSensitivity = options.mouseSensitivity;
+  session.preferences.fieldOfView = options.fieldOfView;
   session.fovCurrent = options.fieldOfView;
-  settings.renderDistance = options.renderDistance;
+  session.preferences.renderDistance = options.renderDistance;
   session.streamer.setRenderDistance(options.renderDistance);
   settings.renderScale = options.renderScale;
   settings.shadowsEnabled = options.shadows;

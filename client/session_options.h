@@ -12,7 +12,7 @@ struct ClientSession;
 // The options as the session holds them now, the language included.
 Options sessionOptions(const ClientSession& session);
 
-// Puts stored options into the session: settings, overlays, profile texts, the window's
+// Puts stored options into the session: preferences, settings, overlays, profile texts, the window's
 // placement and the key bindings; the language only when the options name one.
 void applySessionOptions(ClientSession& session, const Options& options);
 

@@ -1,6 +1,6 @@
 // Cleaning of the typed player name.
 
-#include "game/settings.h"
+#include "client/settings.h"
 
 #include <cstring>
 
@@ -15,7 +15,7 @@ std::string effectivePlayerName(const Profile& profile) {
     if (byte >= 32 && byte <= 126) name.push_back(static_cast<char>(byte));
   }
   const auto first = name.find_first_not_of(' ');
-  if (first == std::string::npos) return "Player";
+  if (first == std::string::npos) return kDefaultPlayerName;
   const auto last = name.find_last_not_of(' ');
   return name.substr(first, last - first + 1);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The user's choices that outlive a world: view and input settings, the window, the key
-// bindings, and the texts typed into the menu screens. The windowed game keeps them in
-// the options file between runs (app/session_options.h).
+// The user's choices that outlive a world and only a player's program reads: the picture's
+// effects, input and window settings, the key bindings, and the texts typed into the menu
+// screens. The windowed game keeps them, with the session's PlayerPreferences, in the
+// options file between runs (client/session_options.h).
 
 #include <algorithm>
 #include <array>
@@ -11,14 +12,12 @@
 #include <string_view>
 #include <vector>
 
-#include "game/key_bindings.h"
+#include "client/key_bindings.h"
+#include "game/player_preferences.h"
 
 namespace zorv {
 
 struct Settings {
-  float mouseSensitivity = 0.12f;  // degrees per pixel of cursor motion
-  float fieldOfView = 70.0f;       // vertical degrees
-  int renderDistance = 8;          // chunks
   bool shadowsEnabled = true;
   bool postProcessingEnabled = true;
   bool verticalSync = false;
@@ -58,7 +57,7 @@ void setBufferText(std::array<char, N>& buffer, std::string_view text) {
 }
 
 // Printable ASCII of the player-name buffer, at most 20 bytes, trimmed of spaces;
-// "Player" when nothing is left.
+// kDefaultPlayerName when nothing is left.
 std::string effectivePlayerName(const Profile& profile);
 
 }  // namespace zorv

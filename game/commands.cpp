@@ -148,9 +148,9 @@ void renderCommand(GameSession& session, Arguments& args) {
     say(session, "Usage: /render <4-16>");
     return;
   }
-  session.settings.renderDistance = std::clamp(chunks, 4, 16);
-  if (session.view) session.view->setRenderDistance(session.settings.renderDistance);
-  addMessage(session, formatTranslated("Render distance %d", session.settings.renderDistance));
+  session.preferences.renderDistance = std::clamp(chunks, 4, 16);
+  if (session.view) session.view->setRenderDistance(session.preferences.renderDistance);
+  addMessage(session, formatTranslated("Render distance %d", session.preferences.renderDistance));
 }
 
 void fovCommand(GameSession& session, Arguments& args) {
@@ -159,8 +159,8 @@ void fovCommand(GameSession& session, Arguments& args) {
     say(session, "Usage: /fov <55-100>");
     return;
   }
-  session.settings.fieldOfView = std::clamp(degrees, 55.0f, 100.0f);
-  addMessage(session, formatTranslated("FOV %d", static_cast<int>(session.settings.fieldOfView)));
+  session.preferences.fieldOfView = std::clamp(degrees, 55.0f, 100.0f);
+  addMessage(session, formatTranslated("FOV %d", static_cast<int>(session.preferences.fieldOfView)));
 }
 
 void debugCommand(GameSession& session, Arguments&) {

@@ -28,10 +28,14 @@ std::size_t utf8Cut(const std::string& text, std::size_t limit) {
 
 GameSession::GameSession() : modContext(std::make_unique<GameModContext>(*this)), clock(monotonicSeconds) {
   resetPlayer(player);
-  player.lookSensitivity = settings.mouseSensitivity;
+  player.lookSensitivity = preferences.mouseSensitivity;
 }
 
 GameSession::~GameSession() = default;
+
+std::string localPlayerName(const GameSession& session) {
+  return session.view ? session.view->playerName() : kDefaultPlayerName;
+}
 
 void queueSound(GameSession& session, SoundCue cue) {
   if (session.soundCues.size() >= kMaxQueuedSoundCues) session.soundCues.pop_front();

@@ -1,7 +1,7 @@
 #pragma once
 // The game session: the one object that holds a played world together with everything
 // around it (player, mobs, drops, particles, inventory, clock, weather, messages,
-// settings, network endpoint, mod host), and the rules applied to it every frame.
+// preferences, network endpoint, mod host), and the rules applied to it every frame.
 //
 // The session never sees a window: the main loop reads the keyboard and mouse into the
 // input records below and applies `cursorCaptured` to the real cursor. Meshes leave only
@@ -18,7 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "game/settings.h"
+#include "game/player_preferences.h"
 #include "game/sound_cues.h"
 #include "game/session_view.h"
 #include "mods/loader.h"
@@ -162,8 +162,7 @@ struct GameSession {
   // The field of view eased towards the setting (sprinting widens it).
   float fovCurrent = 70.0f;
 
-  Settings settings;
-  Profile profile;
+  PlayerPreferences preferences;
 
   std::deque<LogEntry> messages;  // at most 40, oldest first
 
@@ -171,7 +170,7 @@ struct GameSession {
   NetSession net;
   NetRole networkRole = RoleOffline;
   std::int32_t localPlayerId = 0;
-  std::string networkPlayerName = "Player";
+  std::string networkPlayerName = kDefaultPlayerName;
   NetSendTimers sendTimers;
 
   // Mods.
@@ -216,6 +215,8 @@ void assignEntityIds(GameSession& session);
 Vec3 playerEye(const GameSession& session);
 bool inSurvival(const GameSession& session);
 bool isClient(const GameSession& session);
+// The local player's name: the one the view holds, else kDefaultPlayerName.
+std::string localPlayerName(const GameSession& session);
 // Queues a sound for the player's program, dropping the oldest beyond kMaxQueuedSoundCues.
 void queueSound(GameSession& session, SoundCue cue);
 

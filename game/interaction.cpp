@@ -193,7 +193,7 @@ void place(GameSession& session, const PickResult& target) {
 bool allowBlockChange(GameSession& session, int x, int y, int z, BlockId block, bool isPlace) {
   if (session.networkRole == RoleClient || session.mods.mods.empty()) return true;
   const std::string& name = blockRegistry().get(block).id;
-  const std::string player = effectivePlayerName(session.profile);
+  const std::string player = localPlayerName(session);
   return isPlace ? blockPlace(session.mods, x, y, z, name, player, session.localPlayerId)
                  : blockBreak(session.mods, x, y, z, name, player, session.localPlayerId);
 }

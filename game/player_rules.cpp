@@ -71,7 +71,7 @@ void regenerate(GameSession& session, float dt) {
 
 void easeFieldOfView(GameSession& session, float dt, const MoveInput& input, bool sprint) {
   const float length = std::sqrt(input.dx * input.dx + input.dy * input.dy + input.dz * input.dz);
-  const float setting = session.settings.fieldOfView;
+  const float setting = session.preferences.fieldOfView;
   const float target = sprint && length > 0.001f ? setting + 6.0f : setting;
   session.fovCurrent += (target - session.fovCurrent) * std::min(8.0f * dt, 1.0f);
   session.fovCurrent = std::clamp(session.fovCurrent, 50.0f, 110.0f);
@@ -202,7 +202,7 @@ void stepWorld(GameSession& session, float dt, const MovementKeys& keys) {
   if (keys.hotbarKey >= 0 && keys.hotbarKey < kHotbarSlots) session.inventory.select(keys.hotbarKey);
 
   const MoveInput input = movementInput(session, keys);
-  player.lookSensitivity = session.settings.mouseSensitivity;
+  player.lookSensitivity = session.preferences.mouseSensitivity;
   if (!holdForTerrain(session)) {
     ensureColumnsAround(world, floorToInt(player.x), floorToInt(player.z), 1);
     const int fallDamage = step(player, world, dt, input);

@@ -45,6 +45,8 @@ class SessionView {
   virtual void lineEntered(const std::string& line) = 0;
   // Shows or hides the debug overlay; returns whether it is shown now.
   virtual bool toggleDebugOverlay() = 0;
+  // The name the player typed, as mods see it (see localPlayerName).
+  virtual std::string playerName() const = 0;
 };
 
 }  // namespace zorv

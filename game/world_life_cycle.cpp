@@ -32,7 +32,7 @@ void resetWorldState(GameSession& session) {
   session.villageTimer = 0.0f;
   session.particles.clear();
   session.stepDistance = 0.0f;
-  session.fovCurrent = session.settings.fieldOfView;
+  session.fovCurrent = session.preferences.fieldOfView;
   session.weatherTimer = kFirstWeatherChange;
   session.remotePlayers.clear();
   session.regenTimer = 0.0f;
@@ -59,7 +59,7 @@ void prepareWorldArea(GameSession& session, Vec3 centre) {
   World& world = *session.world;
   setCaptureEnabled(world, session.networkRole == RoleHost);
   setFluidsEnabled(world, session.networkRole != RoleClient);
-  if (session.view) session.view->setRenderDistance(session.settings.renderDistance);
+  if (session.view) session.view->setRenderDistance(session.preferences.renderDistance);
   // One ring further than the meshed area, so every meshed chunk sees lit neighbours.
   ensureColumnsAround(world, floorToInt(centre.x), floorToInt(centre.z), kCreateRadius + 1);
   processRelightQueue(world, kLoadJobs);

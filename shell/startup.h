@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "game/key_bindings.h"
+#include "client/key_bindings.h"
 
 namespace zorv {
 

@@ -3,7 +3,7 @@
 // opened where the player left it, borderless full screen on the monitor it is on, and
 // back to the remembered size and place.
 
-#include "game/settings.h"
+#include "client/settings.h"
 
 struct GLFWwindow;
 

@@ -23,7 +23,7 @@ SkyInputs sessionSky(const ClientSession& session) {
   sky.sunDirection = sunDirection(session.timeOfDay);
   if (session.appState == AppMenu || !session.world) return sky;
   sky.daylight = daylightFactor(session.timeOfDay) * (session.weather == WeatherClear ? 1.0f : kBadWeatherDaylight);
-  sky.fogDistance = static_cast<float>(session.settings.renderDistance * 16 - 8);
+  sky.fogDistance = static_cast<float>(session.preferences.renderDistance * 16 - 8);
   return sky;
 }
 

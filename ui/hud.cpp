@@ -438,7 +438,7 @@ std::vector<DebugLine> debugOverlayLines(const ClientSession& session, const UiF
   add(buffer);
   if (!frame.passTimes.empty()) add(frame.passTimes);
   add(formatTranslated("Viewport %d x %d", frame.viewportWidth, frame.viewportHeight));
-  add(debugOverlayHelp(session.settings.keys, session.settings.renderDistance));
+  add(debugOverlayHelp(session.settings.keys, session.preferences.renderDistance));
   lines.back().disabled = true;
   return lines;
 }

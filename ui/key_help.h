@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "game/key_bindings.h"
+#include "client/key_bindings.h"
 
 namespace zorv {
 

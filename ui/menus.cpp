@@ -229,11 +229,12 @@ MenuAction connectingPage(ClientSession& session) {
 
 void settingsSection(ClientSession& session) {
   Settings& settings = session.settings;
-  ImGui::SliderFloat(tr("Mouse sensitivity"), &settings.mouseSensitivity, 0.03f, 0.3f, "%.2f");
-  ImGui::SliderFloat(tr("Field of view"), &settings.fieldOfView, 55.0f, 100.0f, "%.0f");
-  int distance = settings.renderDistance;
-  if (ImGui::SliderInt(tr("Render distance"), &distance, 4, 12, "%d") && distance != settings.renderDistance) {
-    settings.renderDistance = distance;
+  PlayerPreferences& preferences = session.preferences;
+  ImGui::SliderFloat(tr("Mouse sensitivity"), &preferences.mouseSensitivity, 0.03f, 0.3f, "%.2f");
+  ImGui::SliderFloat(tr("Field of view"), &preferences.fieldOfView, 55.0f, 100.0f, "%.0f");
+  int distance = preferences.renderDistance;
+  if (ImGui::SliderInt(tr("Render distance"), &distance, 4, 12, "%d") && distance != preferences.renderDistance) {
+    preferences.renderDistance = distance;
     session.streamer.setRenderDistance(distance);
   }
   languageCombo(tr("Language"));
@@ -295,7 +296,7 @@ MenuAction buildMainMenu(ClientSession& session) {
 }
 
 PauseAction buildPauseMenu(ClientSession& session, const UiFrameInfo& frame) {
-  session.player.lookSensitivity = session.settings.mouseSensitivity;
+  session.player.lookSensitivity = session.preferences.mouseSensitivity;
   centreNextWindow(400.0f);
   // The title follows the language; the "###" part keeps the window's identity.
   const std::string title = std::string(tr("Paused")) + "###paused";

@@ -1,4 +1,4 @@
-#include "game/key_bindings.h"
+#include "client/key_bindings.h"
 
 #include <gtest/gtest.h>
 

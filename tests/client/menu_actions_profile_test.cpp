@@ -2,7 +2,8 @@
 
 #include <string>
 
-#include "game/settings.h"
+#include "client/client_session.h"
+#include "client/settings.h"
 #include "commands_fixture.h"
 
 namespace zorv {
@@ -28,6 +29,17 @@ TEST(PlayerName, PrintableAsciiCutToTwentyThenTrimmed) {
   Profile full;
   full.playerName.fill('q');
   EXPECT_EQ(effectivePlayerName(full), std::string(20, 'q'));
+}
+
+TEST(PlayerName, TheRulesSeeTheTypedNameThroughTheViewAndTheDefaultWithoutOne) {
+  GameSession headless;
+  EXPECT_EQ(localPlayerName(headless), "Player");
+  ClientSession client;
+  EXPECT_EQ(localPlayerName(client), "Player");
+  testing::setText(client.profile.playerName, "  Ada  ");
+  EXPECT_EQ(localPlayerName(client), "Ada");
+  client.view = nullptr;
+  EXPECT_EQ(localPlayerName(client), "Player");
 }
 
 }  // namespace

@@ -142,21 +142,21 @@ TEST_F(CommandTest, TimeWordsClampAndUsage) {
 TEST_F(CommandTest, RenderFovDebugSeedAndWeather) {
   bareWorld();
   runCommand(session, "/render 20");
-  EXPECT_EQ(session.settings.renderDistance, 16);
+  EXPECT_EQ(session.preferences.renderDistance, 16);
   EXPECT_EQ(session.streamer.renderDistance(), 16);
   EXPECT_EQ(lastMessage(), "Render distance 16");
   runCommand(session, "/render 2");
-  EXPECT_EQ(session.settings.renderDistance, 4);
+  EXPECT_EQ(session.preferences.renderDistance, 4);
   runCommand(session, "/render");
   EXPECT_EQ(lastMessage(), "Usage: /render <4-16>");
-  EXPECT_EQ(session.settings.renderDistance, 4);
+  EXPECT_EQ(session.preferences.renderDistance, 4);
 
   runCommand(session, "/fov 120.7");
-  EXPECT_FLOAT_EQ(session.settings.fieldOfView, 100.0f);
+  EXPECT_FLOAT_EQ(session.preferences.fieldOfView, 100.0f);
   EXPECT_EQ(lastMessage(), "FOV 100");
   runCommand(session, "/fov 60.9");
   EXPECT_EQ(lastMessage(), "FOV 60");  // truncated for the message
-  EXPECT_FLOAT_EQ(session.settings.fieldOfView, 60.9f);
+  EXPECT_FLOAT_EQ(session.preferences.fieldOfView, 60.9f);
   runCommand(session, "/fov wide");
   EXPECT_EQ(lastMessage(), "Usage: /fov <55-100>");
 

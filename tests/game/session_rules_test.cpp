@@ -33,7 +33,7 @@ TEST(SessionRules, ConstructedSessionHasTheDocumentedDefaults) {
   EXPECT_FALSE(session.player.flying);
   EXPECT_EQ(gameMode(session), ModeCreative);
   EXPECT_EQ(session.player.health, 20);
-  EXPECT_FLOAT_EQ(session.player.lookSensitivity, session.settings.mouseSensitivity);
+  EXPECT_FLOAT_EQ(session.player.lookSensitivity, session.preferences.mouseSensitivity);
   EXPECT_EQ(session.world, nullptr);
   EXPECT_FLOAT_EQ(session.timeOfDay, 0.22f);
   EXPECT_EQ(session.weather, WeatherClear);

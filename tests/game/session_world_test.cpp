@@ -57,7 +57,7 @@ TEST_F(SessionWorld, SpawnPointStandsOnSoilAwayFromVillagesOnTheSearchGrid) {
 TEST_F(SessionWorld, CreatingAWorldPlacesPlayerMobsAndMeshes) {
   RecordingRenderer renderer;
   session.renderer = &renderer;
-  session.settings.fieldOfView = 80.0f;
+  session.preferences.fieldOfView = 80.0f;
   session.inventory.slots[4] = {blocks::Stone, 9, 0};
   session.cursorStack = {blocks::Dirt, 1, 0};
   session.drops.resize(3);

@@ -22,7 +22,7 @@ TEST(FrameSky, WorldSkyFollowsTheClockWeatherAndRenderDistance) {
 
   session.world = std::make_unique<World>(1);
   session.appState = AppPlaying;
-  session.settings.renderDistance = 8;
+  session.preferences.renderDistance = 8;
   SkyInputs noon = sessionSky(session);
   EXPECT_NEAR(noon.daylight, 1.0f, 1e-5f);  // (1 × 0.5 + 0.5) × 0.82 + 0.18
   EXPECT_FLOAT_EQ(noon.fogDistance, 120.0f);  // 8 × 16 − 8
@@ -31,7 +31,7 @@ TEST(FrameSky, WorldSkyFollowsTheClockWeatherAndRenderDistance) {
   session.weather = WeatherSnow;
   session.timeOfDay = 0.75f;  // sin = −1: the floor of 0.18, dimmed
   EXPECT_NEAR(sessionSky(session).daylight, 0.18f * 0.72f, 1e-5f);
-  session.settings.renderDistance = 4;
+  session.preferences.renderDistance = 4;
   EXPECT_FLOAT_EQ(sessionSky(session).fogDistance, 56.0f);
 }
 

@@ -94,9 +94,9 @@ TEST(PauseSettings, RenderDistanceSliderReachesTheStreamer) {
   ASSERT_TRUE(slider.has_value());
   // Pressing near the slider's left end picks a short distance.
   EXPECT_EQ(ui.click(pause, *slider), PauseNone);
-  EXPECT_LT(session.settings.renderDistance, 8);
-  EXPECT_GE(session.settings.renderDistance, 4);
-  EXPECT_EQ(session.streamer.renderDistance(), session.settings.renderDistance);
+  EXPECT_LT(session.preferences.renderDistance, 8);
+  EXPECT_GE(session.preferences.renderDistance, 4);
+  EXPECT_EQ(session.streamer.renderDistance(), session.preferences.renderDistance);
 }
 
 }  // namespace

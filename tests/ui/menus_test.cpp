@@ -169,7 +169,7 @@ TEST_F(MenusTest, ClientPauseMenuHasNoSaveAndDisconnects) {
   EXPECT_EQ(ui.click(pause, *quit), PauseQuit);
 
   // The pause menu hands the sensitivity setting to the player.
-  session.settings.mouseSensitivity = 0.25f;
+  session.preferences.mouseSensitivity = 0.25f;
   ui.frame(pause);
   EXPECT_FLOAT_EQ(session.player.lookSensitivity, 0.25f);
 }
