@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "client/key_bindings.h"
+#include "net/address.h"
 
 namespace zorv {
 
@@ -43,7 +44,7 @@ struct Options {
   int interfaceScale = 100;  // percent
 
   std::string playerName = "Player";
-  std::string port = "27632";
+  std::string port = std::to_string(kDefaultGamePort);
   std::string serverAddress;
   std::vector<std::string> recentAddresses;  // most recent first, at most five
 

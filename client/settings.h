@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "client/key_bindings.h"
 #include "game/player_preferences.h"
+#include "net/address.h"
 
 namespace zorv {
 
@@ -31,13 +33,24 @@ struct Settings {
   KeyBindings keys;
 };
 
+// A port number as a menu buffer's decimal text.
+constexpr std::array<char, 16> portText(std::uint16_t port) {
+  std::array<char, 16> text{};
+  std::size_t length = 0;
+  for (std::uint32_t rest = port; length == 0 || rest != 0; rest /= 10) ++length;
+  for (std::size_t i = length; i-- > 0; port = static_cast<std::uint16_t>(port / 10)) {
+    text[i] = static_cast<char>('0' + port % 10);
+  }
+  return text;
+}
+
 // Fixed-capacity text buffers edited in place by the menu screens (capacity includes the
 // terminating zero).
 struct Profile {
   std::array<char, 64> worldName{"My World"};
   std::array<char, 64> seedText{};
   std::array<char, 32> playerName{"Player"};
-  std::array<char, 16> port{"27632"};
+  std::array<char, 16> port = portText(kDefaultGamePort);
   std::array<char, 128> serverAddress{};
   std::vector<std::string> recentAddresses;  // joined servers, most recent first, at most five
 };

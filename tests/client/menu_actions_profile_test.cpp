@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 
 #include "client/client_session.h"
@@ -40,6 +42,13 @@ TEST(PlayerName, TheRulesSeeTheTypedNameThroughTheViewAndTheDefaultWithoutOne) {
   EXPECT_EQ(localPlayerName(client), "Ada");
   client.view = nullptr;
   EXPECT_EQ(localPlayerName(client), "Player");
+}
+
+TEST(Profile, PortTextWritesEveryPortInDecimal) {
+  EXPECT_EQ(bufferText(Profile{}.port), "27632");
+  for (const std::uint16_t port : std::initializer_list<std::uint16_t>{0, 7, 10, 99, 100, 27632, 65535}) {
+    EXPECT_EQ(bufferText(portText(port)), std::to_string(port));
+  }
 }
 
 }  // namespace
