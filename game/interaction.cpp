@@ -129,10 +129,7 @@ void mine(GameSession& session, float dt, const PickResult& target) {
     sendEdit(session, target.x, target.y, target.z, kAir, held);
     breakBlock(session, target.x, target.y, target.z);
     if (!isClient(session) && canHarvest(def, held) && def.drop != 0) {
-      const Vec3 centre{static_cast<float>(target.x) + 0.5f, static_cast<float>(target.y) + 0.5f,
-                        static_cast<float>(target.z) + 0.5f};
-      spawnDrop(session.drops, centre, def.drop, 1, 0);
-      assignEntityIds(session);
+      dropAtCell(session, target.x, target.y, target.z, def.drop);
     }
     wearHeldTool(session);
     queueSound(session, CueBreak);
@@ -251,16 +248,23 @@ void breakBlock(GameSession& session, int x, int y, int z) {
   setBlock(world, x, y, z, kAir);
   remeshChanged(session);
 
-  if (y >= kMaxY || getBlock(world, x, y + 1, z) != blocks::Torch) return;
-  setBlock(world, x, y + 1, z, kAir);
+  if (!removeTorchAbove(session, x, y, z, !isClient(session) && inSurvival(session))) return;
   remeshChanged(session);
-  if (isClient(session)) {
-    requestEdit(session.net, {x, y + 1, z, kAir, ModeSurvival, 0});
-  } else if (inSurvival(session)) {
-    spawnDrop(session.drops, {static_cast<float>(x) + 0.5f, static_cast<float>(y) + 1.5f, static_cast<float>(z) + 0.5f},
-              blocks::Torch, 1, 0);
-    assignEntityIds(session);
-  }
+  if (isClient(session)) requestEdit(session.net, {x, y + 1, z, kAir, ModeSurvival, 0});
+}
+
+void dropAtCell(GameSession& session, int x, int y, int z, std::uint16_t item) {
+  const Vec3 centre{static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, static_cast<float>(z) + 0.5f};
+  spawnDrop(session.drops, centre, item, 1, 0);
+  assignEntityIds(session);
+}
+
+bool removeTorchAbove(GameSession& session, int x, int y, int z, bool dropIt) {
+  World& world = *session.world;
+  if (y >= kMaxY || getBlock(world, x, y + 1, z) != blocks::Torch) return false;
+  setBlock(world, x, y + 1, z, kAir);
+  if (dropIt) dropAtCell(session, x, y + 1, z, blocks::Torch);
+  return true;
 }
 
 }  // namespace zorv

@@ -13,4 +13,11 @@ void mouseActions(GameSession& session, float dt, const PickResult& target, cons
 // Breaks the block at a cell: particles, air, re-mesh, torch support.
 void breakBlock(GameSession& session, int x, int y, int z);
 
+// Drops one `item` at the centre of a cell and gives it an entity id.
+void dropAtCell(GameSession& session, int x, int y, int z, std::uint16_t item);
+
+// A torch needs the block below it: removes one standing on the cell (x, y, z), dropping
+// it as an item when `dropIt`. Returns whether there was one.
+bool removeTorchAbove(GameSession& session, int x, int y, int z, bool dropIt);
+
 }  // namespace zorv

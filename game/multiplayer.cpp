@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "game/commands.h"
+#include "game/interaction.h"
 #include "game/world_life_cycle.h"
 #include "lang/localisation.h"
 #include "mods/events.h"
@@ -125,11 +126,6 @@ void refuseEdit(GameSession& session, std::int32_t playerId, const EditRequestMe
   sendEditsTo(session.net, playerId, std::span<const BlockEdit>(&current, 1));
 }
 
-void dropBlockItem(GameSession& session, Vec3 position, std::uint16_t item) {
-  spawnDrop(session.drops, position, item, 1, 0);
-  assignEntityIds(session);
-}
-
 bool modsAllow(GameSession& session, std::int32_t playerId, const EditRequestMessage& request, BlockId block,
                bool isPlace) {
   const std::string& blockName = blockRegistry().get(block).id;
@@ -144,12 +140,8 @@ void breakForClient(GameSession& session, const EditRequestMessage& request) {
   const BlockDef& broken = blockRegistry().get(getBlock(world, x, y, z));
   const bool survival = request.gameMode == ModeSurvival;
   setBlock(world, x, y, z, kAir);
-  const Vec3 centre{static_cast<float>(x) + 0.5f, static_cast<float>(y) + 0.5f, static_cast<float>(z) + 0.5f};
-  if (survival && broken.drop != 0 && canHarvest(broken, request.heldItem)) dropBlockItem(session, centre, broken.drop);
-  if (y < kMaxY && getBlock(world, x, y + 1, z) == blocks::Torch) {
-    setBlock(world, x, y + 1, z, kAir);
-    if (survival) dropBlockItem(session, {centre.x, centre.y + 1.0f, centre.z}, blocks::Torch);
-  }
+  if (survival && broken.drop != 0 && canHarvest(broken, request.heldItem)) dropAtCell(session, x, y, z, broken.drop);
+  removeTorchAbove(session, x, y, z, survival);
 }
 
 void handleEditRequest(GameSession& session, std::int32_t playerId, const EditRequestMessage& request) {
