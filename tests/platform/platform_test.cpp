@@ -13,6 +13,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "scratch_folder.h"
+
 // The test executable is linked with --wrap for these calls, so a case can make the file
 // system fail on demand; otherwise they pass straight through.
 namespace {
@@ -104,9 +106,8 @@ TEST(Platform, ModulePathNamesThisExecutableAndTheClockFollowsRealTime) {
 }
 
 TEST(Platform, ReplaceFileSwapsContentsAndReportsFailures) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zorv_platform_test";
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
+  const testing::ScratchFolder scratch("platform");
+  const std::filesystem::path& folder = scratch.path();
   writeText(folder / "level.dat", "old");
   writeText(folder / "level.dat.tmp", "new contents");
 
@@ -140,7 +141,6 @@ TEST(Platform, ReplaceFileSwapsContentsAndReportsFailures) {
     EXPECT_FALSE(std::filesystem::exists(folder / "locked" / "level.dat"));
     std::filesystem::permissions(folder / "locked", std::filesystem::perms::owner_all);
   }
-  std::filesystem::remove_all(folder);
 }
 
 // A folder of this test on another file system than the build tree: /dev/shm is a tmpfs.
@@ -197,8 +197,8 @@ TEST(Platform, ReplaceFileCopiesAcrossFileSystemsAndReportsEveryFailure) {
 }
 
 TEST(Platform, OpenInShellStartsXdgOpenAndLeavesNoChildBehind) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zorv_platform_shell";
-  std::filesystem::remove_all(folder);
+  const testing::ScratchFolder scratch("platform_shell");
+  const std::filesystem::path& folder = scratch.path();
   std::filesystem::create_directories(folder / "bin");
   const std::filesystem::path log = folder / "opened.txt";
   // A stand-in for the desktop's opener that takes its time and records what it opened.
@@ -220,7 +220,6 @@ TEST(Platform, OpenInShellStartsXdgOpenAndLeavesNoChildBehind) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_EQ(readAll(log), (folder / "mods").string());
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

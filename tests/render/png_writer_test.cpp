@@ -14,6 +14,8 @@
 #include <iterator>
 #include <map>
 
+#include "scratch_folder.h"
+
 namespace zorv {
 namespace {
 
@@ -22,19 +24,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 class PngWriter : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() /
-              ("zorv_png_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-               std::to_string(::getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::permissions(folder_, fs::perms::owner_all, ignored);
-    fs::remove_all(folder_, ignored);
-  }
-  fs::path folder_;
+  const testing::ScratchFolder scratch_{"png"};
+  const fs::path folder_ = scratch_.path();
 };
 
 std::tm fixedTime() {

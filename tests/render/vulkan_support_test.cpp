@@ -7,6 +7,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include "scratch_folder.h"
+
 namespace zorv {
 namespace {
 
@@ -91,8 +93,8 @@ TEST(VulkanSupport, SurfaceChoices) {
 }
 
 TEST(VulkanSupport, ShaderFilesAreCheckedBeforeUse) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("zorv_shader_files_" + std::to_string(::getpid()));
-  std::filesystem::create_directories(folder);
+  const testing::ScratchFolder scratch("shader_files");
+  const std::filesystem::path& folder = scratch.path();
   auto write = [&](const char* name, const std::string& bytes) {
     std::ofstream(folder / name, std::ios::binary) << bytes;
     return folder / name;
@@ -116,7 +118,6 @@ TEST(VulkanSupport, ShaderFilesAreCheckedBeforeUse) {
   ASSERT_TRUE(words.has_value());
   EXPECT_EQ(words->size(), 2u);
   EXPECT_EQ((*words)[0], 0x07230203u);
-  std::filesystem::remove_all(folder);
 }
 
 TEST(VulkanSupport, FailedCallsReportTheCallAndThrow) {

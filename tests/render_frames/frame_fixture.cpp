@@ -14,6 +14,7 @@
 #include "world/mobs.h"
 #include "world/registry.h"
 #include "world/world.h"
+#include "scratch_folder.h"
 
 namespace zorv::frames {
 
@@ -63,7 +64,9 @@ std::filesystem::path outputFolder() {
 }
 
 std::filesystem::path makeProgramFolder(const std::string& name, bool withShaders) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("zorv_frames_" + std::to_string(::getpid())) / name;
+  // One scratch folder for the whole run, removed when the program ends.
+  static const testing::ScratchFolder programs("frames");
+  const std::filesystem::path folder = programs.path() / name;
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   if (withShaders) std::filesystem::create_directory_symlink(ZORV_SHADER_DIR, folder / "shaders");

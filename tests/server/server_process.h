@@ -24,6 +24,7 @@
 #include "game/game_session.h"
 #include "game/multiplayer.h"
 #include "net/udp_socket.h"
+#include "scratch_folder.h"
 
 extern char** environ;
 
@@ -41,24 +42,13 @@ inline std::uint16_t freeUdpPort() {
 // A fresh folder holding a copy of the server executable, removed afterwards.
 class ServerFolder {
  public:
-  ServerFolder() {
-    static int counter = 0;
-    root_ = std::filesystem::temp_directory_path() /
-            ("zorv_server_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    std::filesystem::copy_file(ZORV_SERVER_EXECUTABLE, executable());
-  }
-  ~ServerFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
-  }
-  const std::filesystem::path& root() const { return root_; }
-  std::filesystem::path executable() const { return root_ / "zorvander-server"; }
-  std::filesystem::path saves() const { return root_ / "saves"; }
+  ServerFolder() { std::filesystem::copy_file(ZORV_SERVER_EXECUTABLE, executable()); }
+  const std::filesystem::path& root() const { return folder_.path(); }
+  std::filesystem::path executable() const { return root() / "zorvander-server"; }
+  std::filesystem::path saves() const { return root() / "saves"; }
 
  private:
-  std::filesystem::path root_;
+  ScratchFolder folder_{"server"};
 };
 
 // The server process with its console: standard input written, standard output read.

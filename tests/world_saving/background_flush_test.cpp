@@ -1,11 +1,11 @@
 // Flushing on another thread while the world goes on: staged columns stay readable,
 // changes made meanwhile are left for the next flush, and failed writes lose nothing.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "persist/region_file.h"
 #include "world/registry.h"
 #include "world/world.h"
+#include "scratch_folder.h"
 
 namespace zorv {
 namespace {
@@ -19,23 +19,17 @@ std::size_t cellIndex(int x, int y, int z) {
 class BackgroundFlushTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zorv_flush_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder = pattern;
     world = std::make_unique<World>(kSeed);
     setSaveFolder(*world, folder);
   }
-  void TearDown() override {
-    world.reset();
-    std::error_code error;
-    std::filesystem::remove_all(folder, error);
-  }
+  void TearDown() override { world.reset(); }
   BlockId storedBlock(int x, int y, int z) {
     ColumnSnapshot stored;
     if (!loadColumnFrom(folder, chunkCoord(x), chunkCoord(z), stored)) return kNoBlock;
     return stored.blocks[cellIndex(x, y, z)];
   }
-  std::filesystem::path folder;
+  const testing::ScratchFolder scratch{"flush"};
+  const std::filesystem::path folder = scratch.path();
   std::unique_ptr<World> world;
 };
 

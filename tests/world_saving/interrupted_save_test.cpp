@@ -19,6 +19,7 @@
 #include "persist/save_progress.h"
 #include "world/registry.h"
 #include "world/world.h"
+#include "scratch_folder.h"
 
 namespace zorv {
 namespace {
@@ -31,15 +32,6 @@ std::size_t cellIndex(int x, int y, int z) {
 
 class InterruptedSaveTest : public ::testing::Test {
  public:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zorv_interrupted_XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    folder = pattern;
-  }
-  void TearDown() override {
-    std::error_code error;
-    std::filesystem::remove_all(folder, error);
-  }
   // The world as a host opens it: the folder, then every edit of the level file.
   std::unique_ptr<World> openHost() {
     auto world = std::make_unique<World>(kSeed);
@@ -65,7 +57,8 @@ class InterruptedSaveTest : public ::testing::Test {
       return writeLevelTo(folder, level);
     });
   }
-  std::filesystem::path folder;
+  const testing::ScratchFolder scratch{"interrupted"};
+  const std::filesystem::path folder = scratch.path();
 };
 
 TEST_F(InterruptedSaveTest, RecordedEditsWinOverTheRegionFileAndTheColumnIsWrittenAgain) {
