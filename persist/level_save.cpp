@@ -304,14 +304,12 @@ bool writeLevel(std::string_view name, const LevelSave& save) {
 
 bool writeLevelTo(const std::filesystem::path& folder, const LevelSave& save) {
   if (folder.empty() || !withinReadLimits(save)) return false;
-  return writeFileAtomically(folder / "level.dat", kLevelMagic, kLevelVersion,
-                             [&](ByteWriter& writer) { writeLevelBody(writer, save); });
+  return writeBytesAtomically(folder / "level.dat", encodeLevel(save));
 }
 
 bool writeLegacyWorld(std::string_view name, const LevelSave& save) {
   if (!isValidWorldName(name) || !withinReadLimits(save)) return false;
-  return writeFileAtomically(worldFolder(name) / "world.dat", kLegacyWorldMagic, kLegacyWriteVersion,
-                             [&](ByteWriter& writer) { writeLegacyWorldBody(writer, save); });
+  return writeBytesAtomically(worldFolder(name) / "world.dat", encodeLegacyWorld(save));
 }
 
 bool parseLevel(std::span<const std::uint8_t> bytes, LevelSave& save) {

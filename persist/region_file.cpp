@@ -311,11 +311,6 @@ bool parseRegion(std::span<const std::uint8_t> bytes, RegionMap& region) {
   return true;
 }
 
-bool readRegion(const std::filesystem::path& path, RegionMap& region) {
-  const auto bytes = readFileBytes(path);
-  return bytes && parseRegion(*bytes, region);
-}
-
 std::optional<std::vector<std::uint8_t>> encodeRegion(int rx, int rz, const RegionMap& region) {
   StoredRegion stored;
   for (const auto& [slot, snapshot] : region) {
@@ -394,10 +389,6 @@ std::vector<std::pair<int, int>> storedColumnsIn(const std::filesystem::path& wo
     }
   }
   return columns;
-}
-
-bool flushColumns(std::string_view worldName, const std::vector<ColumnSnapshot>& snapshots) {
-  return isValidWorldName(worldName) && flushColumnsTo(worldFolder(worldName), snapshots);
 }
 
 }  // namespace zorv

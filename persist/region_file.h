@@ -51,7 +51,6 @@ std::filesystem::path regionPath(std::string_view worldName, int rx, int rz);
 std::filesystem::path regionPathIn(const std::filesystem::path& worldFolder, int rx, int rz);
 
 // True only when every entry was read, inflated and decoded; `region` is left untouched otherwise.
-bool readRegion(const std::filesystem::path& path, RegionMap& region);
 bool parseRegion(std::span<const std::uint8_t> bytes, RegionMap& region);
 // Writes the whole map through the temporary-file protocol.
 // Fails without writing when a snapshot cannot be stored as the reader expects (slot
@@ -80,7 +79,6 @@ bool loadColumnFrom(const std::filesystem::path& worldFolder, int cx, int cz, Co
 // The columns (cx, cz) that the region files of a world folder hold entries for.
 std::vector<std::pair<int, int>> storedColumnsIn(const std::filesystem::path& worldFolder);
 
-bool flushColumns(std::string_view worldName, const std::vector<ColumnSnapshot>& snapshots);
 bool flushColumnsTo(const std::filesystem::path& worldFolder, const std::vector<ColumnSnapshot>& snapshots);
 
 }  // namespace zorv

@@ -62,16 +62,6 @@ bool writeBytesAtomically(const std::filesystem::path& destination, std::span<co
   return false;
 }
 
-bool writeFileAtomically(const std::filesystem::path& destination, std::string_view magic, std::uint32_t version,
-                         const std::function<void(ByteWriter&)>& writeBody) {
-  std::vector<std::uint8_t> bytes;
-  ByteWriter writer{bytes};
-  writer.text(magic);
-  writer.u32(version);
-  writeBody(writer);
-  return writeBytesAtomically(destination, bytes);
-}
-
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -20,11 +19,6 @@ namespace zorv {
 // parent folders. False on any failure; the destination is then untouched and the
 // temporary file removed.
 bool writeBytesAtomically(const std::filesystem::path& destination, std::span<const std::uint8_t> bytes);
-
-// The same with the common save header: an 8-byte magic and a uint32 version, then the
-// body that `writeBody` appends.
-bool writeFileAtomically(const std::filesystem::path& destination, std::string_view magic, std::uint32_t version,
-                         const std::function<void(ByteWriter&)>& writeBody);
 
 // The complete content of a regular file; nothing when it is missing or unreadable.
 std::optional<std::vector<std::uint8_t>> readFileBytes(const std::filesystem::path& path);

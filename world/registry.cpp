@@ -97,11 +97,6 @@ int builtinTileIndex(std::string_view name) {
 // Air and every item number read as non-positive when taken as a signed 16-bit value.
 bool namesAnItemOrAir(std::uint16_t number) { return static_cast<std::int16_t>(number) <= 0; }
 
-const std::string& emptyText() {
-  static const std::string empty;
-  return empty;
-}
-
 const BlockDef& fallbackBlock() {
   static const BlockDef air = [] {
     BlockDef def;
@@ -223,14 +218,6 @@ int BlockRegistry::findTile(std::string_view name) const {
 
 void BlockRegistry::setTileSource(int index, std::string source) {
   if (index >= 0 && index < tileCount()) tiles_.sources[static_cast<std::size_t>(index)] = std::move(source);
-}
-
-const std::string& BlockRegistry::tileSource(int index) const {
-  return index >= 0 && index < tileCount() ? tiles_.sources[static_cast<std::size_t>(index)] : emptyText();
-}
-
-const std::string& BlockRegistry::tileName(int index) const {
-  return index >= 0 && index < tileCount() ? tiles_.names[static_cast<std::size_t>(index)] : emptyText();
 }
 
 ItemRegistry::ItemRegistry() {

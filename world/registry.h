@@ -71,8 +71,6 @@ class BlockRegistry {
   int addTile(std::string_view name);
   int findTile(std::string_view name) const;
   void setTileSource(int index, std::string source);
-  const std::string& tileSource(int index) const;
-  const std::string& tileName(int index) const;
   int tileCount() const { return static_cast<int>(tiles_.names.size()); }
   const TileTable& tiles() const { return tiles_; }
 

@@ -16,6 +16,7 @@
 #include "game/world_life_cycle.h"
 #include "persist/region_file.h"
 #include "persist/save_file.h"
+#include "save_files.h"
 #include "session_test_support.h"
 #include "world/registry.h"
 
@@ -23,6 +24,7 @@ namespace zorv {
 namespace {
 
 using testing::hasMessage;
+using testing::flushColumns;
 using testing::TemporarySaves;
 
 std::size_t cellIndex(int x, int y, int z) {

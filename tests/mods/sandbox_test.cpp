@@ -8,6 +8,7 @@
 #include "mods/events.h"
 #include "mod_fixture.h"
 #include "world/registry.h"
+#include "tile_table.h"
 
 namespace zorv {
 namespace {
@@ -17,6 +18,7 @@ using testing::makeMod;
 using testing::readFile;
 using testing::RecordingContext;
 using testing::ScratchFolder;
+using testing::tileSource;
 
 // Runs `script` as main.lua and returns what it logged; stderr goes to `errors`.
 struct ScriptRun {
@@ -249,7 +251,7 @@ TEST(ModSandbox, RegisterBlockAppliesDefaultsTexturesAndDrops) {
   ASSERT_GE(rubyLayer, kBuiltinTileCount);
   EXPECT_EQ(ruby.texTop, rubyLayer);
   EXPECT_EQ(ruby.texBottom, rubyLayer);
-  EXPECT_EQ(registry.tileSource(rubyLayer), (scratch.path() / "packages" / "blocks" / "tex/Ruby Face!.PNG").string());
+  EXPECT_EQ(tileSource(registry, rubyLayer), (scratch.path() / "packages" / "blocks" / "tex/Ruby Face!.PNG").string());
   EXPECT_TRUE(!ruby.solid && !ruby.opaque && ruby.cutout);
   EXPECT_EQ(ruby.drop, blocks::Dirt);
 

@@ -9,9 +9,12 @@
 #include "persist/level_save.h"
 #include "persist/region_file.h"
 #include "save_test_support.h"
+#include "save_files.h"
 
 namespace zorv {
 namespace {
+
+using testing::flushColumns;
 
 constexpr const char* kWorld = "Crash";
 constexpr int kKills = 50;

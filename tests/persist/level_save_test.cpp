@@ -8,11 +8,13 @@
 
 #include "persist/save_file.h"
 #include "save_test_support.h"
+#include "save_files.h"
 
 namespace zorv {
 namespace {
 
 using test::Bytes;
+using testing::writeFileAtomically;
 
 class LevelSaveTest : public test::SavesFolder {};
 

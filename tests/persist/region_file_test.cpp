@@ -5,11 +5,14 @@
 
 #include "persist/save_file.h"
 #include "save_test_support.h"
+#include "save_files.h"
 
 namespace zorv {
 namespace {
 
 using test::Bytes;
+using testing::flushColumns;
+using testing::readRegion;
 
 class RegionFileTest : public test::SavesFolder {};
 
