@@ -24,6 +24,7 @@ from play_test import Failure, Game, Player  # noqa: E402
 FRAME_MS = 500
 
 # Centres in the 1280 × 720 window, measured on the pictures.
+PAUSE_SAVE = (640, 282)
 PAUSE_SETTINGS_CLOSED = (640, 405)
 PAUSE_SETTINGS_OPEN = (503, 277)
 DEATH_RESPAWN = (640, 356)
@@ -147,17 +148,59 @@ def die_and_respawn(player, display, game, output, report_tool, saves):
     display.save(os.path.join(output, "slow_6_respawned.png"))
 
 
-def pause_settings_and_leave(player, display, output):
+def saved_position(player, report_tool, saves, level):
+    """Clicks Save in the pause menu and reads the player's position from the level save."""
+    written = os.path.getmtime(level)
+    quick_click(player, PAUSE_SAVE)
+    deadline = time.monotonic() + 30.0
+    while os.path.getmtime(level) == written:
+        if time.monotonic() > deadline:
+            raise Failure("the click did not take effect: Save")
+        time.sleep(0.2)
+    time.sleep(1.0)
+    header, _ = play.level_report(report_tool, saves, play.WORLD)
+    return tuple(float(header[axis]) for axis in ("x", "y", "z"))
+
+
+def pause(player, display, output, name):
     # The world moves until the game pauses, which stops it.
-    step(display, output, "7_paused", lambda: quick_key(player, "Escape"), MENU_BOX, 0.2, "Esc to pause",
+    step(display, output, name, lambda: quick_key(player, "Escape"), MENU_BOX, 0.2, "Esc to pause",
          settle_first=False)
+
+
+def fly_in_real_time(player, display, game, output, report_tool, saves, level):
+    """Spectator flight is 22 blocks a second through everything. Held for 4 s of frames
+    of 500 ms, of which the world takes 0.25 s each, it covers about 2 s of flight: some
+    44 blocks, give or take a frame at each end. A world held to 0.1 s a frame would cover
+    17, one taking all of each frame 88. Leaves the game paused."""
+    mark = game.line_count()
+    quick_key(player, "F4")
+    game.wait_for("Spectator", 30, mark)
+    pause(player, display, output, "7_paused")
+    start = saved_position(player, report_tool, saves, level)
+    quick_key(player, "Escape")
+    time.sleep(2.0)
+    player.xdotool("keydown", "w")
+    time.sleep(4.0)
+    player.xdotool("keyup", "w")
+    time.sleep(2.0)
+    pause(player, display, output, "8_paused_after_flight")
+    end = saved_position(player, report_tool, saves, level)
+    distance = sum((a - b) ** 2 for a, b in zip(start, end)) ** 0.5
+    print("spectator flight for 4 s: %.1f blocks" % distance)
+    if not 30.0 <= distance <= 60.0:
+        raise Failure("4 s of spectator flight covered %.1f blocks, expected 30 to 60" % distance)
+
+
+def settings_and_leave(player, display, output):
+    display.settle()
     paused = display.pixels()
-    step(display, output, "8_settings", lambda: quick_click(player, PAUSE_SETTINGS_CLOSED), MENU_BOX, 0.05,
+    step(display, output, "9_settings", lambda: quick_click(player, PAUSE_SETTINGS_CLOSED), MENU_BOX, 0.05,
          "opening Settings")
     quick_click(player, PAUSE_SETTINGS_OPEN)
     time.sleep(3.0)
     display.settle()
-    display.save(os.path.join(output, "slow_9_settings_closed.png"))
+    display.save(os.path.join(output, "slow_10_settings_closed.png"))
     # Closed again, the pause menu looks as it did before the section opened.
     if changed_share(paused, display.pixels(), MENU_BOX) > 0.01:
         raise Failure("the click did not take effect: closing Settings")
@@ -180,11 +223,12 @@ def run(game_executable, report_tool, output):
         menu_sky = display.pixel(*play.MENU_CORNERS[0])
         create_world(player, display, game, output, level)
         die_and_respawn(player, display, game, output, report_tool, saves)
-        pause_settings_and_leave(player, display, output)
+        fly_in_real_time(player, display, game, output, report_tool, saves, level)
+        settings_and_leave(player, display, output)
         if not display.wait_for_colour(play.MENU_CORNERS, menu_sky):
             raise Failure("the click did not take effect: Save and Quit to Menu")
         display.settle()
-        display.save(os.path.join(output, "slow_10_back_in_menu.png"))
+        display.save(os.path.join(output, "slow_11_back_in_menu.png"))
         with game.lock:
             reports = [line for line in game.lines if "[validation]" in line]
         if reports:
