@@ -171,8 +171,9 @@ def pause(player, display, output, name):
 def fly_in_real_time(player, display, game, output, report_tool, saves, level):
     """Spectator flight is 22 blocks a second through everything. Held for 4 s of frames
     of 500 ms, of which the world takes 0.25 s each, it covers about 2 s of flight: some
-    44 blocks, give or take a frame at each end. A world held to 0.1 s a frame would cover
-    17, one taking all of each frame 88. Leaves the game paused."""
+    44 blocks, give or take a frame at each end, fewer when the machine cannot keep up the
+    500 ms. A world held to 0.1 s a frame covers 17.6 (22 at the very most), one taking all
+    of each frame 88. Leaves the game paused."""
     mark = game.line_count()
     quick_key(player, "F4")
     game.wait_for("Spectator", 30, mark)
@@ -188,8 +189,8 @@ def fly_in_real_time(player, display, game, output, report_tool, saves, level):
     end = saved_position(player, report_tool, saves, level)
     distance = sum((a - b) ** 2 for a, b in zip(start, end)) ** 0.5
     print("spectator flight for 4 s: %.1f blocks" % distance)
-    if not 30.0 <= distance <= 60.0:
-        raise Failure("4 s of spectator flight covered %.1f blocks, expected 30 to 60" % distance)
+    if not 25.0 <= distance <= 60.0:
+        raise Failure("4 s of spectator flight covered %.1f blocks, expected 25 to 60" % distance)
 
 
 def settings_and_leave(player, display, output):
