@@ -10,7 +10,6 @@
 #include "checks/scenes.h"
 #include "checks/self_test.h"
 #include "client/client_session.h"
-#include "client/input_rules.h"
 #include "client/options_store.h"
 #include "client/session_options.h"
 #include "game/game_mod_context.h"
@@ -23,21 +22,13 @@
 #include "platform/version.h"
 #include "render/vulkan_renderer.h"
 #include "shell/main_loop.h"
+#include "shell/window_input.h"
 #include "shell/window_mode.h"
 #include "sound/sound_effects.h"
 #include "ui/draw_inputs.h"
 
 namespace zorv {
 namespace {
-
-ClientSession& sessionOf(GLFWwindow* window) { return *static_cast<ClientSession*>(glfwGetWindowUserPointer(window)); }
-
-void cursorMoved(GLFWwindow* window, double x, double y) { onCursorMoved(sessionOf(window), x, y); }
-void scrolled(GLFWwindow* window, double, double yoffset) { onScrolled(sessionOf(window), yoffset); }
-void characterTyped(GLFWwindow* window, unsigned codepoint) { onCharacter(sessionOf(window), codepoint); }
-void keyChanged(GLFWwindow* window, int key, int, int action, int) {
-  if (action == GLFW_PRESS) onKeyPressed(sessionOf(window), key);
-}
 
 void printLine(const std::string& line) { std::printf("%s\n", line.c_str()); }
 
@@ -62,20 +53,6 @@ void readMonitorRefreshRate(ClientSession& session) {
   GLFWmonitor* monitor = glfwGetPrimaryMonitor();
   const GLFWvidmode* mode = monitor ? glfwGetVideoMode(monitor) : nullptr;
   session.monitorRefreshRate = mode ? mode->refreshRate : 0;
-}
-
-void installCallbacks(GLFWwindow* window, ClientSession& session) {
-  glfwSetWindowUserPointer(window, &session);
-  glfwSetCursorPosCallback(window, cursorMoved);
-  glfwSetScrollCallback(window, scrolled);
-  glfwSetCharCallback(window, characterTyped);
-  glfwSetKeyCallback(window, keyChanged);
-  glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
-  // A key or button pressed and released between two slow frames still counts as pressed
-  // in the next frame instead of being lost.
-  glfwSetInputMode(window, GLFW_STICKY_KEYS, GLFW_TRUE);
-  glfwSetInputMode(window, GLFW_STICKY_MOUSE_BUTTONS, GLFW_TRUE);
-  if (glfwRawMouseMotionSupported()) glfwSetInputMode(window, GLFW_RAW_MOUSE_MOTION, GLFW_TRUE);
 }
 
 void closeWindow(GLFWwindow* window) {
@@ -118,7 +95,8 @@ int runWindowedMode(const CommandLine& commandLine) {
   session.clock = [] { return glfwGetTime(); };
   readMonitorRefreshRate(session);
   refreshWorldList(session);
-  installCallbacks(window, session);
+  WindowInput input(session);
+  installInputCallbacks(window, input);
 
   VulkanRenderer renderer;
   session.renderer = &renderer;
@@ -146,7 +124,7 @@ int runWindowedMode(const CommandLine& commandLine) {
       status = runSceneCapture(session, renderer, window, commandLine.screenshotPath, commandLine.sceneName);
       break;
     default:
-      runMainLoop(window, renderer, session, options);
+      runMainLoop(window, renderer, input, options);
       finishGame(session);
       flushOptionsStore(options, sessionOptions(session), printLine);
       break;

@@ -2,13 +2,15 @@
 
 #include <GLFW/glfw3.h>
 
-#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <numbers>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "client/input_rules.h"
@@ -21,7 +23,9 @@
 #include "platform/platform.h"
 #include "render/png_writer.h"
 #include "render/vulkan_renderer.h"
+#include "shell/frame_time.h"
 #include "shell/startup.h"
+#include "shell/window_input.h"
 #include "shell/window_mode.h"
 #include "ui/hud.h"
 #include "ui/interface_scale.h"
@@ -32,13 +36,9 @@
 namespace zorv {
 namespace {
 
-constexpr float kMaxFrameSeconds = 0.1f;
-
-bool isDown(GLFWwindow* window, int key) { return glfwGetKey(window, key) == GLFW_PRESS; }
-
-bool isBoundDown(GLFWwindow* window, const KeyBindings& bindings, Action action) {
+bool isBoundDown(const InputTrickle& keys, const KeyBindings& bindings, Action action) {
   const int key = bindings.key(action);
-  return key != kKeyUnbound && isDown(window, key);
+  return key != kKeyUnbound && keys.down(key);
 }
 
 // The keyboard fields that follow a binding.
@@ -55,17 +55,18 @@ constexpr std::pair<bool MovementKeys::*, Action> kBoundMovementKeys[] = {
     {&MovementKeys::jump, Action::Jump},           {&MovementKeys::descend, Action::Descend},
     {&MovementKeys::sprint, Action::Sprint}};
 
-KeyboardFrame readKeyboard(GLFWwindow* window, const KeyBindings& bindings) {
+KeyboardFrame readKeyboard(GLFWwindow* window, const InputTrickle& input, const KeyBindings& bindings) {
+  const auto isDown = [&input](int key) { return input.down(key); };
   KeyboardFrame frame;
   KeyStates& keys = frame.keys;
-  for (const auto& [field, action] : kBoundCommandKeys) keys.*field = isBoundDown(window, bindings, action);
-  keys.escape = isDown(window, GLFW_KEY_ESCAPE);
-  keys.enter = isDown(window, GLFW_KEY_ENTER) || isDown(window, GLFW_KEY_KP_ENTER);
-  keys.backspace = isDown(window, GLFW_KEY_BACKSPACE);
-  keys.paste = isDown(window, GLFW_KEY_V) && (isDown(window, GLFW_KEY_LEFT_CONTROL) || isDown(window, GLFW_KEY_RIGHT_CONTROL));
-  keys.up = isDown(window, GLFW_KEY_UP);
-  keys.down = isDown(window, GLFW_KEY_DOWN);
-  keys.tab = isDown(window, GLFW_KEY_TAB);
+  for (const auto& [field, action] : kBoundCommandKeys) keys.*field = isBoundDown(input, bindings, action);
+  keys.escape = isDown(GLFW_KEY_ESCAPE);
+  keys.enter = isDown(GLFW_KEY_ENTER) || isDown(GLFW_KEY_KP_ENTER);
+  keys.backspace = isDown(GLFW_KEY_BACKSPACE);
+  keys.paste = isDown(GLFW_KEY_V) && (isDown(GLFW_KEY_LEFT_CONTROL) || isDown(GLFW_KEY_RIGHT_CONTROL));
+  keys.up = isDown(GLFW_KEY_UP);
+  keys.down = isDown(GLFW_KEY_DOWN);
+  keys.tab = isDown(GLFW_KEY_TAB);
   frame.readClipboard = [window] {
     const char* text = glfwGetClipboardString(window);
     return std::string(text ? text : "");
@@ -73,11 +74,11 @@ KeyboardFrame readKeyboard(GLFWwindow* window, const KeyBindings& bindings) {
   return frame;
 }
 
-MovementKeys readMovementKeys(GLFWwindow* window, const KeyBindings& bindings) {
+MovementKeys readMovementKeys(const InputTrickle& input, const KeyBindings& bindings) {
   MovementKeys keys;
-  for (const auto& [field, action] : kBoundMovementKeys) keys.*field = isBoundDown(window, bindings, action);
+  for (const auto& [field, action] : kBoundMovementKeys) keys.*field = isBoundDown(input, bindings, action);
   for (int slot = 0; slot < 9; ++slot) {
-    if (isBoundDown(window, bindings, hotbarAction(slot))) {
+    if (isBoundDown(input, bindings, hotbarAction(slot))) {
       keys.hotbarKey = slot;
       break;
     }
@@ -110,21 +111,36 @@ std::filesystem::path newScreenshotPath() {
   return platform::programFolder("screenshots") / screenshotFileName(local);
 }
 
+// Sleeps until the frame's end on the clock; events that come meanwhile wait for the next
+// frame, as they would behind a slow one.
+void holdFrame(double end) {
+  const double left = end - glfwGetTime();
+  if (left > 0.0) std::this_thread::sleep_for(std::chrono::duration<double>(left));
+}
+
 }  // namespace
 
-void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& session, OptionsStore& options) {
+void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, WindowInput& input, OptionsStore& options) {
+  ClientSession& session = input.session;
   KeyMemory keys;
   FpsCounter fps;
   bool leftWasDown = false, rightWasDown = false;
   bool cursorShownCaptured = false;
   int lastWidth = 0, lastHeight = 0;
+  const double heldFrame = heldFrameSeconds(std::getenv(kTestFrameVariable));
+  if (heldFrame > 0.0) {
+    printLine("frames held at " + std::to_string(std::lround(heldFrame * 1000.0)) + " ms (" + kTestFrameVariable + ")");
+  }
   double previous = glfwGetTime();
   while (!glfwWindowShouldClose(window)) {
     glfwPollEvents();
+    input.keys.nextFrame();
+    input.buttons.nextFrame();
     const double now = glfwGetTime();
     const double elapsed = now - previous;
-    const float dt = std::clamp(static_cast<float>(elapsed), 0.0f, kMaxFrameSeconds);
     previous = now;
+    const WorldStepPieces pieces = worldStepPieces(elapsed);
+    const float dt = static_cast<float>(pieces.count) * pieces.seconds;  // the frame's world time
     int width = 0, height = 0;
     glfwGetFramebufferSize(window, &width, &height);
     if (width == 0 || height == 0) {
@@ -139,12 +155,15 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& se
     }
 
     const KeyBindings& bindings = session.settings.keys;
-    applyKeyboard(session, keys, readKeyboard(window, bindings), dt, now);
-    if (inWorldControls(session) && session.world) stepWorld(session, dt, readMovementKeys(window, bindings));
+    applyKeyboard(session, keys, readKeyboard(window, input.keys, bindings), dt, now);
+    const MovementKeys movement = readMovementKeys(input.keys, bindings);
+    for (int piece = 0; piece < pieces.count && inWorldControls(session) && session.world; ++piece) {
+      stepWorld(session, pieces.seconds, movement);
+    }
     updateMultiplayer(session, dt);
 
-    const bool leftDown = glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_LEFT) == GLFW_PRESS;
-    const bool rightDown = glfwGetMouseButton(window, GLFW_MOUSE_BUTTON_RIGHT) == GLFW_PRESS;
+    const bool leftDown = input.buttons.down(GLFW_MOUSE_BUTTON_LEFT);
+    const bool rightDown = input.buttons.down(GLFW_MOUSE_BUTTON_RIGHT);
     const float aspect = static_cast<float>(width) / static_cast<float>(height);
     const FrameView view = playerView(session, session.fovCurrent * kDegreesToRadians, aspect);
     if (session.world && inWorldControls(session) && gameMode(session) != ModeSpectator) {
@@ -185,6 +204,7 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, ClientSession& se
     leftWasDown = leftDown;
     rightWasDown = rightDown;
     fps.addFrame(static_cast<float>(elapsed));
+    if (heldFrame > 0.0) holdFrame(now + heldFrame);
   }
 }
 
