@@ -160,7 +160,7 @@ GpuPass timedPass(PostPipeline pipeline) {
 
 void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex) {
   const std::vector<PostPass> passes =
-      planPostPasses(visual_, postEnabled_, postSizes(extent_.width, extent_.height), overrides_.count("final_fs") != 0);
+      planPostPasses(visual_, postEnabled_, frameSizes(), overrides_.count("final_fs") != 0);
   for (const PostPass& pass : passes) {
     const bool toSwapchain = pass.target == PostTarget::Swapchain;
     VkImage image = VK_NULL_HANDLE;

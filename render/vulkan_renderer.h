@@ -66,6 +66,7 @@ class VulkanRenderer final : public Renderer {
   void setParticleMesh(const Mesh& mesh) override;
   void setEnvironment(float daylight, float fogDistance, Vec3 sunDirection) override;
   void setEffects(bool shadows, bool postProcessing) override;
+  void setRenderScale(float fraction) override;
   void setVsync(bool on) override;
   void onResize() override;
   void beginUiFrame() override;
@@ -101,6 +102,8 @@ class VulkanRenderer final : public Renderer {
   const std::string& deviceName() const { return deviceName_; }
   std::uint32_t apiVersion() const { return apiVersion_; }
   VkExtent2D swapchainExtent() const { return extent_; }
+  // The size the world and the post chain are drawn at.
+  VkExtent2D renderExtent() const { return {scene_.width, scene_.height}; }
   std::size_t pendingDeletionCount() const { return pendingDeletions_[0].size() + pendingDeletions_[1].size(); }
   // Path of the font Dear ImGui uses for Chinese text; empty when the default font is used.
   const std::string& uiFontPath() const { return uiFontPath_; }
@@ -115,6 +118,9 @@ class VulkanRenderer final : public Renderer {
   void createUniformBuffers();
   void createSwapchain();
   void destroySwapchain();
+  PostSizes frameSizes() const;
+  void createTargets();
+  void destroyTargets();
   void recreateSwapchain();
   RenderTarget createTarget(VkFormat format, std::uint32_t width, std::uint32_t height, VkImageUsageFlags usage,
                             VkImageAspectFlags aspect);
@@ -190,6 +196,7 @@ class VulkanRenderer final : public Renderer {
   VkFormat swapchainFormat_ = VK_FORMAT_UNDEFINED;
   VkFormat sceneFormat_ = VK_FORMAT_UNDEFINED;
   VkExtent2D extent_{};
+  float renderScale_ = 1.0f;  // fraction of the window the world and post chain are drawn at
   std::vector<VkImage> swapchainImages_;
   std::vector<VkImageView> swapchainViews_;
   std::vector<VkImageLayout> swapchainLayouts_;

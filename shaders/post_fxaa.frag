@@ -4,33 +4,31 @@
 layout(set = 0, binding = 7) uniform sampler2D composite;
 layout(location = 0) out vec4 outColour;
 
-// push: 1/W, 1/H, strength (0 passes the composite through).
+// push: 1 / composite size, strength (0 passes the composite through). The composite may be
+// smaller than the output: every tap is filtered at uv, which scales it up, and the
+// neighbours lie one composite texel away. At the output's size each tap is a whole texel.
 float luma(vec3 c) { return dot(c, vec3(0.299, 0.587, 0.114)); }
 
+vec3 tap(vec2 offset) { return textureLod(composite, uv + offset * push.p0.xy, 0.0).rgb; }
+
 void main() {
-  // The composite has the output's size: the centre and its corners are whole texels.
-  ivec2 pixel = ivec2(gl_FragCoord.xy);
-  ivec2 last = textureSize(composite, 0) - 1;
-  vec3 centre = texelFetch(composite, pixel, 0).rgb;
+  vec3 centre = tap(vec2(0.0));
   if (push.p0.z <= 0.0) { outColour = vec4(centre, 1.0); return; }
-  vec2 t = push.p0.xy;
-  float lumaNW = luma(texelFetch(composite, clamp(pixel + ivec2(-1, -1), ivec2(0), last), 0).rgb);
-  float lumaNE = luma(texelFetch(composite, clamp(pixel + ivec2(1, -1), ivec2(0), last), 0).rgb);
-  float lumaSW = luma(texelFetch(composite, clamp(pixel + ivec2(-1, 1), ivec2(0), last), 0).rgb);
-  float lumaSE = luma(texelFetch(composite, clamp(pixel + ivec2(1, 1), ivec2(0), last), 0).rgb);
+  float lumaNW = luma(tap(vec2(-1.0, -1.0)));
+  float lumaNE = luma(tap(vec2(1.0, -1.0)));
+  float lumaSW = luma(tap(vec2(-1.0, 1.0)));
+  float lumaSE = luma(tap(vec2(1.0, 1.0)));
   float lumaM = luma(centre);
   float lumaMin = min(lumaM, min(min(lumaNW, lumaNE), min(lumaSW, lumaSE)));
   float lumaMax = max(lumaM, max(max(lumaNW, lumaNE), max(lumaSW, lumaSE)));
-  // Flat neighbourhoods have no edge to smooth: skip the four directional taps.
+  // Flat neighbourhoods have no edge to smooth: skip the directional taps.
   if (lumaMax - lumaMin < max(0.0312, lumaMax * 0.125)) { outColour = vec4(centre, 1.0); return; }
   vec2 direction = vec2(-((lumaNW + lumaNE) - (lumaSW + lumaSE)), (lumaNW + lumaSW) - (lumaNE + lumaSE));
   float reduce = max((lumaNW + lumaNE + lumaSW + lumaSE) * 0.03125, 1.0 / 128.0);
   float scale = 1.0 / (min(abs(direction.x), abs(direction.y)) + reduce);
-  direction = clamp(direction * scale, vec2(-8.0), vec2(8.0)) * t;
-  vec3 a = 0.5 * (textureLod(composite, uv + direction * (1.0 / 3.0 - 0.5), 0.0).rgb +
-                  textureLod(composite, uv + direction * (2.0 / 3.0 - 0.5), 0.0).rgb);
-  vec3 b = a * 0.5 + 0.25 * (textureLod(composite, uv - direction * 0.5, 0.0).rgb +
-                             textureLod(composite, uv + direction * 0.5, 0.0).rgb);
+  direction = clamp(direction * scale, vec2(-8.0), vec2(8.0));
+  vec3 a = 0.5 * (tap(direction * (1.0 / 3.0 - 0.5)) + tap(direction * (2.0 / 3.0 - 0.5)));
+  vec3 b = a * 0.5 + 0.25 * (tap(direction * -0.5) + tap(direction * 0.5));
   float lumaB = luma(b);
   vec3 filtered = (lumaB < lumaMin || lumaB > lumaMax) ? a : b;
   outColour = vec4(mix(centre, filtered, clamp(push.p0.z, 0.0, 1.0)), 1.0);

@@ -86,6 +86,30 @@ TEST(PostChain, SwitchesAndSettingsSkipPasses) {
             (std::vector<PostPipeline>{PostPipeline::Exposure, PostPipeline::Composite, PostPipeline::Final}));
 }
 
+TEST(PostChain, ScaledFramesAreDrawnSmallerAndScaledUpByTheFinalPass) {
+  EXPECT_EQ(scaledExtent({1280, 720}, 0.5f), (PostExtent{640, 360}));
+  EXPECT_EQ(scaledExtent({1280, 720}, 0.75f), (PostExtent{960, 540}));
+  EXPECT_EQ(scaledExtent({1280, 720}, 0.2f), (PostExtent{640, 360}));   // held to the slider's range
+  EXPECT_EQ(scaledExtent({1280, 720}, 1.5f), (PostExtent{1280, 720}));
+  EXPECT_EQ(scaledExtent({3, 1}, 0.5f), (PostExtent{2, 1}));  // rounded, never 0
+  const PostSizes sizes = scaledPostSizes({1280, 720}, 0.5f);
+  EXPECT_EQ(sizes.full, (PostExtent{640, 360}));
+  EXPECT_EQ(sizes.output, (PostExtent{1280, 720}));
+  EXPECT_EQ(sizes.occlusion, (PostExtent{320, 180}));
+  EXPECT_EQ(postSizes(640, 360).output, (PostExtent{640, 360}));
+
+  // Even with every effect off, a smaller frame needs the final pass to reach the window.
+  const VisualSettings s;
+  const std::vector<PostPass> scaled = planPostPasses(s, false, sizes);
+  ASSERT_EQ(pipelinesOf(scaled), (std::vector<PostPipeline>{PostPipeline::Composite, PostPipeline::Final}));
+  EXPECT_EQ(scaled[0].target, PostTarget::Composite);
+  EXPECT_EQ(scaled[1].target, PostTarget::Swapchain);
+  EXPECT_FLOAT_EQ(scaled[1].push[0], 1.0f / 640.0f);  // the final pass steps in composite texels
+  EXPECT_FLOAT_EQ(scaled[1].push[2], 0.0f);
+  EXPECT_EQ(pipelinesOf(planPostPasses(s, false, scaledPostSizes({1280, 720}, 1.0f))),
+            (std::vector<PostPipeline>{PostPipeline::Composite}));
+}
+
 TEST(PostChain, OnlyTheCompositeAndFinalShadersCanBeOverridden) {
   const auto& table = postPipelineTable();
   EXPECT_STREQ(table[static_cast<int>(PostPipeline::Composite)].overrideName, "composite_fs");
