@@ -24,7 +24,9 @@ PostSizes postSizes(std::uint32_t width, std::uint32_t height) {
   sizes.full = {width, height};
   sizes.output = sizes.full;
   sizes.occlusion = {halfSize(width), halfSize(height)};
-  sizes.bloom[0] = sizes.occlusion;
+  // Bloom starts at a quarter of the frame: its first level costs a sixteenth of the frame's
+  // pixels, and the glow it feeds is soft anyway.
+  sizes.bloom[0] = {halfSize(sizes.occlusion.width), halfSize(sizes.occlusion.height)};
   for (int level = 1; level < 3; ++level)
     sizes.bloom[level] = {halfSize(sizes.bloom[level - 1].width), halfSize(sizes.bloom[level - 1].height)};
   return sizes;
@@ -84,8 +86,10 @@ std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessin
   passes.push_back(pass(PostPipeline::Composite, final ? PostTarget::Composite : PostTarget::Swapchain,
                         {s.exposureBias * s.exposure, s.bloom, s.ssao, s.saturation, exposure ? 1.0f : 0.0f,
                          bloom ? 1.0f : 0.0f, occlusion ? 1.0f : 0.0f}));
-  if (final)
-    passes.push_back(pass(PostPipeline::Final, PostTarget::Swapchain, {inverseOf(full.width), inverseOf(full.height), fxaa, 0.0f}));
+  if (final) {
+    const float scaled = full != sizes.output ? 1.0f : 0.0f;
+    passes.push_back(pass(PostPipeline::Final, PostTarget::Swapchain, {inverseOf(full.width), inverseOf(full.height), fxaa, scaled}));
+  }
   return passes;
 }
 

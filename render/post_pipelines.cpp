@@ -188,9 +188,9 @@ void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex) {
     VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
     colour.imageView = view;
     colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-    colour.loadOp = pass.blend ? VK_ATTACHMENT_LOAD_OP_LOAD : VK_ATTACHMENT_LOAD_OP_CLEAR;
+    // Each pass covers its whole target: only the additive ones need what is there.
+    colour.loadOp = pass.blend ? VK_ATTACHMENT_LOAD_OP_LOAD : VK_ATTACHMENT_LOAD_OP_DONT_CARE;
     colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-    colour.clearValue.color = {{0.0f, 0.0f, 0.0f, 1.0f}};
     VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
     rendering.renderArea = {{0, 0}, size};
     rendering.layerCount = 1;

@@ -144,6 +144,8 @@ class VulkanRenderer final : public Renderer {
   // the matrices those maps were drawn with.
   struct CascadeRedraw {
     std::array<bool, kCascadeCount> terrain{}, entities{};
+    // Where the terrain is copied back over last frame's entity shadows.
+    std::array<ShadowArea, kCascadeCount> copied{};
   };
   CascadeRedraw planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities);
   void recordShadows(VkCommandBuffer cmd, const CascadeRedraw& redraw, const FrameUniforms& uniforms, const DrawPushConstants& base,
@@ -273,6 +275,7 @@ class VulkanRenderer final : public Renderer {
     std::uint32_t age = 0;
     bool valid = false;
     bool dirty = false;  // a chunk mesh inside the cascade's box changed
+    ShadowArea entityArea;  // the map's texels the entities were drawn into
   };
   std::array<CascadeCache, kCascadeCount> cascadeCache_{};
   // Marks the cascades whose box holds the chunk as needing a redraw.

@@ -56,18 +56,24 @@ std::array<float, 3> chunkMin(const ChunkKey& key) {
   return {16.0f * static_cast<float>(key.cx), 16.0f * static_cast<float>(key.cy), 16.0f * static_cast<float>(key.cz)};
 }
 
-// FNV-1a over the bytes of the entities near the cascade's box: tells whether any that can
-// cast into it moved since its map was drawn.
-std::uint64_t entityHash(const std::vector<EntityInstance>& entities, const FrustumPlanes& planes) {
+// The entities that can cast into a cascade's box: FNV-1a over their bytes, which tells
+// whether any moved since its map was drawn, and the boxes their shadows come from.
+struct NearEntities {
   std::uint64_t hash = 1469598103934665603ull;
+  std::vector<std::array<Vec3, 2>> boxes;
+};
+
+NearEntities nearEntities(const std::vector<EntityInstance>& entities, const FrustumPlanes& planes) {
+  NearEntities near;
   for (const EntityInstance& entity : entities) {
     const float reach = 2.0f * std::max(entity.scale, 1.0f);
-    if (boxOutside(planes, {entity.x - reach, entity.y - reach, entity.z - reach}, {entity.x + reach, entity.y + reach, entity.z + reach}))
-      continue;
+    const Vec3 lo{entity.x - reach, entity.y - reach, entity.z - reach}, hi{entity.x + reach, entity.y + reach, entity.z + reach};
+    if (boxOutside(planes, {lo.x, lo.y, lo.z}, {hi.x, hi.y, hi.z})) continue;
+    near.boxes.push_back({lo, hi});
     const auto* bytes = reinterpret_cast<const unsigned char*>(&entity);
-    for (std::size_t i = 0; i < sizeof entity; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+    for (std::size_t i = 0; i < sizeof entity; ++i) near.hash = (near.hash ^ bytes[i]) * 1099511628211ull;
   }
-  return hash;
+  return near;
 }
 
 float squaredDistanceToCentre(const GpuMesh& mesh, Vec3 camera) {
@@ -132,9 +138,13 @@ VulkanRenderer::CascadeRedraw VulkanRenderer::planCascades(FrameUniforms& unifor
       cache = {uniforms.cascadeMatrices[j], frustumPlanes(uniforms.cascadeMatrices[j]), uniforms.cascadeTexel[j], 0, 0, true, false};
       redraw.terrain[i] = true;
     }
-    const std::uint64_t near = entityHash(entities, cache.planes);
-    if (due && (redraw.terrain[i] || near != cache.entities)) {
-      cache.entities = near;
+    const NearEntities near = nearEntities(entities, cache.planes);
+    if (due && (redraw.terrain[i] || near.hash != cache.entities)) {
+      // Only where entity shadows were or now are does the terrain need copying back.
+      const ShadowArea drawn = shadowAreaOf(cache.matrix, near.boxes);
+      redraw.copied[i] = redraw.terrain[i] ? wholeShadowMap() : unite(cache.entityArea, drawn);
+      cache.entities = near.hash;
+      cache.entityArea = drawn;
       cache.age = 0;
       redraw.entities[i] = true;
     }
@@ -202,10 +212,13 @@ void VulkanRenderer::recordShadows(VkCommandBuffer cmd, const CascadeRedraw& red
                     VK_PIPELINE_STAGE_TRANSFER_BIT, VK_ACCESS_SHADER_READ_BIT, VK_ACCESS_TRANSFER_WRITE_BIT, kCascadeCount});
   for (std::uint32_t cascade = 0; cascade < kCascadeCount; ++cascade) {
     if (!redraw.entities[cascade]) continue;
+    const ShadowArea& area = redraw.copied[cascade];
+    if (area.empty()) continue;
     VkImageCopy region{};
     region.srcSubresource = {VK_IMAGE_ASPECT_DEPTH_BIT, 0, cascade, 1};
     region.dstSubresource = region.srcSubresource;
-    region.extent = {kShadowMapSize, kShadowMapSize, 1};
+    region.srcOffset = region.dstOffset = {area.x0, area.y0, 0};
+    region.extent = {static_cast<std::uint32_t>(area.x1 - area.x0), static_cast<std::uint32_t>(area.y1 - area.y0), 1};
     vkCmdCopyImage(cmd, shadowTerrainImage_, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, shadowImage_, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1,
                    &region);
   }

@@ -14,9 +14,9 @@ std::vector<PostPipeline> pipelinesOf(const std::vector<PostPass>& passes) {
 TEST(PostChain, TargetSizesHalveDownToOne) {
   const PostSizes sizes = postSizes(1280, 720);
   EXPECT_EQ(sizes.occlusion, (PostExtent{640, 360}));
-  EXPECT_EQ(sizes.bloom[0], (PostExtent{640, 360}));
-  EXPECT_EQ(sizes.bloom[1], (PostExtent{320, 180}));
-  EXPECT_EQ(sizes.bloom[2], (PostExtent{160, 90}));
+  EXPECT_EQ(sizes.bloom[0], (PostExtent{320, 180}));
+  EXPECT_EQ(sizes.bloom[1], (PostExtent{160, 90}));
+  EXPECT_EQ(sizes.bloom[2], (PostExtent{80, 45}));
   const PostSizes tiny = postSizes(3, 3);
   EXPECT_EQ(tiny.occlusion, (PostExtent{1, 1}));
   EXPECT_EQ(tiny.bloom[2], (PostExtent{1, 1}));
@@ -38,22 +38,23 @@ TEST(PostChain, AllPassesRunInOrderWithTheirPushData) {
   EXPECT_EQ(passes[2].target, PostTarget::Bloom0);
   EXPECT_FLOAT_EQ(passes[2].push[2], 1.0f);  // threshold
   EXPECT_FLOAT_EQ(passes[2].push[4], 1.0f);
-  EXPECT_FLOAT_EQ(passes[3].push[0], 1.0f / 640.0f);
+  EXPECT_FLOAT_EQ(passes[3].push[0], 1.0f / 320.0f);
   EXPECT_FLOAT_EQ(passes[3].push[3], 1.0f);
-  EXPECT_FLOAT_EQ(passes[4].push[1], 1.0f / 180.0f);
+  EXPECT_FLOAT_EQ(passes[4].push[1], 1.0f / 90.0f);
   EXPECT_FLOAT_EQ(passes[4].push[3], 2.0f);
   EXPECT_EQ(passes[5].target, PostTarget::Bloom1);
   EXPECT_TRUE(passes[5].blend);
-  EXPECT_FLOAT_EQ(passes[5].push[0], 1.0f / 160.0f);
+  EXPECT_FLOAT_EQ(passes[5].push[0], 1.0f / 80.0f);
   EXPECT_FLOAT_EQ(passes[5].push[3], 2.0f);
   EXPECT_EQ(passes[6].target, PostTarget::Bloom0);
-  EXPECT_FLOAT_EQ(passes[6].push[1], 1.0f / 180.0f);
+  EXPECT_FLOAT_EQ(passes[6].push[1], 1.0f / 90.0f);
   EXPECT_FLOAT_EQ(passes[6].push[3], 1.0f);
   for (float value : passes[7].push) EXPECT_FLOAT_EQ(value, 0.0f);
   const std::array<float, 7> composite{1.0f, 0.35f, 0.6f, 1.0f, 1.0f, 1.0f, 1.0f};
   for (std::size_t i = 0; i < composite.size(); ++i) EXPECT_FLOAT_EQ(passes[8].push[i], composite[i]);
   EXPECT_EQ(passes[9].target, PostTarget::Swapchain);
   EXPECT_FLOAT_EQ(passes[9].push[2], 1.0f);
+  EXPECT_FLOAT_EQ(passes[9].push[3], 0.0f);  // the composite has the window's size: whole texels
 }
 
 TEST(PostChain, SwitchesAndSettingsSkipPasses) {
@@ -106,6 +107,7 @@ TEST(PostChain, ScaledFramesAreDrawnSmallerAndScaledUpByTheFinalPass) {
   EXPECT_EQ(scaled[1].target, PostTarget::Swapchain);
   EXPECT_FLOAT_EQ(scaled[1].push[0], 1.0f / 640.0f);  // the final pass steps in composite texels
   EXPECT_FLOAT_EQ(scaled[1].push[2], 0.0f);
+  EXPECT_FLOAT_EQ(scaled[1].push[3], 1.0f);  // filtered taps
   EXPECT_EQ(pipelinesOf(planPostPasses(s, false, scaledPostSizes({1280, 720}, 1.0f))),
             (std::vector<PostPipeline>{PostPipeline::Composite}));
 }
