@@ -9,32 +9,27 @@ layout(location = 0) out vec4 outColour;
 // up, and the neighbours lie one composite texel away; otherwise they are whole texels.
 float luma(vec3 c) { return dot(c, vec3(0.299, 0.587, 0.114)); }
 
-vec3 tap(vec2 offset) { return textureLod(composite, uv + offset * push.p0.xy, 0.0).rgb; }
-
 vec3 neighbour(ivec2 offset) {
-  if (push.p0.w > 0.5) return tap(vec2(offset));
+  if (push.p0.w > 0.5) return textureLod(composite, uv + vec2(offset) * push.p0.xy, 0.0).rgb;
   ivec2 last = textureSize(composite, 0) - 1;
   return texelFetch(composite, clamp(ivec2(gl_FragCoord.xy) + offset, ivec2(0), last), 0).rgb;
 }
 
+// Edge smoothing from the centre and its four diagonal neighbours alone: where their
+// lumas differ enough to be an edge, the centre is blended with the diagonal pair that
+// runs most nearly along the edge. No tap depends on another, and no pixel branches.
 void main() {
   vec3 centre = neighbour(ivec2(0));
   if (push.p0.z <= 0.0) { outColour = vec4(centre, 1.0); return; }
-  float lumaNW = luma(neighbour(ivec2(-1, -1)));
-  float lumaNE = luma(neighbour(ivec2(1, -1)));
-  float lumaSW = luma(neighbour(ivec2(-1, 1)));
-  float lumaSE = luma(neighbour(ivec2(1, 1)));
-  float lumaM = luma(centre);
+  vec3 nw = neighbour(ivec2(-1, -1)), ne = neighbour(ivec2(1, -1)), sw = neighbour(ivec2(-1, 1)), se = neighbour(ivec2(1, 1));
+  float lumaNW = luma(nw), lumaNE = luma(ne), lumaSW = luma(sw), lumaSE = luma(se), lumaM = luma(centre);
   float lumaMin = min(lumaM, min(min(lumaNW, lumaNE), min(lumaSW, lumaSE)));
   float lumaMax = max(lumaM, max(max(lumaNW, lumaNE), max(lumaSW, lumaSE)));
-  // Flat neighbourhoods have no edge to smooth: skip the directional taps.
-  if (lumaMax - lumaMin < max(0.0312, lumaMax * 0.125)) { outColour = vec4(centre, 1.0); return; }
-  vec2 direction = vec2(-((lumaNW + lumaNE) - (lumaSW + lumaSE)), (lumaNW + lumaSW) - (lumaNE + lumaSE));
-  float reduce = max((lumaNW + lumaNE + lumaSW + lumaSE) * 0.03125, 1.0 / 128.0);
-  float scale = 1.0 / (min(abs(direction.x), abs(direction.y)) + reduce);
-  direction = clamp(direction * scale, vec2(-8.0), vec2(8.0));
-  // One pair of taps along the edge, a third of its reach either side of the centre; the
-  // wider second pair would cost two more filtered reads for little visible smoothing.
-  vec3 filtered = 0.5 * (tap(direction * (1.0 / 3.0 - 0.5)) + tap(direction * (2.0 / 3.0 - 0.5)));
-  outColour = vec4(mix(centre, filtered, clamp(push.p0.z, 0.0, 1.0)), 1.0);
+  float edge = step(max(0.0312, lumaMax * 0.125), lumaMax - lumaMin);
+  // Along the edge: the luma gradient turned a quarter.
+  vec2 along = vec2(-((lumaNW + lumaNE) - (lumaSW + lumaSE)), (lumaNW + lumaSW) - (lumaNE + lumaSE));
+  bool falling = abs(along.x + along.y) >= abs(along.x - along.y);  // nearer (1, 1): north-west to south-east
+  vec3 pair = falling ? nw + se : ne + sw;
+  vec3 filtered = 0.5 * centre + 0.25 * pair;
+  outColour = vec4(mix(centre, filtered, edge * clamp(push.p0.z, 0.0, 1.0)), 1.0);
 }
