@@ -13,6 +13,7 @@ const std::array<PostPipelineInfo, kPostPipelineCount>& postPipelineTable() {
       {"post_exposure_fs.spv", "FSExposure", PostFormat::Exposure, false, nullptr},
       {"post_composite_fs.spv", "FSComposite", PostFormat::Swapchain, false, "composite_fs"},
       {"post_fxaa_fs.spv", "FSFxaa", PostFormat::Swapchain, false, "final_fs"},
+      {"post_fxaa_scaled_fs.spv", "FSFxaa", PostFormat::Swapchain, false, "final_fs"},
   }};
   return table;
 }
@@ -87,8 +88,9 @@ std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessin
                         {s.exposureBias * s.exposure, s.bloom, s.ssao, s.saturation, exposure ? 1.0f : 0.0f,
                          bloom ? 1.0f : 0.0f, occlusion ? 1.0f : 0.0f}));
   if (final) {
-    const float scaled = full != sizes.output ? 1.0f : 0.0f;
-    passes.push_back(pass(PostPipeline::Final, PostTarget::Swapchain, {inverseOf(full.width), inverseOf(full.height), fxaa, scaled}));
+    const bool scaled = full != sizes.output;
+    passes.push_back(pass(scaled ? PostPipeline::FinalScaled : PostPipeline::Final, PostTarget::Swapchain,
+                          {inverseOf(full.width), inverseOf(full.height), fxaa, scaled ? 1.0f : 0.0f}));
   }
   return passes;
 }

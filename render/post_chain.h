@@ -10,8 +10,9 @@
 
 namespace zorv {
 
-enum class PostPipeline { Occlusion, Blur, BloomDown, BloomUp, Exposure, Composite, Final };
-constexpr int kPostPipelineCount = 7;
+// FinalScaled: the final pass for a composite smaller than the window.
+enum class PostPipeline { Occlusion, Blur, BloomDown, BloomUp, Exposure, Composite, Final, FinalScaled };
+constexpr int kPostPipelineCount = 8;
 
 enum class PostTarget { Occlusion, OcclusionBlur, Bloom0, Bloom1, Bloom2, Exposure, Composite, Swapchain };
 

@@ -74,7 +74,8 @@ void VulkanRenderer::createPostProcessing() {
   VkShaderModule vertex = loadShader(kPostVertexFile, nullptr, true);
   std::array<VkShaderModule, kPostPipelineCount> fragments{};
   for (std::size_t i = 0; i < table.size(); ++i) fragments[i] = loadShader(table[i].file, table[i].overrideName, true);
-  ShaderModules modules(device_, {vertex, fragments[0], fragments[1], fragments[2], fragments[3], fragments[4], fragments[5], fragments[6]});
+  ShaderModules modules(device_, {vertex, fragments[0], fragments[1], fragments[2], fragments[3], fragments[4], fragments[5], fragments[6],
+                                  fragments[7]});
   if (!vertex) throw std::runtime_error("post shader modules missing");
   for (VkShaderModule fragment : fragments)
     if (!fragment) throw std::runtime_error("post shader modules missing");
@@ -151,7 +152,8 @@ GpuPass timedPass(PostPipeline pipeline) {
     case PostPipeline::BloomUp: return GpuPass::Bloom;
     case PostPipeline::Exposure: return GpuPass::Exposure;
     case PostPipeline::Composite: return GpuPass::Composite;
-    case PostPipeline::Final: break;
+    case PostPipeline::Final:
+    case PostPipeline::FinalScaled: break;
   }
   return GpuPass::Final;
 }

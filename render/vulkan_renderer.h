@@ -150,7 +150,8 @@ class VulkanRenderer final : public Renderer {
   CascadeRedraw planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities);
   void recordShadows(VkCommandBuffer cmd, const CascadeRedraw& redraw, const FrameUniforms& uniforms, const DrawPushConstants& base,
                      const std::vector<EntityInstance>& entities);
-  void renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push);
+  // Begins drawing into one layer, limited to `area` of it.
+  void renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push, const ShadowArea& area);
   // The chunk meshes to draw: opaque near to far, translucent far to near.
   void collectChunkDraws(const Mat4& viewProjection, Vec3 camera, std::vector<const GpuMesh*>& opaque,
                          std::vector<const GpuMesh*>& translucent);

@@ -154,7 +154,8 @@ VulkanRenderer::CascadeRedraw VulkanRenderer::planCascades(FrameUniforms& unifor
   return redraw;
 }
 
-void VulkanRenderer::renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push) {
+void VulkanRenderer::renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push,
+                                       const ShadowArea& area) {
   VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
   depth.imageView = view;
   depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
@@ -162,14 +163,14 @@ void VulkanRenderer::renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bo
   depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
   depth.clearValue.depthStencil = {1.0f, 0};
   VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
-  rendering.renderArea = {{0, 0}, {kShadowMapSize, kShadowMapSize}};
+  const VkRect2D limit{{area.x0, area.y0}, {static_cast<std::uint32_t>(area.x1 - area.x0), static_cast<std::uint32_t>(area.y1 - area.y0)}};
+  rendering.renderArea = limit;
   rendering.layerCount = 1;
   rendering.pDepthAttachment = &depth;
   beginRendering_(cmd, &rendering);
   const VkViewport viewport{0, 0, static_cast<float>(kShadowMapSize), static_cast<float>(kShadowMapSize), 0, 1};
-  const VkRect2D scissor{{0, 0}, {kShadowMapSize, kShadowMapSize}};
   vkCmdSetViewport(cmd, 0, 1, &viewport);
-  vkCmdSetScissor(cmd, 0, 1, &scissor);
+  vkCmdSetScissor(cmd, 0, 1, &limit);
   vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineShadow_);
   vkCmdPushConstants(cmd, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof push, &push);
 }
@@ -192,7 +193,7 @@ void VulkanRenderer::recordShadows(VkCommandBuffer cmd, const CascadeRedraw& red
                       VK_ACCESS_TRANSFER_READ_BIT, kDepthAccess, kCascadeCount});
     for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
       if (!redraw.terrain[static_cast<std::size_t>(cascade)]) continue;
-      renderShadowLayer(cmd, shadowTerrainViews_[static_cast<std::size_t>(cascade)], true, pushFor(cascade));
+      renderShadowLayer(cmd, shadowTerrainViews_[static_cast<std::size_t>(cascade)], true, pushFor(cascade), wholeShadowMap());
       // The cascade's own box: its light matrix bounds it on all six sides.
       const FrustumPlanes& planes = cascadeCache_[static_cast<std::size_t>(cascade)].planes;
       for (const auto& entry : opaqueMeshes_) {
@@ -229,7 +230,10 @@ void VulkanRenderer::recordShadows(VkCommandBuffer cmd, const CascadeRedraw& red
     for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
       if (!redraw.entities[static_cast<std::size_t>(cascade)]) continue;
       const DrawPushConstants push = pushFor(cascade);
-      renderShadowLayer(cmd, shadowLayerViews_[static_cast<std::size_t>(cascade)], false, push);
+      // Only the texels just restored can change: the rest keeps last frame's shadows.
+      const ShadowArea& area = redraw.copied[static_cast<std::size_t>(cascade)];
+      if (area.empty()) continue;
+      renderShadowLayer(cmd, shadowLayerViews_[static_cast<std::size_t>(cascade)], false, push, area);
       drawEntities(cmd, push, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, entities);
       endRendering_(cmd);
     }

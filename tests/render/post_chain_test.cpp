@@ -102,7 +102,7 @@ TEST(PostChain, ScaledFramesAreDrawnSmallerAndScaledUpByTheFinalPass) {
   // Even with every effect off, a smaller frame needs the final pass to reach the window.
   const VisualSettings s;
   const std::vector<PostPass> scaled = planPostPasses(s, false, sizes);
-  ASSERT_EQ(pipelinesOf(scaled), (std::vector<PostPipeline>{PostPipeline::Composite, PostPipeline::Final}));
+  ASSERT_EQ(pipelinesOf(scaled), (std::vector<PostPipeline>{PostPipeline::Composite, PostPipeline::FinalScaled}));
   EXPECT_EQ(scaled[0].target, PostTarget::Composite);
   EXPECT_EQ(scaled[1].target, PostTarget::Swapchain);
   EXPECT_FLOAT_EQ(scaled[1].push[0], 1.0f / 640.0f);  // the final pass steps in composite texels
@@ -119,9 +119,12 @@ TEST(PostChain, OnlyTheCompositeAndFinalShadersCanBeOverridden) {
   EXPECT_STREQ(table[static_cast<int>(PostPipeline::Final)].file, "post_fxaa_fs.spv");
   EXPECT_STREQ(table[static_cast<int>(PostPipeline::BloomUp)].entryPoint, "FSBloomUp");
   EXPECT_TRUE(table[static_cast<int>(PostPipeline::BloomUp)].additive);
+  // The final pass has two programs, for a composite of the window's size and a smaller one;
+  // a pack's final shader replaces both.
+  EXPECT_STREQ(table[static_cast<int>(PostPipeline::FinalScaled)].overrideName, "final_fs");
   int overridable = 0;
   for (const auto& info : table) overridable += info.overrideName != nullptr;
-  EXPECT_EQ(overridable, 2);
+  EXPECT_EQ(overridable, 3);
 }
 
 }  // namespace
