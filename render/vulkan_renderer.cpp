@@ -908,10 +908,12 @@ void VulkanRenderer::shutdown() {
     if (frame.commandPool) vkDestroyCommandPool(device_, frame.commandPool, nullptr);
     frame = FrameResources{};
   }
-  for (VkPipeline* pipeline : {&pipelineOpaque_, &pipelineSolid_, &pipelineTranslucent_, &pipelineShadow_}) {
-    if (*pipeline) vkDestroyPipeline(device_, *pipeline, nullptr);
-    *pipeline = VK_NULL_HANDLE;
-  }
+  for (BlockPipelines& set : blockPipelines_)
+    for (VkPipeline pipeline : {set.opaque, set.solid, set.translucent})
+      if (pipeline) vkDestroyPipeline(device_, pipeline, nullptr);
+  blockPipelines_ = {};
+  if (pipelineShadow_) vkDestroyPipeline(device_, pipelineShadow_, nullptr);
+  pipelineShadow_ = VK_NULL_HANDLE;
   for (VkPipeline& pipeline : postPipelines_) {
     if (pipeline) vkDestroyPipeline(device_, pipeline, nullptr);
     pipeline = VK_NULL_HANDLE;

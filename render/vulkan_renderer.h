@@ -136,6 +136,12 @@ class VulkanRenderer final : public Renderer {
   void createShadowMap();
   void createWorldDescriptors();
   void createBlockPipelines();
+  // Chunk quads of tiles without cut-out texels (solid), the other quads and the models
+  // (opaque), water (translucent).
+  struct BlockPipelines {
+    VkPipeline opaque = VK_NULL_HANDLE, solid = VK_NULL_HANDLE, translucent = VK_NULL_HANDLE;
+  };
+  void buildBlockPipelines(VkShaderModule vertex, VkShaderModule fragment, VkShaderModule solid, BlockPipelines& out);
   void createShadowPipeline();
   VkShaderModule loadShader(const char* file, const char* overrideName, bool tryWorkingFolder);
   void recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera, const std::vector<EntityInstance>& entities,
@@ -246,8 +252,8 @@ class VulkanRenderer final : public Renderer {
   VkDescriptorPool imguiPool_ = VK_NULL_HANDLE;
 
   VkPipelineLayout pipelineLayout_ = VK_NULL_HANDLE;
-  VkPipeline pipelineOpaque_ = VK_NULL_HANDLE, pipelineTranslucent_ = VK_NULL_HANDLE;
-  VkPipeline pipelineSolid_ = VK_NULL_HANDLE;  // chunk quads of tiles without cut-out texels
+  // [0] samples the sun's shadow map; [1] leaves it out, for frames without sun shadows.
+  std::array<BlockPipelines, 2> blockPipelines_{};
   std::vector<bool> cutoutLayers_;
   VkPipelineLayout shadowPipelineLayout_ = VK_NULL_HANDLE;
   VkPipeline pipelineShadow_ = VK_NULL_HANDLE;

@@ -19,6 +19,8 @@ namespace {
 
 constexpr VkPipelineStageFlags kShaderStages = VK_PIPELINE_STAGE_VERTEX_SHADER_BIT | VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT;
 constexpr VkShaderStageFlags kDrawStages = VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT;
+// Sun strength at or below which no shadow is cast (the block shader's own test).
+constexpr float kNoSunShadow = 0.001f;
 // The far cascade waits this many frames between redraws.
 constexpr std::uint32_t kFarCascadeInterval = 8;
 
@@ -126,7 +128,7 @@ void VulkanRenderer::drawEntities(VkCommandBuffer cmd, const DrawPushConstants& 
 
 VulkanRenderer::CascadeRedraw VulkanRenderer::planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities) {
   CascadeRedraw redraw;
-  if (uniforms.sunStrength[3] <= 0.001f) return redraw;
+  if (uniforms.sunStrength[3] <= kNoSunShadow) return redraw;
   for (int j = 0; j < kCascadeCount; ++j) {
     const auto i = static_cast<std::size_t>(j);
     CascadeCache& cache = cascadeCache_[i];
@@ -333,7 +335,10 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   const VkRect2D scissor{{0, 0}, drawn};
   vkCmdSetViewport(cmd, 0, 1, &viewport);
   vkCmdSetScissor(cmd, 0, 1, &scissor);
-  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineSolid_);
+  // Without sun shadows this frame the programs that never read the shadow map draw the
+  // same picture for less: the software rasteriser would run the shadow code regardless.
+  const BlockPipelines& pipelines = blockPipelines_[frameUniforms.sunStrength[3] <= kNoSunShadow ? 1 : 0];
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelines.solid);
   vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1, &descriptorSet_, 0, nullptr);
   const DrawPushConstants chunkPush = chunkConstants(viewProjection, camera, daylight_, sky, fogDistance_, inputs.seconds);
   vkCmdPushConstants(cmd, pipelineLayout_, kDrawStages, 0, sizeof chunkPush, &chunkPush);
@@ -342,7 +347,7 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   // Near to far: the quads that need no discard first, then those of cut-out tiles.
   for (const GpuMesh* mesh : opaque)
     if (mesh->solidIndexCount > 0) drawMeshRange(cmd, *mesh, 0, mesh->solidIndexCount);
-  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineOpaque_);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelines.opaque);
   for (const GpuMesh* mesh : opaque)
     if (mesh->indexCount > mesh->solidIndexCount) drawMeshRange(cmd, *mesh, mesh->solidIndexCount, mesh->indexCount - mesh->solidIndexCount);
   DrawPushConstants modelBase = chunkPush;
@@ -360,7 +365,7 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   }
   gpuTimer_.mark(cmd, GpuPass::World);
   if (!translucent.empty()) {
-    vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineTranslucent_);
+    vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelines.translucent);
     vkCmdPushConstants(cmd, pipelineLayout_, kDrawStages, 0, sizeof chunkPush, &chunkPush);
     for (const GpuMesh* mesh : translucent) drawMesh(cmd, *mesh);
   }

@@ -229,12 +229,20 @@ void VulkanRenderer::createBlockPipelines() {
 
   VkShaderModule vertex = loadShader("block_vs.spv", "block_vs", true);
   VkShaderModule fragment = loadShader("block_fs.spv", "block_fs", true);
-  // Chunk quads without cut-out texels skip the discard; a pack's own block shader is
-  // used for them as well.
-  VkShaderModule solid = overrides_.count("block_fs") != 0 ? VK_NULL_HANDLE : loadShader("block_solid_fs.spv", nullptr, true);
-  ShaderModules modules(device_, {vertex, fragment, solid});
+  // Chunk quads without cut-out texels skip the discard, and frames without sun shadows
+  // skip the shadow map; a pack's own block shader is used for all of them.
+  const bool own = overrides_.count("block_fs") != 0;
+  auto variant = [&](const char* file) { return own ? VK_NULL_HANDLE : loadShader(file, nullptr, true); };
+  VkShaderModule solid = variant("block_solid_fs.spv");
+  VkShaderModule unshadowed = variant("block_unshadowed_fs.spv");
+  VkShaderModule solidUnshadowed = variant("block_solid_unshadowed_fs.spv");
+  ShaderModules modules(device_, {vertex, fragment, solid, unshadowed, solidUnshadowed});
   if (!vertex || !fragment) throw std::runtime_error("shader modules missing");
+  buildBlockPipelines(vertex, fragment, solid ? solid : fragment, blockPipelines_[0]);
+  buildBlockPipelines(vertex, unshadowed ? unshadowed : fragment, solidUnshadowed ? solidUnshadowed : fragment, blockPipelines_[1]);
+}
 
+void VulkanRenderer::buildBlockPipelines(VkShaderModule vertex, VkShaderModule fragment, VkShaderModule solid, BlockPipelines& out) {
   PipelineDescription description;
   description.layout = pipelineLayout_;
   description.vertexShader = vertex;
@@ -246,13 +254,13 @@ void VulkanRenderer::createBlockPipelines() {
   description.depthFormat = VK_FORMAT_D32_SFLOAT;
   description.depthTest = true;
   description.depthWrite = true;
-  ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineOpaque_));
-  description.fragmentShader = solid ? solid : fragment;
-  ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineSolid_));
+  ZORV_VK_CHECK(buildPipeline(device_, description, &out.opaque));
+  description.fragmentShader = solid;
+  ZORV_VK_CHECK(buildPipeline(device_, description, &out.solid));
   description.fragmentShader = fragment;
   description.depthWrite = false;
   description.blend = BlendMode::Alpha;
-  ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineTranslucent_));
+  ZORV_VK_CHECK(buildPipeline(device_, description, &out.translucent));
 }
 
 void VulkanRenderer::createShadowPipeline() {

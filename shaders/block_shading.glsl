@@ -1,6 +1,7 @@
 // Shading of blocks, models and particles, shared by the block fragment programs. With
 // BLOCK_SOLID defined, for chunk quads whose tile has no cut-out texels: no discard, so
-// depth is tested and written before shading and hidden fragments cost nothing.
+// depth is tested and written before shading and hidden fragments cost nothing. With
+// NO_SUN_SHADOWS defined, for frames without sun shadows: the shadow map is never read.
 #define FRAME_BINDING 2
 #include "frame_uniforms.glsl"
 #include "draw_push.glsl"
@@ -62,10 +63,15 @@ void main() {
   vec3 normal = normalize(cross(dFdx(worldPosition), dFdy(worldPosition)));
   if (dot(normal, draw.cameraDaylight.xyz - worldPosition) < 0.0) normal = -normal;
 
+#ifdef NO_SUN_SHADOWS
+  // Drawn only in frames whose sun casts no shadow: the sun reaches every point.
+  float sunLit = 1.0;
+#else
   float strength = frame.sunStrength.w;
   float facing = smoothstep(-0.05, 0.2, dot(normal, frame.sunStrength.xyz));
   float visibility = strength > 0.001 ? min(sunVisibility(normal), facing) : 1.0;
   float sunLit = 1.0 - strength * (1.0 - visibility);
+#endif
   // Sky light follows daylight squared, so dusk and overcast days read darker than noon.
   float sky = skyLight * skyLight * mix(0.03, 1.0, daylight * daylight) * mix(1.0, sunLit, kDirectSunShare);
   vec3 torch = vec3(1.0, 0.82, 0.6) * blockLight * blockLight;
