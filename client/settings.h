@@ -23,7 +23,7 @@ struct Settings {
   bool shadowsEnabled = true;
   bool postProcessingEnabled = true;
   bool verticalSync = false;
-  int renderScale = 100;     // percent; kept for the renderer, which draws at full size
+  int renderScale = 100;     // percent of the window the world is drawn at
   bool invertMouse = false;  // moving the mouse up looks down
   int interfaceScale = 100;  // percent of the menus' text and widget sizes
   bool fullScreen = false;   // borderless on the window's monitor

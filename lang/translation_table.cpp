@@ -305,6 +305,9 @@ const std::vector<Translation>& translationTable() {
       {"%s resume, %s or ^ commands", "%s 继续，%s 或 ^ 命令"},
       {"Hotbar is the bottom row. %s or %s closes.", "最下面一行是快捷栏。按 %s 或 %s 关闭。"},
       {"Render distance %d chunks, %s spectator, %s commands", "渲染距离 %d 区块，%s 旁观，%s 命令"},
+
+      // The render scale slider of the settings (from row 272).
+      {"Render scale", "渲染比例"},
   };
   return table;
 }

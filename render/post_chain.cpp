@@ -1,5 +1,6 @@
 #include "render/post_chain.h"
 #include <algorithm>
+#include <cmath>
 
 namespace zorv {
 
@@ -12,6 +13,7 @@ const std::array<PostPipelineInfo, kPostPipelineCount>& postPipelineTable() {
       {"post_exposure_fs.spv", "FSExposure", PostFormat::Exposure, false, nullptr},
       {"post_composite_fs.spv", "FSComposite", PostFormat::Swapchain, false, "composite_fs"},
       {"post_fxaa_fs.spv", "FSFxaa", PostFormat::Swapchain, false, "final_fs"},
+      {"post_fxaa_scaled_fs.spv", "FSFxaa", PostFormat::Swapchain, false, "final_fs"},
   }};
   return table;
 }
@@ -21,10 +23,28 @@ std::uint32_t halfSize(std::uint32_t v) { return v > 3 ? v / 2 : 1; }
 PostSizes postSizes(std::uint32_t width, std::uint32_t height) {
   PostSizes sizes;
   sizes.full = {width, height};
+  sizes.output = sizes.full;
   sizes.occlusion = {halfSize(width), halfSize(height)};
-  sizes.bloom[0] = sizes.occlusion;
+  // Bloom starts at a quarter of the frame: its first level costs a sixteenth of the frame's
+  // pixels, and the glow it feeds is soft anyway.
+  sizes.bloom[0] = {halfSize(sizes.occlusion.width), halfSize(sizes.occlusion.height)};
   for (int level = 1; level < 3; ++level)
     sizes.bloom[level] = {halfSize(sizes.bloom[level - 1].width), halfSize(sizes.bloom[level - 1].height)};
+  return sizes;
+}
+
+PostExtent scaledExtent(PostExtent window, float scale) {
+  const float s = std::clamp(scale, kMinRenderFraction, kMaxRenderFraction);
+  auto side = [s](std::uint32_t v) {
+    return std::max<std::uint32_t>(1, static_cast<std::uint32_t>(std::lround(static_cast<float>(v) * s)));
+  };
+  return {side(window.width), side(window.height)};
+}
+
+PostSizes scaledPostSizes(PostExtent window, float scale) {
+  const PostExtent drawn = scaledExtent(window, scale);
+  PostSizes sizes = postSizes(drawn.width, drawn.height);
+  sizes.output = window;
   return sizes;
 }
 
@@ -63,12 +83,15 @@ std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessin
   }
   if (exposure) passes.push_back(pass(PostPipeline::Exposure, PostTarget::Exposure, {}));
   const float fxaa = postProcessing ? s.fxaa : 0.0f;
-  const bool final = fxaa > 0.0f || finalOverridden;
+  const bool final = fxaa > 0.0f || finalOverridden || sizes.full != sizes.output;
   passes.push_back(pass(PostPipeline::Composite, final ? PostTarget::Composite : PostTarget::Swapchain,
                         {s.exposureBias * s.exposure, s.bloom, s.ssao, s.saturation, exposure ? 1.0f : 0.0f,
                          bloom ? 1.0f : 0.0f, occlusion ? 1.0f : 0.0f}));
-  if (final)
-    passes.push_back(pass(PostPipeline::Final, PostTarget::Swapchain, {inverseOf(full.width), inverseOf(full.height), fxaa, 0.0f}));
+  if (final) {
+    const bool scaled = full != sizes.output;
+    passes.push_back(pass(scaled ? PostPipeline::FinalScaled : PostPipeline::Final, PostTarget::Swapchain,
+                          {inverseOf(full.width), inverseOf(full.height), fxaa, scaled ? 1.0f : 0.0f}));
+  }
   return passes;
 }
 

@@ -10,8 +10,9 @@
 
 namespace zorv {
 
-enum class PostPipeline { Occlusion, Blur, BloomDown, BloomUp, Exposure, Composite, Final };
-constexpr int kPostPipelineCount = 7;
+// FinalScaled: the final pass for a composite smaller than the window.
+enum class PostPipeline { Occlusion, Blur, BloomDown, BloomUp, Exposure, Composite, Final, FinalScaled };
+constexpr int kPostPipelineCount = 8;
 
 enum class PostTarget { Occlusion, OcclusionBlur, Bloom0, Bloom1, Bloom2, Exposure, Composite, Swapchain };
 
@@ -36,11 +37,19 @@ struct PostExtent {
 // Half of v: v / 2 when v > 3, else 1.
 std::uint32_t halfSize(std::uint32_t v);
 
+// `full` is the size the world and the chain are drawn at, `output` the window's.
 struct PostSizes {
-  PostExtent full, occlusion;
+  PostExtent full, output, occlusion;
   std::array<PostExtent, 3> bloom;
 };
 PostSizes postSizes(std::uint32_t width, std::uint32_t height);
+
+// The lowest and highest fraction of the window the world may be drawn at.
+inline constexpr float kMinRenderFraction = 0.5f, kMaxRenderFraction = 1.0f;
+// `scale` (clamped to the range above) of each side, rounded, at least 1.
+PostExtent scaledExtent(PostExtent window, float scale);
+// The sizes of a frame drawn at `scale` of the window and scaled up to it.
+PostSizes scaledPostSizes(PostExtent window, float scale);
 
 struct PostPass {
   PostPipeline pipeline;
@@ -50,8 +59,9 @@ struct PostPass {
 };
 
 // The passes of one frame, in order; the composite always runs. The final pass runs when
-// FXAA is on or a pack replaces its shader; otherwise it would only copy the composite,
-// so the composite writes the swapchain image itself.
+// FXAA is on, a pack replaces its shader or the frame is drawn smaller than the window (it
+// scales the picture up); otherwise it would only copy the composite, so the composite
+// writes the swapchain image itself.
 std::vector<PostPass> planPostPasses(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes,
                                      bool finalOverridden = false);
 

@@ -74,7 +74,8 @@ void VulkanRenderer::createPostProcessing() {
   VkShaderModule vertex = loadShader(kPostVertexFile, nullptr, true);
   std::array<VkShaderModule, kPostPipelineCount> fragments{};
   for (std::size_t i = 0; i < table.size(); ++i) fragments[i] = loadShader(table[i].file, table[i].overrideName, true);
-  ShaderModules modules(device_, {vertex, fragments[0], fragments[1], fragments[2], fragments[3], fragments[4], fragments[5], fragments[6]});
+  ShaderModules modules(device_, {vertex, fragments[0], fragments[1], fragments[2], fragments[3], fragments[4], fragments[5], fragments[6],
+                                  fragments[7]});
   if (!vertex) throw std::runtime_error("post shader modules missing");
   for (VkShaderModule fragment : fragments)
     if (!fragment) throw std::runtime_error("post shader modules missing");
@@ -151,7 +152,8 @@ GpuPass timedPass(PostPipeline pipeline) {
     case PostPipeline::BloomUp: return GpuPass::Bloom;
     case PostPipeline::Exposure: return GpuPass::Exposure;
     case PostPipeline::Composite: return GpuPass::Composite;
-    case PostPipeline::Final: break;
+    case PostPipeline::Final:
+    case PostPipeline::FinalScaled: break;
   }
   return GpuPass::Final;
 }
@@ -160,7 +162,7 @@ GpuPass timedPass(PostPipeline pipeline) {
 
 void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex) {
   const std::vector<PostPass> passes =
-      planPostPasses(visual_, postEnabled_, postSizes(extent_.width, extent_.height), overrides_.count("final_fs") != 0);
+      planPostPasses(visual_, postEnabled_, frameSizes(), overrides_.count("final_fs") != 0);
   for (const PostPass& pass : passes) {
     const bool toSwapchain = pass.target == PostTarget::Swapchain;
     VkImage image = VK_NULL_HANDLE;
@@ -188,9 +190,9 @@ void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex) {
     VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
     colour.imageView = view;
     colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-    colour.loadOp = pass.blend ? VK_ATTACHMENT_LOAD_OP_LOAD : VK_ATTACHMENT_LOAD_OP_CLEAR;
+    // Each pass covers its whole target: only the additive ones need what is there.
+    colour.loadOp = pass.blend ? VK_ATTACHMENT_LOAD_OP_LOAD : VK_ATTACHMENT_LOAD_OP_DONT_CARE;
     colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-    colour.clearValue.color = {{0.0f, 0.0f, 0.0f, 1.0f}};
     VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
     rendering.renderArea = {{0, 0}, size};
     rendering.layerCount = 1;

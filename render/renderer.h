@@ -44,6 +44,9 @@ class Renderer : public MeshSink {
   virtual void setParticleMesh(const Mesh& mesh) = 0;
   virtual void setEnvironment(float daylight, float fogDistance, Vec3 sunDirection) = 0;
   virtual void setEffects(bool shadows, bool postProcessing) = 0;
+  // The fraction of the window (0.5 to 1) the world and its effects are drawn at; the
+  // picture is scaled up to the window, the interface is drawn at the window's size.
+  virtual void setRenderScale(float fraction) = 0;
   virtual void setVsync(bool on) = 0;
   virtual void onResize() = 0;
   virtual void beginUiFrame() = 0;

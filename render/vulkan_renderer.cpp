@@ -448,12 +448,20 @@ void VulkanRenderer::createSwapchain() {
     swapchainViews_.push_back(view);
   }
 
-  const PostSizes sizes = postSizes(extent_.width, extent_.height);
+  createTargets();
+}
+
+PostSizes VulkanRenderer::frameSizes() const { return scaledPostSizes({extent_.width, extent_.height}, renderScale_); }
+
+// The world's and the post chain's images, at the render scale's fraction of the window.
+void VulkanRenderer::createTargets() {
+  const PostSizes sizes = frameSizes();
+  const PostExtent drawn = sizes.full;
   constexpr VkImageUsageFlags colour = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT;
-  depth_ = createTarget(VK_FORMAT_D32_SFLOAT, extent_.width, extent_.height,
+  depth_ = createTarget(VK_FORMAT_D32_SFLOAT, drawn.width, drawn.height,
                         VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT, VK_IMAGE_ASPECT_DEPTH_BIT);
-  scene_ = createTarget(sceneFormat_, extent_.width, extent_.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
-  composite_ = createTarget(swapchainFormat_, extent_.width, extent_.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
+  scene_ = createTarget(sceneFormat_, drawn.width, drawn.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
+  composite_ = createTarget(swapchainFormat_, drawn.width, drawn.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
   occlusion_ = createTarget(VK_FORMAT_R8_UNORM, sizes.occlusion.width, sizes.occlusion.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
   occlusionBlur_ = createTarget(VK_FORMAT_R8_UNORM, sizes.occlusion.width, sizes.occlusion.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
   for (std::size_t level = 0; level < bloom_.size(); ++level)
@@ -479,10 +487,14 @@ void VulkanRenderer::prepareTargetLayouts() {
   });
 }
 
-void VulkanRenderer::destroySwapchain() {
+void VulkanRenderer::destroyTargets() {
   for (RenderTarget* target :
        {&depth_, &scene_, &composite_, &occlusion_, &occlusionBlur_, &bloom_[0], &bloom_[1], &bloom_[2], &exposure_})
     destroyTarget(*target);
+}
+
+void VulkanRenderer::destroySwapchain() {
+  destroyTargets();
   for (VkImageView view : swapchainViews_) vkDestroyImageView(device_, view, nullptr);
   swapchainViews_.clear();
   if (swapchain_) vkDestroySwapchainKHR(device_, swapchain_, nullptr);
@@ -615,6 +627,17 @@ void VulkanRenderer::setEnvironment(float daylight, float fogDistance, Vec3 sunD
 void VulkanRenderer::setEffects(bool shadows, bool postProcessing) {
   shadowsEnabled_ = shadows;
   postEnabled_ = postProcessing;
+}
+
+void VulkanRenderer::setRenderScale(float fraction) {
+  const float scale = std::clamp(fraction, kMinRenderFraction, kMaxRenderFraction);
+  if (scale == renderScale_) return;
+  const PostExtent before = frameSizes().full;
+  renderScale_ = scale;
+  if (!device_ || !swapchain_ || frameSizes().full == before) return;
+  ZORV_VK_CHECK(vkDeviceWaitIdle(device_));
+  destroyTargets();
+  createTargets();
 }
 
 void VulkanRenderer::setVsync(bool on) {
@@ -885,10 +908,12 @@ void VulkanRenderer::shutdown() {
     if (frame.commandPool) vkDestroyCommandPool(device_, frame.commandPool, nullptr);
     frame = FrameResources{};
   }
-  for (VkPipeline* pipeline : {&pipelineOpaque_, &pipelineSolid_, &pipelineTranslucent_, &pipelineShadow_}) {
-    if (*pipeline) vkDestroyPipeline(device_, *pipeline, nullptr);
-    *pipeline = VK_NULL_HANDLE;
-  }
+  for (BlockPipelines& set : blockPipelines_)
+    for (VkPipeline pipeline : {set.opaque, set.solid, set.translucent})
+      if (pipeline) vkDestroyPipeline(device_, pipeline, nullptr);
+  blockPipelines_ = {};
+  if (pipelineShadow_) vkDestroyPipeline(device_, pipelineShadow_, nullptr);
+  pipelineShadow_ = VK_NULL_HANDLE;
   for (VkPipeline& pipeline : postPipelines_) {
     if (pipeline) vkDestroyPipeline(device_, pipeline, nullptr);
     pipeline = VK_NULL_HANDLE;

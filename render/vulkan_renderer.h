@@ -66,6 +66,7 @@ class VulkanRenderer final : public Renderer {
   void setParticleMesh(const Mesh& mesh) override;
   void setEnvironment(float daylight, float fogDistance, Vec3 sunDirection) override;
   void setEffects(bool shadows, bool postProcessing) override;
+  void setRenderScale(float fraction) override;
   void setVsync(bool on) override;
   void onResize() override;
   void beginUiFrame() override;
@@ -101,6 +102,8 @@ class VulkanRenderer final : public Renderer {
   const std::string& deviceName() const { return deviceName_; }
   std::uint32_t apiVersion() const { return apiVersion_; }
   VkExtent2D swapchainExtent() const { return extent_; }
+  // The size the world and the post chain are drawn at.
+  VkExtent2D renderExtent() const { return {scene_.width, scene_.height}; }
   std::size_t pendingDeletionCount() const { return pendingDeletions_[0].size() + pendingDeletions_[1].size(); }
   // Path of the font Dear ImGui uses for Chinese text; empty when the default font is used.
   const std::string& uiFontPath() const { return uiFontPath_; }
@@ -115,6 +118,9 @@ class VulkanRenderer final : public Renderer {
   void createUniformBuffers();
   void createSwapchain();
   void destroySwapchain();
+  PostSizes frameSizes() const;
+  void createTargets();
+  void destroyTargets();
   void recreateSwapchain();
   RenderTarget createTarget(VkFormat format, std::uint32_t width, std::uint32_t height, VkImageUsageFlags usage,
                             VkImageAspectFlags aspect);
@@ -130,6 +136,12 @@ class VulkanRenderer final : public Renderer {
   void createShadowMap();
   void createWorldDescriptors();
   void createBlockPipelines();
+  // Chunk quads of tiles without cut-out texels (solid), the other quads and the models
+  // (opaque), water (translucent).
+  struct BlockPipelines {
+    VkPipeline opaque = VK_NULL_HANDLE, solid = VK_NULL_HANDLE, translucent = VK_NULL_HANDLE;
+  };
+  void buildBlockPipelines(VkShaderModule vertex, VkShaderModule fragment, VkShaderModule solid, BlockPipelines& out);
   void createShadowPipeline();
   VkShaderModule loadShader(const char* file, const char* overrideName, bool tryWorkingFolder);
   void recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera, const std::vector<EntityInstance>& entities,
@@ -138,11 +150,14 @@ class VulkanRenderer final : public Renderer {
   // the matrices those maps were drawn with.
   struct CascadeRedraw {
     std::array<bool, kCascadeCount> terrain{}, entities{};
+    // Where the terrain is copied back over last frame's entity shadows.
+    std::array<ShadowArea, kCascadeCount> copied{};
   };
   CascadeRedraw planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities);
   void recordShadows(VkCommandBuffer cmd, const CascadeRedraw& redraw, const FrameUniforms& uniforms, const DrawPushConstants& base,
                      const std::vector<EntityInstance>& entities);
-  void renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push);
+  // Begins drawing into one layer, limited to `area` of it.
+  void renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push, const ShadowArea& area);
   // The chunk meshes to draw: opaque near to far, translucent far to near.
   void collectChunkDraws(const Mat4& viewProjection, Vec3 camera, std::vector<const GpuMesh*>& opaque,
                          std::vector<const GpuMesh*>& translucent);
@@ -190,6 +205,7 @@ class VulkanRenderer final : public Renderer {
   VkFormat swapchainFormat_ = VK_FORMAT_UNDEFINED;
   VkFormat sceneFormat_ = VK_FORMAT_UNDEFINED;
   VkExtent2D extent_{};
+  float renderScale_ = 1.0f;  // fraction of the window the world and post chain are drawn at
   std::vector<VkImage> swapchainImages_;
   std::vector<VkImageView> swapchainViews_;
   std::vector<VkImageLayout> swapchainLayouts_;
@@ -236,8 +252,8 @@ class VulkanRenderer final : public Renderer {
   VkDescriptorPool imguiPool_ = VK_NULL_HANDLE;
 
   VkPipelineLayout pipelineLayout_ = VK_NULL_HANDLE;
-  VkPipeline pipelineOpaque_ = VK_NULL_HANDLE, pipelineTranslucent_ = VK_NULL_HANDLE;
-  VkPipeline pipelineSolid_ = VK_NULL_HANDLE;  // chunk quads of tiles without cut-out texels
+  // [0] samples the sun's shadow map; [1] leaves it out, for frames without sun shadows.
+  std::array<BlockPipelines, 2> blockPipelines_{};
   std::vector<bool> cutoutLayers_;
   VkPipelineLayout shadowPipelineLayout_ = VK_NULL_HANDLE;
   VkPipeline pipelineShadow_ = VK_NULL_HANDLE;
@@ -266,6 +282,7 @@ class VulkanRenderer final : public Renderer {
     std::uint32_t age = 0;
     bool valid = false;
     bool dirty = false;  // a chunk mesh inside the cascade's box changed
+    ShadowArea entityArea;  // the map's texels the entities were drawn into
   };
   std::array<CascadeCache, kCascadeCount> cascadeCache_{};
   // Marks the cascades whose box holds the chunk as needing a redraw.

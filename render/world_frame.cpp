@@ -19,6 +19,8 @@ namespace {
 
 constexpr VkPipelineStageFlags kShaderStages = VK_PIPELINE_STAGE_VERTEX_SHADER_BIT | VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT;
 constexpr VkShaderStageFlags kDrawStages = VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT;
+// Sun strength at or below which no shadow is cast (the block shader's own test).
+constexpr float kNoSunShadow = 0.001f;
 // The far cascade waits this many frames between redraws.
 constexpr std::uint32_t kFarCascadeInterval = 8;
 
@@ -56,18 +58,24 @@ std::array<float, 3> chunkMin(const ChunkKey& key) {
   return {16.0f * static_cast<float>(key.cx), 16.0f * static_cast<float>(key.cy), 16.0f * static_cast<float>(key.cz)};
 }
 
-// FNV-1a over the bytes of the entities near the cascade's box: tells whether any that can
-// cast into it moved since its map was drawn.
-std::uint64_t entityHash(const std::vector<EntityInstance>& entities, const FrustumPlanes& planes) {
+// The entities that can cast into a cascade's box: FNV-1a over their bytes, which tells
+// whether any moved since its map was drawn, and the boxes their shadows come from.
+struct NearEntities {
   std::uint64_t hash = 1469598103934665603ull;
+  std::vector<std::array<Vec3, 2>> boxes;
+};
+
+NearEntities nearEntities(const std::vector<EntityInstance>& entities, const FrustumPlanes& planes) {
+  NearEntities near;
   for (const EntityInstance& entity : entities) {
     const float reach = 2.0f * std::max(entity.scale, 1.0f);
-    if (boxOutside(planes, {entity.x - reach, entity.y - reach, entity.z - reach}, {entity.x + reach, entity.y + reach, entity.z + reach}))
-      continue;
+    const Vec3 lo{entity.x - reach, entity.y - reach, entity.z - reach}, hi{entity.x + reach, entity.y + reach, entity.z + reach};
+    if (boxOutside(planes, {lo.x, lo.y, lo.z}, {hi.x, hi.y, hi.z})) continue;
+    near.boxes.push_back({lo, hi});
     const auto* bytes = reinterpret_cast<const unsigned char*>(&entity);
-    for (std::size_t i = 0; i < sizeof entity; ++i) hash = (hash ^ bytes[i]) * 1099511628211ull;
+    for (std::size_t i = 0; i < sizeof entity; ++i) near.hash = (near.hash ^ bytes[i]) * 1099511628211ull;
   }
-  return hash;
+  return near;
 }
 
 float squaredDistanceToCentre(const GpuMesh& mesh, Vec3 camera) {
@@ -120,7 +128,7 @@ void VulkanRenderer::drawEntities(VkCommandBuffer cmd, const DrawPushConstants& 
 
 VulkanRenderer::CascadeRedraw VulkanRenderer::planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities) {
   CascadeRedraw redraw;
-  if (uniforms.sunStrength[3] <= 0.001f) return redraw;
+  if (uniforms.sunStrength[3] <= kNoSunShadow) return redraw;
   for (int j = 0; j < kCascadeCount; ++j) {
     const auto i = static_cast<std::size_t>(j);
     CascadeCache& cache = cascadeCache_[i];
@@ -132,9 +140,13 @@ VulkanRenderer::CascadeRedraw VulkanRenderer::planCascades(FrameUniforms& unifor
       cache = {uniforms.cascadeMatrices[j], frustumPlanes(uniforms.cascadeMatrices[j]), uniforms.cascadeTexel[j], 0, 0, true, false};
       redraw.terrain[i] = true;
     }
-    const std::uint64_t near = entityHash(entities, cache.planes);
-    if (due && (redraw.terrain[i] || near != cache.entities)) {
-      cache.entities = near;
+    const NearEntities near = nearEntities(entities, cache.planes);
+    if (due && (redraw.terrain[i] || near.hash != cache.entities)) {
+      // Only where entity shadows were or now are does the terrain need copying back.
+      const ShadowArea drawn = shadowAreaOf(cache.matrix, near.boxes);
+      redraw.copied[i] = redraw.terrain[i] ? wholeShadowMap() : unite(cache.entityArea, drawn);
+      cache.entities = near.hash;
+      cache.entityArea = drawn;
       cache.age = 0;
       redraw.entities[i] = true;
     }
@@ -144,7 +156,8 @@ VulkanRenderer::CascadeRedraw VulkanRenderer::planCascades(FrameUniforms& unifor
   return redraw;
 }
 
-void VulkanRenderer::renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push) {
+void VulkanRenderer::renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bool clear, const DrawPushConstants& push,
+                                       const ShadowArea& area) {
   VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
   depth.imageView = view;
   depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
@@ -152,14 +165,14 @@ void VulkanRenderer::renderShadowLayer(VkCommandBuffer cmd, VkImageView view, bo
   depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
   depth.clearValue.depthStencil = {1.0f, 0};
   VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
-  rendering.renderArea = {{0, 0}, {kShadowMapSize, kShadowMapSize}};
+  const VkRect2D limit{{area.x0, area.y0}, {static_cast<std::uint32_t>(area.x1 - area.x0), static_cast<std::uint32_t>(area.y1 - area.y0)}};
+  rendering.renderArea = limit;
   rendering.layerCount = 1;
   rendering.pDepthAttachment = &depth;
   beginRendering_(cmd, &rendering);
   const VkViewport viewport{0, 0, static_cast<float>(kShadowMapSize), static_cast<float>(kShadowMapSize), 0, 1};
-  const VkRect2D scissor{{0, 0}, {kShadowMapSize, kShadowMapSize}};
   vkCmdSetViewport(cmd, 0, 1, &viewport);
-  vkCmdSetScissor(cmd, 0, 1, &scissor);
+  vkCmdSetScissor(cmd, 0, 1, &limit);
   vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineShadow_);
   vkCmdPushConstants(cmd, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof push, &push);
 }
@@ -182,7 +195,7 @@ void VulkanRenderer::recordShadows(VkCommandBuffer cmd, const CascadeRedraw& red
                       VK_ACCESS_TRANSFER_READ_BIT, kDepthAccess, kCascadeCount});
     for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
       if (!redraw.terrain[static_cast<std::size_t>(cascade)]) continue;
-      renderShadowLayer(cmd, shadowTerrainViews_[static_cast<std::size_t>(cascade)], true, pushFor(cascade));
+      renderShadowLayer(cmd, shadowTerrainViews_[static_cast<std::size_t>(cascade)], true, pushFor(cascade), wholeShadowMap());
       // The cascade's own box: its light matrix bounds it on all six sides.
       const FrustumPlanes& planes = cascadeCache_[static_cast<std::size_t>(cascade)].planes;
       for (const auto& entry : opaqueMeshes_) {
@@ -202,10 +215,13 @@ void VulkanRenderer::recordShadows(VkCommandBuffer cmd, const CascadeRedraw& red
                     VK_PIPELINE_STAGE_TRANSFER_BIT, VK_ACCESS_SHADER_READ_BIT, VK_ACCESS_TRANSFER_WRITE_BIT, kCascadeCount});
   for (std::uint32_t cascade = 0; cascade < kCascadeCount; ++cascade) {
     if (!redraw.entities[cascade]) continue;
+    const ShadowArea& area = redraw.copied[cascade];
+    if (area.empty()) continue;
     VkImageCopy region{};
     region.srcSubresource = {VK_IMAGE_ASPECT_DEPTH_BIT, 0, cascade, 1};
     region.dstSubresource = region.srcSubresource;
-    region.extent = {kShadowMapSize, kShadowMapSize, 1};
+    region.srcOffset = region.dstOffset = {area.x0, area.y0, 0};
+    region.extent = {static_cast<std::uint32_t>(area.x1 - area.x0), static_cast<std::uint32_t>(area.y1 - area.y0), 1};
     vkCmdCopyImage(cmd, shadowTerrainImage_, VK_IMAGE_LAYOUT_TRANSFER_SRC_OPTIMAL, shadowImage_, VK_IMAGE_LAYOUT_TRANSFER_DST_OPTIMAL, 1,
                    &region);
   }
@@ -216,7 +232,10 @@ void VulkanRenderer::recordShadows(VkCommandBuffer cmd, const CascadeRedraw& red
     for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
       if (!redraw.entities[static_cast<std::size_t>(cascade)]) continue;
       const DrawPushConstants push = pushFor(cascade);
-      renderShadowLayer(cmd, shadowLayerViews_[static_cast<std::size_t>(cascade)], false, push);
+      // Only the texels just restored can change: the rest keeps last frame's shadows.
+      const ShadowArea& area = redraw.copied[static_cast<std::size_t>(cascade)];
+      if (area.empty()) continue;
+      renderShadowLayer(cmd, shadowLayerViews_[static_cast<std::size_t>(cascade)], false, push, area);
       drawEntities(cmd, push, shadowPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT, entities);
       endRendering_(cmd);
     }
@@ -273,8 +292,9 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   inputs.daylight = daylight_;
   inputs.fogDistance = fogDistance_;
   inputs.seconds = static_cast<float>(glfwGetTime());
-  inputs.width = static_cast<float>(extent_.width);
-  inputs.height = static_cast<float>(extent_.height);
+  const VkExtent2D drawn = renderExtent();
+  inputs.width = static_cast<float>(drawn.width);
+  inputs.height = static_cast<float>(drawn.height);
   inputs.shadowsEnabled = shadowsEnabled_;
   FrameUniforms frameUniforms = buildFrameUniforms(inputs, visual_);
   const CascadeRedraw redraw = planCascades(frameUniforms, entities);
@@ -305,17 +325,20 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   depth.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
   depth.clearValue.depthStencil = {1.0f, 0};
   VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
-  rendering.renderArea = {{0, 0}, extent_};
+  rendering.renderArea = {{0, 0}, drawn};
   rendering.layerCount = 1;
   rendering.colorAttachmentCount = 1;
   rendering.pColorAttachments = &colour;
   rendering.pDepthAttachment = &depth;
   beginRendering_(cmd, &rendering);
-  const VkViewport viewport{0, 0, static_cast<float>(extent_.width), static_cast<float>(extent_.height), 0, 1};
-  const VkRect2D scissor{{0, 0}, extent_};
+  const VkViewport viewport{0, 0, static_cast<float>(drawn.width), static_cast<float>(drawn.height), 0, 1};
+  const VkRect2D scissor{{0, 0}, drawn};
   vkCmdSetViewport(cmd, 0, 1, &viewport);
   vkCmdSetScissor(cmd, 0, 1, &scissor);
-  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineSolid_);
+  // Without sun shadows this frame the programs that never read the shadow map draw the
+  // same picture for less: the software rasteriser would run the shadow code regardless.
+  const BlockPipelines& pipelines = blockPipelines_[frameUniforms.sunStrength[3] <= kNoSunShadow ? 1 : 0];
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelines.solid);
   vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1, &descriptorSet_, 0, nullptr);
   const DrawPushConstants chunkPush = chunkConstants(viewProjection, camera, daylight_, sky, fogDistance_, inputs.seconds);
   vkCmdPushConstants(cmd, pipelineLayout_, kDrawStages, 0, sizeof chunkPush, &chunkPush);
@@ -324,7 +347,7 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   // Near to far: the quads that need no discard first, then those of cut-out tiles.
   for (const GpuMesh* mesh : opaque)
     if (mesh->solidIndexCount > 0) drawMeshRange(cmd, *mesh, 0, mesh->solidIndexCount);
-  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineOpaque_);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelines.opaque);
   for (const GpuMesh* mesh : opaque)
     if (mesh->indexCount > mesh->solidIndexCount) drawMeshRange(cmd, *mesh, mesh->solidIndexCount, mesh->indexCount - mesh->solidIndexCount);
   DrawPushConstants modelBase = chunkPush;
@@ -342,7 +365,7 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   }
   gpuTimer_.mark(cmd, GpuPass::World);
   if (!translucent.empty()) {
-    vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineTranslucent_);
+    vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelines.translucent);
     vkCmdPushConstants(cmd, pipelineLayout_, kDrawStages, 0, sizeof chunkPush, &chunkPush);
     for (const GpuMesh* mesh : translucent) drawMesh(cmd, *mesh);
   }

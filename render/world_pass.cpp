@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace zorv {
 
@@ -58,6 +59,41 @@ Vec4 transform(const Mat4& m, const Vec4& v) {
   Vec4 r{};
   for (int row = 0; row < 4; ++row) r[row] = m[row] * v[0] + m[4 + row] * v[1] + m[8 + row] * v[2] + m[12 + row] * v[3];
   return r;
+}
+
+ShadowArea unite(const ShadowArea& a, const ShadowArea& b) {
+  if (a.empty()) return b;
+  if (b.empty()) return a;
+  return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
+
+ShadowArea wholeShadowMap() {
+  constexpr auto size = static_cast<std::int32_t>(kShadowMapSize);
+  return {0, 0, size, size};
+}
+
+ShadowArea shadowAreaOf(const Mat4& lightMatrix, const std::vector<std::array<Vec3, 2>>& boxes) {
+  // Beyond the texels a box covers: the block shader's filter taps and its normal offset.
+  constexpr float kMargin = 4.0f;
+  constexpr auto size = static_cast<float>(kShadowMapSize);
+  ShadowArea area;
+  for (const auto& [lo, hi] : boxes) {
+    constexpr float kFar = std::numeric_limits<float>::max();
+    float x0 = kFar, y0 = kFar, x1 = -kFar, y1 = -kFar;
+    for (int corner = 0; corner < 8; ++corner) {
+      const Vec4 p = transform(lightMatrix, {(corner & 1) ? hi.x : lo.x, (corner & 2) ? hi.y : lo.y, (corner & 4) ? hi.z : lo.z, 1.0f});
+      const float x = (p[0] * 0.5f + 0.5f) * size, y = (p[1] * 0.5f + 0.5f) * size;
+      x0 = std::min(x0, x);
+      y0 = std::min(y0, y);
+      x1 = std::max(x1, x);
+      y1 = std::max(y1, y);
+    }
+    auto texel = [size](float v) { return static_cast<std::int32_t>(std::clamp(v, 0.0f, size)); };
+    const ShadowArea box{texel(std::floor(x0 - kMargin)), texel(std::floor(y0 - kMargin)), texel(std::ceil(x1 + kMargin)),
+                         texel(std::ceil(y1 + kMargin))};
+    if (!box.empty()) area = unite(area, box);
+  }
+  return area;
 }
 
 Mat4 inverse(const Mat4& m) {

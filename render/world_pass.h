@@ -22,6 +22,19 @@ using Vec4 = std::array<float, 4>;
 Mat4 identityMatrix();
 Mat4 multiply(const Mat4& a, const Mat4& b);
 Vec4 transform(const Mat4& m, const Vec4& v);
+
+// A rectangle of shadow map texels, x0 ≤ x < x1, y0 ≤ y < y1; empty when x1 ≤ x0.
+struct ShadowArea {
+  std::int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool empty() const { return x1 <= x0 || y1 <= y0; }
+  friend bool operator==(const ShadowArea&, const ShadowArea&) = default;
+};
+ShadowArea unite(const ShadowArea& a, const ShadowArea& b);
+// The whole map.
+ShadowArea wholeShadowMap();
+// The texels of a light matrix's map that the boxes (min, max corners) can cover, with a
+// margin for filtering, clamped to the map.
+ShadowArea shadowAreaOf(const Mat4& lightMatrix, const std::vector<std::array<Vec3, 2>>& boxes);
 // General inverse; the identity for a singular matrix.
 Mat4 inverse(const Mat4& m);
 // Right-handed view looking from `eye` towards `target`.

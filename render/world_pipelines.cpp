@@ -160,8 +160,18 @@ void VulkanRenderer::createShadowMap() {
     layerView.image = shadowTerrainImage_;
     ZORV_VK_CHECK(vkCreateImageView(device_, &layerView, nullptr, &shadowTerrainViews_[i]));
   }
-  shadowSampler_ = createSampler(device_, VK_FILTER_NEAREST, VK_FILTER_NEAREST, VK_SAMPLER_MIPMAP_MODE_NEAREST,
-                                 VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, 0.0f);
+  // The sampler compares depths itself: one filtered tap weighs the 2 × 2 texels around the
+  // point, where the shader would otherwise fetch and compare four texels.
+  VkFormatProperties depthFormat;
+  vkGetPhysicalDeviceFormatProperties(physicalDevice_, VK_FORMAT_D32_SFLOAT, &depthFormat);
+  const bool linear = (depthFormat.optimalTilingFeatures & VK_FORMAT_FEATURE_SAMPLED_IMAGE_FILTER_LINEAR_BIT) != 0;
+  VkSamplerCreateInfo compare{VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
+  compare.magFilter = compare.minFilter = linear ? VK_FILTER_LINEAR : VK_FILTER_NEAREST;
+  compare.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
+  compare.addressModeU = compare.addressModeV = compare.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+  compare.compareEnable = VK_TRUE;
+  compare.compareOp = VK_COMPARE_OP_LESS_OR_EQUAL;  // lit where the point is no deeper than the map
+  ZORV_VK_CHECK(vkCreateSampler(device_, &compare, nullptr, &shadowSampler_));
   // Readable from the start, so frames without a shadow pass sample a valid (if stale) map.
   oneShot([this](VkCommandBuffer cmd) {
     recordTransition(cmd, shadowImage_, shadowLayout_,
@@ -219,12 +229,20 @@ void VulkanRenderer::createBlockPipelines() {
 
   VkShaderModule vertex = loadShader("block_vs.spv", "block_vs", true);
   VkShaderModule fragment = loadShader("block_fs.spv", "block_fs", true);
-  // Chunk quads without cut-out texels skip the discard; a pack's own block shader is
-  // used for them as well.
-  VkShaderModule solid = overrides_.count("block_fs") != 0 ? VK_NULL_HANDLE : loadShader("block_solid_fs.spv", nullptr, true);
-  ShaderModules modules(device_, {vertex, fragment, solid});
+  // Chunk quads without cut-out texels skip the discard, and frames without sun shadows
+  // skip the shadow map; a pack's own block shader is used for all of them.
+  const bool own = overrides_.count("block_fs") != 0;
+  auto variant = [&](const char* file) { return own ? VK_NULL_HANDLE : loadShader(file, nullptr, true); };
+  VkShaderModule solid = variant("block_solid_fs.spv");
+  VkShaderModule unshadowed = variant("block_unshadowed_fs.spv");
+  VkShaderModule solidUnshadowed = variant("block_solid_unshadowed_fs.spv");
+  ShaderModules modules(device_, {vertex, fragment, solid, unshadowed, solidUnshadowed});
   if (!vertex || !fragment) throw std::runtime_error("shader modules missing");
+  buildBlockPipelines(vertex, fragment, solid ? solid : fragment, blockPipelines_[0]);
+  buildBlockPipelines(vertex, unshadowed ? unshadowed : fragment, solidUnshadowed ? solidUnshadowed : fragment, blockPipelines_[1]);
+}
 
+void VulkanRenderer::buildBlockPipelines(VkShaderModule vertex, VkShaderModule fragment, VkShaderModule solid, BlockPipelines& out) {
   PipelineDescription description;
   description.layout = pipelineLayout_;
   description.vertexShader = vertex;
@@ -236,13 +254,13 @@ void VulkanRenderer::createBlockPipelines() {
   description.depthFormat = VK_FORMAT_D32_SFLOAT;
   description.depthTest = true;
   description.depthWrite = true;
-  ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineOpaque_));
-  description.fragmentShader = solid ? solid : fragment;
-  ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineSolid_));
+  ZORV_VK_CHECK(buildPipeline(device_, description, &out.opaque));
+  description.fragmentShader = solid;
+  ZORV_VK_CHECK(buildPipeline(device_, description, &out.solid));
   description.fragmentShader = fragment;
   description.depthWrite = false;
   description.blend = BlendMode::Alpha;
-  ZORV_VK_CHECK(buildPipeline(device_, description, &pipelineTranslucent_));
+  ZORV_VK_CHECK(buildPipeline(device_, description, &out.translucent));
 }
 
 void VulkanRenderer::createShadowPipeline() {

@@ -1,6 +1,7 @@
 // Shading of blocks, models and particles, shared by the block fragment programs. With
 // BLOCK_SOLID defined, for chunk quads whose tile has no cut-out texels: no discard, so
-// depth is tested and written before shading and hidden fragments cost nothing.
+// depth is tested and written before shading and hidden fragments cost nothing. With
+// NO_SUN_SHADOWS defined, for frames without sun shadows: the shadow map is never read.
 #define FRAME_BINDING 2
 #include "frame_uniforms.glsl"
 #include "draw_push.glsl"
@@ -17,7 +18,7 @@ layout(set = 0, binding = 1) uniform VisualUniforms {
   float ambient;
   float water;
 } visual;
-layout(set = 0, binding = 3) uniform sampler2DArray shadowMap;
+layout(set = 0, binding = 3) uniform sampler2DArrayShadow shadowMap;
 
 layout(location = 0) in vec3 worldPosition;
 layout(location = 1) in vec2 uv;
@@ -31,8 +32,8 @@ layout(location = 0) out vec4 outColour;
 const uint kWaterTile = 13u;
 const uint kLavaTile = 14u;
 
-// Fraction of sunlight reaching the point: four depth comparisons half a texel apart in
-// the cascade that covers its view depth; 1 beyond the last cascade.
+// Fraction of sunlight reaching the point: the sampler's filtered depth comparison over the
+// 2 × 2 texels around it, in the cascade that covers its view depth; 1 beyond the last.
 float sunVisibility(vec3 normal) {
   float depth = dot(worldPosition - frame.cameraTime.xyz, frame.forward.xyz);
   int cascade = depth < frame.splits.x ? 0 : (depth < frame.splits.y ? 1 : 2);
@@ -41,16 +42,12 @@ float sunVisibility(vec3 normal) {
   vec4 light = frame.cascadeMatrix[cascade] * vec4(offsetPosition, 1.0);
   vec2 coord = light.xy * 0.5 + 0.5;
   if (any(lessThan(coord, vec2(0.0))) || any(greaterThan(coord, vec2(1.0))) || light.z > 1.0) return 1.0;
-  float half_texel = frame.shadowParams.w * 0.5;
   float reference = light.z - frame.shadowParams.x;
-  float lit = 0.0;
-  for (int i = 0; i < 4; ++i) {
-    vec2 offset = vec2((i & 1) == 0 ? -half_texel : half_texel, (i & 2) == 0 ? -half_texel : half_texel);
-    lit += reference <= texture(shadowMap, vec3(coord + offset, float(cascade))).r ? 1.0 : 0.0;
-  }
+  // The map has one level: zero gradients spare the derivatives that would pick one.
+  float lit = textureGrad(shadowMap, vec4(coord, float(cascade), reference), vec2(0.0), vec2(0.0));
   // Fade out towards the far end of the shadowed range.
   float fade = smoothstep(frame.splits.z * 0.85, frame.splits.z, depth);
-  return mix(lit * 0.25, 1.0, fade);
+  return mix(lit, 1.0, fade);
 }
 
 // Share of the sky term that is direct sun: the part a shadow removes.
@@ -66,10 +63,15 @@ void main() {
   vec3 normal = normalize(cross(dFdx(worldPosition), dFdy(worldPosition)));
   if (dot(normal, draw.cameraDaylight.xyz - worldPosition) < 0.0) normal = -normal;
 
+#ifdef NO_SUN_SHADOWS
+  // Drawn only in frames whose sun casts no shadow: the sun reaches every point.
+  float sunLit = 1.0;
+#else
   float strength = frame.sunStrength.w;
   float facing = smoothstep(-0.05, 0.2, dot(normal, frame.sunStrength.xyz));
   float visibility = strength > 0.001 ? min(sunVisibility(normal), facing) : 1.0;
   float sunLit = 1.0 - strength * (1.0 - visibility);
+#endif
   // Sky light follows daylight squared, so dusk and overcast days read darker than noon.
   float sky = skyLight * skyLight * mix(0.03, 1.0, daylight * daylight) * mix(1.0, sunLit, kDirectSunShare);
   vec3 torch = vec3(1.0, 0.82, 0.6) * blockLight * blockLight;

@@ -174,6 +174,7 @@ void runMainLoop(GLFWwindow* window, VulkanRenderer& renderer, WindowInput& inpu
     renderer.setEnvironment(sky.daylight, sky.fogDistance, sky.sunDirection);
     renderer.setEffects(session.settings.shadowsEnabled, session.settings.postProcessingEnabled);
     renderer.setVsync(session.settings.verticalSync);
+    renderer.setRenderScale(static_cast<float>(session.settings.renderScale) / 100.0f);
 
     renderer.beginUiFrame();
     applyInterfaceScale(session.settings.interfaceScale);

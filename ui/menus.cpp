@@ -241,6 +241,7 @@ void settingsSection(ClientSession& session) {
   ImGui::Checkbox(tr("Shadows"), &settings.shadowsEnabled);
   ImGui::Checkbox(tr("Post-processing"), &settings.postProcessingEnabled);
   ImGui::Checkbox(tr("Vertical Sync"), &settings.verticalSync);
+  ImGui::SliderInt(tr("Render scale"), &settings.renderScale, 50, 100, "%d%%", ImGuiSliderFlags_AlwaysClamp);
   windowAndInputSettings(session);
   ImGui::Spacing();
   openFolderButtons(26.0f);

@@ -284,6 +284,7 @@ const char* const kExpectedKeys[] = {
     "%s resume, %s or ^ commands",
     "Hotbar is the bottom row. %s or %s closes.",
     "Render distance %d chunks, %s spectator, %s commands",
+    "Render scale",
 };
 
 // Puts the language back however a test ends.

@@ -14,9 +14,9 @@ std::vector<PostPipeline> pipelinesOf(const std::vector<PostPass>& passes) {
 TEST(PostChain, TargetSizesHalveDownToOne) {
   const PostSizes sizes = postSizes(1280, 720);
   EXPECT_EQ(sizes.occlusion, (PostExtent{640, 360}));
-  EXPECT_EQ(sizes.bloom[0], (PostExtent{640, 360}));
-  EXPECT_EQ(sizes.bloom[1], (PostExtent{320, 180}));
-  EXPECT_EQ(sizes.bloom[2], (PostExtent{160, 90}));
+  EXPECT_EQ(sizes.bloom[0], (PostExtent{320, 180}));
+  EXPECT_EQ(sizes.bloom[1], (PostExtent{160, 90}));
+  EXPECT_EQ(sizes.bloom[2], (PostExtent{80, 45}));
   const PostSizes tiny = postSizes(3, 3);
   EXPECT_EQ(tiny.occlusion, (PostExtent{1, 1}));
   EXPECT_EQ(tiny.bloom[2], (PostExtent{1, 1}));
@@ -38,22 +38,23 @@ TEST(PostChain, AllPassesRunInOrderWithTheirPushData) {
   EXPECT_EQ(passes[2].target, PostTarget::Bloom0);
   EXPECT_FLOAT_EQ(passes[2].push[2], 1.0f);  // threshold
   EXPECT_FLOAT_EQ(passes[2].push[4], 1.0f);
-  EXPECT_FLOAT_EQ(passes[3].push[0], 1.0f / 640.0f);
+  EXPECT_FLOAT_EQ(passes[3].push[0], 1.0f / 320.0f);
   EXPECT_FLOAT_EQ(passes[3].push[3], 1.0f);
-  EXPECT_FLOAT_EQ(passes[4].push[1], 1.0f / 180.0f);
+  EXPECT_FLOAT_EQ(passes[4].push[1], 1.0f / 90.0f);
   EXPECT_FLOAT_EQ(passes[4].push[3], 2.0f);
   EXPECT_EQ(passes[5].target, PostTarget::Bloom1);
   EXPECT_TRUE(passes[5].blend);
-  EXPECT_FLOAT_EQ(passes[5].push[0], 1.0f / 160.0f);
+  EXPECT_FLOAT_EQ(passes[5].push[0], 1.0f / 80.0f);
   EXPECT_FLOAT_EQ(passes[5].push[3], 2.0f);
   EXPECT_EQ(passes[6].target, PostTarget::Bloom0);
-  EXPECT_FLOAT_EQ(passes[6].push[1], 1.0f / 180.0f);
+  EXPECT_FLOAT_EQ(passes[6].push[1], 1.0f / 90.0f);
   EXPECT_FLOAT_EQ(passes[6].push[3], 1.0f);
   for (float value : passes[7].push) EXPECT_FLOAT_EQ(value, 0.0f);
   const std::array<float, 7> composite{1.0f, 0.35f, 0.6f, 1.0f, 1.0f, 1.0f, 1.0f};
   for (std::size_t i = 0; i < composite.size(); ++i) EXPECT_FLOAT_EQ(passes[8].push[i], composite[i]);
   EXPECT_EQ(passes[9].target, PostTarget::Swapchain);
   EXPECT_FLOAT_EQ(passes[9].push[2], 1.0f);
+  EXPECT_FLOAT_EQ(passes[9].push[3], 0.0f);  // the composite has the window's size: whole texels
 }
 
 TEST(PostChain, SwitchesAndSettingsSkipPasses) {
@@ -86,6 +87,31 @@ TEST(PostChain, SwitchesAndSettingsSkipPasses) {
             (std::vector<PostPipeline>{PostPipeline::Exposure, PostPipeline::Composite, PostPipeline::Final}));
 }
 
+TEST(PostChain, ScaledFramesAreDrawnSmallerAndScaledUpByTheFinalPass) {
+  EXPECT_EQ(scaledExtent({1280, 720}, 0.5f), (PostExtent{640, 360}));
+  EXPECT_EQ(scaledExtent({1280, 720}, 0.75f), (PostExtent{960, 540}));
+  EXPECT_EQ(scaledExtent({1280, 720}, 0.2f), (PostExtent{640, 360}));   // held to the slider's range
+  EXPECT_EQ(scaledExtent({1280, 720}, 1.5f), (PostExtent{1280, 720}));
+  EXPECT_EQ(scaledExtent({3, 1}, 0.5f), (PostExtent{2, 1}));  // rounded, never 0
+  const PostSizes sizes = scaledPostSizes({1280, 720}, 0.5f);
+  EXPECT_EQ(sizes.full, (PostExtent{640, 360}));
+  EXPECT_EQ(sizes.output, (PostExtent{1280, 720}));
+  EXPECT_EQ(sizes.occlusion, (PostExtent{320, 180}));
+  EXPECT_EQ(postSizes(640, 360).output, (PostExtent{640, 360}));
+
+  // Even with every effect off, a smaller frame needs the final pass to reach the window.
+  const VisualSettings s;
+  const std::vector<PostPass> scaled = planPostPasses(s, false, sizes);
+  ASSERT_EQ(pipelinesOf(scaled), (std::vector<PostPipeline>{PostPipeline::Composite, PostPipeline::FinalScaled}));
+  EXPECT_EQ(scaled[0].target, PostTarget::Composite);
+  EXPECT_EQ(scaled[1].target, PostTarget::Swapchain);
+  EXPECT_FLOAT_EQ(scaled[1].push[0], 1.0f / 640.0f);  // the final pass steps in composite texels
+  EXPECT_FLOAT_EQ(scaled[1].push[2], 0.0f);
+  EXPECT_FLOAT_EQ(scaled[1].push[3], 1.0f);  // filtered taps
+  EXPECT_EQ(pipelinesOf(planPostPasses(s, false, scaledPostSizes({1280, 720}, 1.0f))),
+            (std::vector<PostPipeline>{PostPipeline::Composite}));
+}
+
 TEST(PostChain, OnlyTheCompositeAndFinalShadersCanBeOverridden) {
   const auto& table = postPipelineTable();
   EXPECT_STREQ(table[static_cast<int>(PostPipeline::Composite)].overrideName, "composite_fs");
@@ -93,9 +119,12 @@ TEST(PostChain, OnlyTheCompositeAndFinalShadersCanBeOverridden) {
   EXPECT_STREQ(table[static_cast<int>(PostPipeline::Final)].file, "post_fxaa_fs.spv");
   EXPECT_STREQ(table[static_cast<int>(PostPipeline::BloomUp)].entryPoint, "FSBloomUp");
   EXPECT_TRUE(table[static_cast<int>(PostPipeline::BloomUp)].additive);
+  // The final pass has two programs, for a composite of the window's size and a smaller one;
+  // a pack's final shader replaces both.
+  EXPECT_STREQ(table[static_cast<int>(PostPipeline::FinalScaled)].overrideName, "final_fs");
   int overridable = 0;
   for (const auto& info : table) overridable += info.overrideName != nullptr;
-  EXPECT_EQ(overridable, 2);
+  EXPECT_EQ(overridable, 3);
 }
 
 }  // namespace

@@ -143,6 +143,27 @@ TEST(WorldPass, ModelSlotsWrapAroundTheTable) {
   EXPECT_EQ(modelTableIndex(-1, 100), 99u);
 }
 
+// Moving entities only need the terrain restored where their shadows were or now are.
+TEST(WorldPass, EntityShadowAreasCoverTheirBoxesWithAMarginInsideTheMap) {
+  using Box = std::array<Vec3, 2>;
+  const Mat4 light = orthographic(64.0f, 64.0f, 0.0f, 100.0f);  // 16 texels a block, centre at 1024
+  const Box near{Vec3{0.0f, 0.0f, -1.0f}, Vec3{2.0f, 2.0f, -0.5f}};
+  const Box edge{Vec3{60.0f, -70.0f, -1.0f}, Vec3{70.0f, -60.0f, -0.5f}};
+  const Box outside{Vec3{100.0f, 0.0f, -1.0f}, Vec3{110.0f, 2.0f, -0.5f}};
+  const ShadowArea one = shadowAreaOf(light, {near});
+  EXPECT_EQ(one, (ShadowArea{1020, 1020, 1060, 1060}));
+  const ShadowArea clamped = shadowAreaOf(light, {edge});
+  EXPECT_EQ(clamped, (ShadowArea{1980, 0, 2048, 68}));
+  EXPECT_TRUE(shadowAreaOf(light, {outside}).empty());
+  EXPECT_TRUE(shadowAreaOf(light, {}).empty());
+  const ShadowArea all = shadowAreaOf(light, {near, edge, outside});
+  EXPECT_EQ(all, (ShadowArea{1020, 0, 2048, 1060}));
+  EXPECT_EQ(unite(one, clamped), all);
+  EXPECT_EQ(unite(ShadowArea{}, one), one);
+  EXPECT_EQ(unite(one, ShadowArea{}), one);
+  EXPECT_EQ(wholeShadowMap(), (ShadowArea{0, 0, 2048, 2048}));
+}
+
 TEST(WorldPass, TextureLevelsScalePackImagesAndAverageMips) {
   LayerImageSet set;
   set.layerSize = 16;

@@ -156,6 +156,51 @@ TEST_F(LightingFrames, ShadowedWallKeepsItsSkyLight) {
   EXPECT_GT(inShadow, 2.0 * lumaAt(night, camera, shadowed)) << "shadow at noon as dark as night";
 }
 
+// Pixels whose colour differs by more than `threshold` in some channel.
+int differingPixels(const Picture& a, const Picture& b, int threshold) {
+  int count = 0;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) {
+      const auto p = a.at(x, y), q = b.at(x, y);
+      count += std::abs(p[0] - q[0]) > threshold || std::abs(p[1] - q[1]) > threshold || std::abs(p[2] - q[2]) > threshold;
+    }
+  return count;
+}
+
+// A creature walks across a stone floor, across the sun's direction: the shadow map keeps its terrain and restores it
+// only where the creature's shadow was and is, which must look as if it were redrawn.
+TEST_F(LightingFrames, MovingCreatureLeavesNoShadowBehind) {
+  auto world = builtWorld([](World& w) { fill(w, -16, -2, -16, 47, 0, 47, blocks::Stone); });
+  uploadChunks(*renderer_, *world, -1, 2, -1, 2, true);
+  registerModels(*renderer_);
+  renderer_->setEnvironment(1.0f, 128.0f, {0.8f, 0.6f, 0.0f});
+  renderer_->setEffects(true, true);
+  const Camera camera = lookingAt({8.5f, 6.0f, 15.0f}, {8.5f, 0.0f, 8.5f});
+  const Mat4 matrix = viewProjection(camera, static_cast<float>(kWidth) / kHeight);
+  auto at = [&](float z, const std::string& name) {
+    EntityInstance creature;
+    creature.x = 8.5f;
+    creature.y = 1.0f;
+    creature.z = z;
+    creature.scale = 2.0f;
+    const std::vector<EntityInstance> entities{creature};
+    for (int i = 0; i < 2; ++i) {
+      renderer_->beginUiFrame();
+      renderer_->drawFrame(matrix, camera.eye, entities, {});
+    }
+    renderer_->beginUiFrame();
+    const std::filesystem::path path = outputFolder() / (name + ".png");
+    EXPECT_TRUE(renderer_->captureFrame(matrix, camera.eye, entities, {}, path, {"Zorvander test", "shadow test " + name}));
+    return readPicture(path);
+  };
+  const Picture before = at(4.5f, "creature_before");
+  const Picture moved = at(12.5f, "creature_moved");
+  uploadChunks(*renderer_, *world, -1, 2, -1, 2, true);  // new meshes: every cascade drawn afresh
+  const Picture redrawn = at(12.5f, "creature_redrawn");
+  EXPECT_GT(differingPixels(before, moved, 24), 40) << "the creature did not move";
+  EXPECT_LT(differingPixels(moved, redrawn, 24), 4) << "the moved creature's picture differs from a fresh shadow map's";
+}
+
 TEST_F(LightingFrames, MergedQuadsDrawTheSamePicture) {
   World world(kSeed);
   ensureColumnsAround(world, 96, 96, 3);

@@ -17,6 +17,7 @@ class NullRenderer : public Renderer {
   void setParticleMesh(const Mesh&) override {}
   void setEnvironment(float, float, Vec3) override {}
   void setEffects(bool, bool) override {}
+  void setRenderScale(float) override {}
   void setVsync(bool) override {}
   void onResize() override {}
   void beginUiFrame() override {}
