@@ -160,18 +160,8 @@ void VulkanRenderer::createShadowMap() {
     layerView.image = shadowTerrainImage_;
     ZORV_VK_CHECK(vkCreateImageView(device_, &layerView, nullptr, &shadowTerrainViews_[i]));
   }
-  // The sampler compares depths itself: one filtered tap weighs the 2 × 2 texels around the
-  // point, where the shader would otherwise fetch and compare four texels.
-  VkFormatProperties depthFormat;
-  vkGetPhysicalDeviceFormatProperties(physicalDevice_, VK_FORMAT_D32_SFLOAT, &depthFormat);
-  const bool linear = (depthFormat.optimalTilingFeatures & VK_FORMAT_FEATURE_SAMPLED_IMAGE_FILTER_LINEAR_BIT) != 0;
-  VkSamplerCreateInfo compare{VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
-  compare.magFilter = compare.minFilter = linear ? VK_FILTER_LINEAR : VK_FILTER_NEAREST;
-  compare.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
-  compare.addressModeU = compare.addressModeV = compare.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
-  compare.compareEnable = VK_TRUE;
-  compare.compareOp = VK_COMPARE_OP_LESS_OR_EQUAL;  // lit where the point is no deeper than the map
-  ZORV_VK_CHECK(vkCreateSampler(device_, &compare, nullptr, &shadowSampler_));
+  shadowSampler_ = createSampler(device_, VK_FILTER_NEAREST, VK_FILTER_NEAREST, VK_SAMPLER_MIPMAP_MODE_NEAREST,
+                                 VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, 0.0f);
   // Readable from the start, so frames without a shadow pass sample a valid (if stale) map.
   oneShot([this](VkCommandBuffer cmd) {
     recordTransition(cmd, shadowImage_, shadowLayout_,
