@@ -45,7 +45,11 @@ class Instance:
         self.player.click(MENU_MULTIPLAYER)
         self.display.settle()
         self.player.click(MULTIPLAYER_NAME_FIELD)
-        self.player.xdotool("key", "ctrl+a")
+        # Empty the field key by key once it is active: a Ctrl+A chord right after the click
+        # sometimes selected nothing, leaving the old name in front of the typed one.
+        time.sleep(0.5)
+        self.player.xdotool("key", "End")
+        self.player.xdotool("key", "--repeat", "32", "--delay", "30", "BackSpace")
         self.player.xdotool("type", "--delay", "80", name)
 
     def close(self):
