@@ -688,24 +688,31 @@ void VulkanRenderer::deleteAfterUse(const GpuMesh& mesh) {
 
 void VulkanRenderer::replaceChunkMesh(MeshMap& map, const ChunkKey& key, const Mesh& mesh) {
   if (!device_) return;
+  // Only opaque chunk meshes cast sun shadows.
+  const bool casts = &map == &opaqueMeshes_;
+  bool replaced = false;
   if (auto found = map.find(key); found != map.end()) {
     deleteAfterUse(found->second);
     map.erase(found);
+    replaced = true;
   }
-  chunkChanged(key);
-  if (mesh.indices.empty()) return;
   GpuMesh gpu;
-  if (&map == &opaqueMeshes_) {
-    const SolidFirstMesh ordered = solidQuadsFirst(mesh, cutoutLayers_);
-    uploadMesh(gpu, ordered.mesh);
-    gpu.solidIndexCount = ordered.solidIndexCount;
-  } else {
-    uploadMesh(gpu, mesh);
+  if (!mesh.indices.empty()) {
+    if (casts) {
+      const SolidFirstMesh ordered = solidQuadsFirst(mesh, cutoutLayers_);
+      uploadMesh(gpu, ordered.mesh);
+      gpu.solidIndexCount = ordered.solidIndexCount;
+    } else {
+      uploadMesh(gpu, mesh);
+    }
   }
-  if (!gpu.buffer) return;
-  gpu.boundsMin = {16.0f * static_cast<float>(key.cx), 16.0f * static_cast<float>(key.cy), 16.0f * static_cast<float>(key.cz)};
-  gpu.boundsMax = {gpu.boundsMin[0] + 16.0f, gpu.boundsMin[1] + 16.0f, gpu.boundsMin[2] + 16.0f};
-  map.emplace(key, gpu);
+  if (gpu.buffer) {
+    gpu.boundsMin = {16.0f * static_cast<float>(key.cx), 16.0f * static_cast<float>(key.cy), 16.0f * static_cast<float>(key.cz)};
+    gpu.boundsMax = {gpu.boundsMin[0] + 16.0f, gpu.boundsMin[1] + 16.0f, gpu.boundsMin[2] + 16.0f};
+    map.emplace(key, gpu);
+  }
+  // An empty mesh where there was none changes nothing the shadow maps hold.
+  if (casts && (replaced || gpu.buffer)) chunkChanged(key, !replaced);
 }
 
 void VulkanRenderer::uploadChunkMesh(const ChunkKey& key, const Mesh& mesh) { replaceChunkMesh(opaqueMeshes_, key, mesh); }
@@ -716,7 +723,7 @@ void VulkanRenderer::removeChunkMeshes(const ChunkKey& key) {
     if (auto found = map->find(key); found != map->end()) {
       deleteAfterUse(found->second);
       map->erase(found);
-      chunkChanged(key);
+      if (map == &opaqueMeshes_) chunkChanged(key, false);
     }
   }
   faceLinks_.erase(key);
@@ -731,7 +738,10 @@ void VulkanRenderer::clearChunkMeshes() {
   }
   for (std::uint32_t frame = 0; frame < pendingDeletions_.size(); ++frame) destroyPendingDeletions(frame);
   faceLinks_.clear();
-  for (CascadeCache& cache : cascadeCache_) cache.dirty = true;
+  for (CascadeCache& cache : cascadeCache_) {
+    cache.dirty = true;
+    cache.added.clear();
+  }
 }
 
 void VulkanRenderer::setModelMesh(std::uint32_t index, const Mesh& mesh) {

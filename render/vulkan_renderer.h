@@ -152,6 +152,11 @@ class VulkanRenderer final : public Renderer {
     std::array<bool, kCascadeCount> terrain{}, entities{};
     // Where the terrain is copied back over last frame's entity shadows.
     std::array<ShadowArea, kCascadeCount> copied{};
+    // Cascades whose kept terrain only gains the chunks in `added`, drawn over it within
+    // `addedArea`; the others with `terrain` set are cleared and drawn whole.
+    std::array<bool, kCascadeCount> incremental{};
+    std::array<std::vector<ChunkKey>, kCascadeCount> added;
+    std::array<ShadowArea, kCascadeCount> addedArea{};
   };
   CascadeRedraw planCascades(FrameUniforms& uniforms, const std::vector<EntityInstance>& entities);
   void recordShadows(VkCommandBuffer cmd, const CascadeRedraw& redraw, const FrameUniforms& uniforms, const DrawPushConstants& base,
@@ -283,10 +288,17 @@ class VulkanRenderer final : public Renderer {
     bool valid = false;
     bool dirty = false;  // a chunk mesh inside the cascade's box changed
     ShadowArea entityArea;  // the map's texels the entities were drawn into
+    std::uint32_t terrainAge = 0;  // frames since the terrain was drawn whole
+    // Chunks inside the box that gained a mesh where none was: they only add casters, so
+    // they are drawn over the kept terrain instead of redrawing it (streaming).
+    std::vector<ChunkKey> added;
   };
   std::array<CascadeCache, kCascadeCount> cascadeCache_{};
-  // Marks the cascades whose box holds the chunk as needing a redraw.
-  void chunkChanged(const ChunkKey& key);
+  // Tells the cascades whose box holds the chunk that its shadow casters changed; with
+  // `onlyAdds` the chunk had no mesh before.
+  void chunkChanged(const ChunkKey& key, bool onlyAdds);
+  // Draws the chunk meshes of `keys` that are still resident.
+  void drawChunks(VkCommandBuffer cmd, const std::vector<ChunkKey>& keys);
   GpuTimer gpuTimer_;
 
   float daylight_ = 1.0f;

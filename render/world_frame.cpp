@@ -23,6 +23,10 @@ constexpr VkShaderStageFlags kDrawStages = VK_SHADER_STAGE_VERTEX_BIT | VK_SHADE
 constexpr float kNoSunShadow = 0.001f;
 // The far cascade waits this many frames between redraws.
 constexpr std::uint32_t kFarCascadeInterval = 8;
+// Frames between redraws of a cascade's terrain for chunk meshes that changed inside its
+// box: an edit near the player casts its shadow at once, while chunks streaming in at a
+// distance land in the wider cascades a few at a time instead of redrawing them each frame.
+constexpr std::array<std::uint32_t, kCascadeCount> kChunkChangeInterval{1, 4, kFarCascadeInterval};
 
 DrawPushConstants chunkConstants(const Mat4& matrix, Vec3 camera, float daylight, Vec3 sky, float fogDistance, float w) {
   DrawPushConstants push{};
@@ -107,11 +111,23 @@ void uploadUniforms(VkCommandBuffer cmd, VkBuffer visual, const VisualUniforms& 
 
 void VulkanRenderer::setChunkFaceLinks(const ChunkKey& key, std::uint16_t links) { faceLinks_[key] = links; }
 
-void VulkanRenderer::chunkChanged(const ChunkKey& key) {
+void VulkanRenderer::chunkChanged(const ChunkKey& key, bool onlyAdds) {
   const std::array<float, 3> lo = chunkMin(key);
   const std::array<float, 3> hi{lo[0] + 16.0f, lo[1] + 16.0f, lo[2] + 16.0f};
-  for (CascadeCache& cache : cascadeCache_)
-    if (cache.valid && !boxOutside(cache.planes, lo, hi)) cache.dirty = true;
+  for (CascadeCache& cache : cascadeCache_) {
+    if (!cache.valid || cache.dirty || boxOutside(cache.planes, lo, hi)) continue;
+    if (onlyAdds) {
+      cache.added.push_back(key);
+    } else {
+      cache.dirty = true;  // a whole redraw is due; it covers the added chunks too
+      cache.added.clear();
+    }
+  }
+}
+
+void VulkanRenderer::drawChunks(VkCommandBuffer cmd, const std::vector<ChunkKey>& keys) {
+  for (const ChunkKey& key : keys)
+    if (const auto found = opaqueMeshes_.find(key); found != opaqueMeshes_.end()) drawMesh(cmd, found->second);
 }
 
 void VulkanRenderer::drawEntities(VkCommandBuffer cmd, const DrawPushConstants& base, VkPipelineLayout layout,
@@ -133,18 +149,34 @@ VulkanRenderer::CascadeRedraw VulkanRenderer::planCascades(FrameUniforms& unifor
     const auto i = static_cast<std::size_t>(j);
     CascadeCache& cache = cascadeCache_[i];
     ++cache.age;
+    ++cache.terrainAge;
     // The far cascade covers the most terrain and the least of the picture: it waits.
     const bool due = !cache.valid || j < kCascadeCount - 1 || cache.age >= kFarCascadeInterval;
-    const bool terrain = !cache.valid || cache.dirty || cache.matrix != uniforms.cascadeMatrices[j];
-    if (due && terrain) {
+    const bool moved = !cache.valid || cache.matrix != uniforms.cascadeMatrices[j];
+    const bool changed = cache.dirty && cache.terrainAge >= kChunkChangeInterval[i];
+    if (due && (moved || changed)) {
       cache = {uniforms.cascadeMatrices[j], frustumPlanes(uniforms.cascadeMatrices[j]), uniforms.cascadeTexel[j], 0, 0, true, false};
       redraw.terrain[i] = true;
+    } else if (due && !cache.added.empty()) {
+      std::vector<std::array<Vec3, 2>> boxes;
+      for (const ChunkKey& key : cache.added) {
+        const std::array<float, 3> lo = chunkMin(key);
+        boxes.push_back({Vec3{lo[0], lo[1], lo[2]}, Vec3{lo[0] + 16.0f, lo[1] + 16.0f, lo[2] + 16.0f}});
+      }
+      redraw.addedArea[i] = shadowAreaOf(cache.matrix, boxes);
+      redraw.added[i] = std::move(cache.added);
+      cache.added.clear();
+      redraw.terrain[i] = redraw.incremental[i] = !redraw.addedArea[i].empty();
     }
     const NearEntities near = nearEntities(entities, cache.planes);
     if (due && (redraw.terrain[i] || near.hash != cache.entities)) {
-      // Only where entity shadows were or now are does the terrain need copying back.
+      // Only where entity shadows were or now are, and where chunks were added, does the
+      // terrain need copying back.
       const ShadowArea drawn = shadowAreaOf(cache.matrix, near.boxes);
-      redraw.copied[i] = redraw.terrain[i] ? wholeShadowMap() : unite(cache.entityArea, drawn);
+      const ShadowArea entityAreas = unite(cache.entityArea, drawn);
+      redraw.copied[i] = !redraw.terrain[i]     ? entityAreas
+                         : redraw.incremental[i] ? unite(entityAreas, redraw.addedArea[i])
+                                                 : wholeShadowMap();
       cache.entities = near.hash;
       cache.entityArea = drawn;
       cache.age = 0;
@@ -194,10 +226,18 @@ void VulkanRenderer::recordShadows(VkCommandBuffer cmd, const CascadeRedraw& red
                      {VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_TRANSFER_BIT, kDepthStages,
                       VK_ACCESS_TRANSFER_READ_BIT, kDepthAccess, kCascadeCount});
     for (int cascade = 0; cascade < kCascadeCount; ++cascade) {
-      if (!redraw.terrain[static_cast<std::size_t>(cascade)]) continue;
-      renderShadowLayer(cmd, shadowTerrainViews_[static_cast<std::size_t>(cascade)], true, pushFor(cascade), wholeShadowMap());
+      const auto i = static_cast<std::size_t>(cascade);
+      if (!redraw.terrain[i]) continue;
+      if (redraw.incremental[i]) {
+        // Added casters only deepen the kept map's shadows: drawn over it where they fall.
+        renderShadowLayer(cmd, shadowTerrainViews_[i], false, pushFor(cascade), redraw.addedArea[i]);
+        drawChunks(cmd, redraw.added[i]);
+        endRendering_(cmd);
+        continue;
+      }
+      renderShadowLayer(cmd, shadowTerrainViews_[i], true, pushFor(cascade), wholeShadowMap());
       // The cascade's own box: its light matrix bounds it on all six sides.
-      const FrustumPlanes& planes = cascadeCache_[static_cast<std::size_t>(cascade)].planes;
+      const FrustumPlanes& planes = cascadeCache_[i].planes;
       for (const auto& entry : opaqueMeshes_) {
         const GpuMesh& mesh = entry.second;
         if (mesh.indexCount == 0 || boxOutside(planes, mesh.boundsMin, mesh.boundsMax)) continue;

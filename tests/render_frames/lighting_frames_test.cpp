@@ -201,6 +201,48 @@ TEST_F(LightingFrames, MovingCreatureLeavesNoShadowBehind) {
   EXPECT_LT(differingPixels(moved, redrawn, 24), 4) << "the moved creature's picture differs from a fresh shadow map's";
 }
 
+// Chunks that stream in after the shadow maps were drawn are drawn over the kept maps
+// (only added casters); the picture must be the one freshly drawn maps give, in every
+// cascade: slabs hang near, mid-way and far from the camera.
+TEST_F(LightingFrames, StreamedChunksCastTheShadowsOfFreshMaps) {
+  auto world = builtWorld([](World& w) {
+    fill(w, -16, -2, -16, 47, 0, 47, blocks::Stone);
+    // Pillars whose shadows lie where the slabs' chunks will be drawn: the kept map must keep them.
+    fill(w, 6, 1, 6, 7, 12, 7, blocks::Stone);
+    fill(w, 20, 1, 22, 21, 12, 23, blocks::Stone);
+  });
+  uploadChunks(*renderer_, *world, -1, 2, -1, 2, true);
+  renderer_->setEnvironment(1.0f, 128.0f, {0.35f, 0.9f, -0.35f});
+  renderer_->setEffects(true, true);
+  const Camera camera = lookingAt({-8.0f, 30.0f, -8.0f}, {30.0f, 0.0f, 30.0f});
+  const Mat4 matrix = viewProjection(camera, static_cast<float>(kWidth) / kHeight);
+  // Enough frames for the far cascade, which is redrawn every few frames only.
+  auto settle = [&](const std::string& name) {
+    for (int i = 0; i < 12; ++i) {
+      renderer_->beginUiFrame();
+      renderer_->drawFrame(matrix, camera.eye, {}, {});
+    }
+    renderer_->beginUiFrame();
+    const std::filesystem::path path = outputFolder() / (name + ".png");
+    EXPECT_TRUE(renderer_->captureFrame(matrix, camera.eye, {}, {}, path, {"Zorvander test", "shadow test " + name}));
+    return readPicture(path);
+  };
+  const Picture bare = settle("streamed_bare");
+  // Slabs in the chunks above the floor's, which had no mesh: 20, 35 and 55 blocks away.
+  for (int centre : {2, 12, 26}) fill(*world, centre - 2, 18, centre - 2, centre + 2, 19, centre + 2, blocks::Stone);
+  auto snapshot = std::make_unique<ChunkSnapshot>();
+  for (int cx = -1; cx <= 2; ++cx)
+    for (int cz = -1; cz <= 2; ++cz) {
+      takeChunkSnapshot(*world, {cx, 1, cz}, *snapshot);
+      renderer_->uploadChunkMesh({cx, 1, cz}, buildChunkMesh(*snapshot).main);
+    }
+  const Picture streamed = settle("streamed_added");
+  uploadChunks(*renderer_, *world, -1, 2, -1, 2, true);  // every mesh replaced: every cascade drawn afresh
+  const Picture fresh = settle("streamed_fresh");
+  EXPECT_GT(differingPixels(bare, streamed, 24), 1000) << "the slabs and their shadows are missing";
+  EXPECT_LT(differingPixels(streamed, fresh, 24), 8) << "the streamed chunks' shadows differ from freshly drawn maps'";
+}
+
 TEST_F(LightingFrames, MergedQuadsDrawTheSamePicture) {
   World world(kSeed);
   ensureColumnsAround(world, 96, 96, 3);
