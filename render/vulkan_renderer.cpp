@@ -942,7 +942,7 @@ void VulkanRenderer::shutdown() {
     if (*layout) vkDestroyDescriptorSetLayout(device_, *layout, nullptr);
     *layout = VK_NULL_HANDLE;
   }
-  for (VkSampler* sampler : {&postSampler_, &postDepthSampler_, &sampler_, &shadowSampler_}) {
+  for (VkSampler* sampler : {&postSampler_, &postDepthSampler_, &sampler_, &shadowSampler_, &shadowCompareSampler_}) {
     if (*sampler) vkDestroySampler(device_, *sampler, nullptr);
     *sampler = VK_NULL_HANDLE;
   }

@@ -134,6 +134,7 @@ class VulkanRenderer final : public Renderer {
   // World and shadow passes.
   void createTextureArray();
   void createShadowMap();
+  VkSampler createShadowCompareSampler();
   void createWorldDescriptors();
   void createBlockPipelines();
   // Chunk quads of tiles without cut-out texels (solid), the other quads and the models
@@ -222,7 +223,8 @@ class VulkanRenderer final : public Renderer {
   VmaAllocation shadowAllocation_ = nullptr;
   VkImageView shadowView_ = VK_NULL_HANDLE;
   std::array<VkImageView, kCascadeCount> shadowLayerViews_{};
-  VkSampler shadowSampler_ = VK_NULL_HANDLE;
+  VkSampler shadowSampler_ = VK_NULL_HANDLE;         // plain depth reads
+  VkSampler shadowCompareSampler_ = VK_NULL_HANDLE;  // depth comparison, filtered where the device can
   VkImageLayout shadowLayout_ = VK_IMAGE_LAYOUT_UNDEFINED;
   // The cascades' terrain alone: copied into the shadow map before the entities are drawn
   // over it, so moving creatures do not make the terrain be drawn again.

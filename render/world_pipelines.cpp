@@ -162,6 +162,7 @@ void VulkanRenderer::createShadowMap() {
   }
   shadowSampler_ = createSampler(device_, VK_FILTER_NEAREST, VK_FILTER_NEAREST, VK_SAMPLER_MIPMAP_MODE_NEAREST,
                                  VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, 0.0f);
+  shadowCompareSampler_ = createShadowCompareSampler();
   // Readable from the start, so frames without a shadow pass sample a valid (if stale) map.
   oneShot([this](VkCommandBuffer cmd) {
     recordTransition(cmd, shadowImage_, shadowLayout_,
@@ -170,19 +171,39 @@ void VulkanRenderer::createShadowMap() {
   });
 }
 
+// The built-in block programs compare depths in the sampler: one filtered tap weighs the
+// four texels around the point, where the plain sampler (which packs' programs read)
+// would need four taps. Nearest where the device cannot filter the depth format.
+VkSampler VulkanRenderer::createShadowCompareSampler() {
+  VkFormatProperties properties;
+  vkGetPhysicalDeviceFormatProperties(physicalDevice_, VK_FORMAT_D32_SFLOAT, &properties);
+  const bool linear = (properties.optimalTilingFeatures & VK_FORMAT_FEATURE_SAMPLED_IMAGE_FILTER_LINEAR_BIT) != 0;
+  VkSamplerCreateInfo samplerInfo{VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
+  samplerInfo.magFilter = samplerInfo.minFilter = linear ? VK_FILTER_LINEAR : VK_FILTER_NEAREST;
+  samplerInfo.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
+  samplerInfo.addressModeU = samplerInfo.addressModeV = samplerInfo.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+  samplerInfo.compareEnable = VK_TRUE;
+  samplerInfo.compareOp = VK_COMPARE_OP_LESS_OR_EQUAL;  // lit where the point is no deeper than the map
+  VkSampler sampler = VK_NULL_HANDLE;
+  ZORV_VK_CHECK(vkCreateSampler(device_, &samplerInfo, nullptr, &sampler));
+  return sampler;
+}
+
 void VulkanRenderer::createWorldDescriptors() {
   const VkDescriptorSetLayoutBinding bindings[] = {
       {0, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
       {1, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
       {2, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1, VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
       {3, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
+      {4, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
   };
+  constexpr std::uint32_t kBindings = std::size(bindings);
   VkDescriptorSetLayoutCreateInfo layoutInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
-  layoutInfo.bindingCount = 4;
+  layoutInfo.bindingCount = kBindings;
   layoutInfo.pBindings = bindings;
   ZORV_VK_CHECK(vkCreateDescriptorSetLayout(device_, &layoutInfo, nullptr, &descriptorSetLayout_));
   ZORV_VK_CHECK(createDescriptorPool(
-      device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 2}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 2}}, 1, 0, &descriptorPool_));
+      device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 3}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 2}}, 1, 0, &descriptorPool_));
   VkDescriptorSetAllocateInfo allocateInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO};
   allocateInfo.descriptorPool = descriptorPool_;
   allocateInfo.descriptorSetCount = 1;
@@ -192,9 +213,10 @@ void VulkanRenderer::createWorldDescriptors() {
   const VkDescriptorImageInfo texture{sampler_, textureView_, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
   const VkDescriptorImageInfo shadow{shadowSampler_, shadowView_, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
   const VkDescriptorBufferInfo visual{visualBuffer_, 0, sizeof(VisualUniforms)};
+  const VkDescriptorImageInfo shadowCompare{shadowCompareSampler_, shadowView_, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
   const VkDescriptorBufferInfo frame{frameBuffer_, 0, sizeof(FrameUniforms)};
-  VkWriteDescriptorSet writes[4]{};
-  for (std::uint32_t i = 0; i < 4; ++i) {
+  VkWriteDescriptorSet writes[kBindings]{};
+  for (std::uint32_t i = 0; i < kBindings; ++i) {
     writes[i] = {VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
     writes[i].dstSet = descriptorSet_;
     writes[i].dstBinding = i;
@@ -205,7 +227,8 @@ void VulkanRenderer::createWorldDescriptors() {
   writes[1].pBufferInfo = &visual;
   writes[2].pBufferInfo = &frame;
   writes[3].pImageInfo = &shadow;
-  vkUpdateDescriptorSets(device_, 4, writes, 0, nullptr);
+  writes[4].pImageInfo = &shadowCompare;
+  vkUpdateDescriptorSets(device_, kBindings, writes, 0, nullptr);
 }
 
 void VulkanRenderer::createBlockPipelines() {

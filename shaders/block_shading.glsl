@@ -18,7 +18,9 @@ layout(set = 0, binding = 1) uniform VisualUniforms {
   float ambient;
   float water;
 } visual;
-layout(set = 0, binding = 3) uniform sampler2DArray shadowMap;
+// The sun's shadow map, read through a comparing sampler (binding 3 has the same map
+// through a plain one).
+layout(set = 0, binding = 4) uniform sampler2DArrayShadow shadowMap;
 
 layout(location = 0) in vec3 worldPosition;
 layout(location = 1) in vec2 uv;
@@ -32,8 +34,8 @@ layout(location = 0) out vec4 outColour;
 const uint kWaterTile = 13u;
 const uint kLavaTile = 14u;
 
-// Fraction of sunlight reaching the point: four depth comparisons half a texel apart in
-// the cascade that covers its view depth; 1 beyond the last cascade.
+// Fraction of sunlight reaching the point: the sampler's comparison, filtered over the
+// four texels around it, in the cascade that covers its view depth; 1 beyond the last cascade.
 float sunVisibility(vec3 normal) {
   float depth = dot(worldPosition - frame.cameraTime.xyz, frame.forward.xyz);
   int cascade = depth < frame.splits.x ? 0 : (depth < frame.splits.y ? 1 : 2);
@@ -42,17 +44,12 @@ float sunVisibility(vec3 normal) {
   vec4 light = frame.cascadeMatrix[cascade] * vec4(offsetPosition, 1.0);
   vec2 coord = light.xy * 0.5 + 0.5;
   if (any(lessThan(coord, vec2(0.0))) || any(greaterThan(coord, vec2(1.0))) || light.z > 1.0) return 1.0;
-  float half_texel = frame.shadowParams.w * 0.5;
   float reference = light.z - frame.shadowParams.x;
-  float lit = 0.0;
-  for (int i = 0; i < 4; ++i) {
-    vec2 offset = vec2((i & 1) == 0 ? -half_texel : half_texel, (i & 2) == 0 ? -half_texel : half_texel);
-    // The map has one level: no derivatives needed to pick it.
-    lit += reference <= textureLod(shadowMap, vec3(coord + offset, float(cascade)), 0.0).r ? 1.0 : 0.0;
-  }
+  // The map has one level: zero gradients pick it without derivatives.
+  float lit = textureGrad(shadowMap, vec4(coord, float(cascade), reference), vec2(0.0), vec2(0.0));
   // Fade out towards the far end of the shadowed range.
   float fade = smoothstep(frame.splits.z * 0.85, frame.splits.z, depth);
-  return mix(lit * 0.25, 1.0, fade);
+  return mix(lit, 1.0, fade);
 }
 
 // Share of the sky term that is direct sun: the part a shadow removes.
