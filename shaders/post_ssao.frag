@@ -33,12 +33,15 @@ void main() {
   // Screen-space reach of the world radius at this distance (projection scale ≈ row 1).
   float reach = radius * abs(frame.viewProjection[1][1]) * 0.5 / distance;
   float angle = fract(sin(dot(gl_FragCoord.xy, vec2(12.9898, 78.233))) * 43758.5453) * 6.2831853;
-  float occlusion = 0.0;
+  // A golden-angle spiral, sample i at radius sqrt((i + 0.5) / 6), turned by the pixel's
+  // angle: one rotation per pixel instead of a sine and cosine per sample.
   const int kSamples = 6;
+  const vec2 kSpiral[kSamples] = vec2[](vec2(0.288675, 0.0), vec2(-0.368684, 0.337745), vec2(0.056433, -0.643026),
+                                         vec2(0.464703, 0.606123), vec2(-0.852787, -0.150846), vec2(0.807834, -0.513878));
+  mat2 turn = mat2(cos(angle), sin(angle), -sin(angle), cos(angle)) * reach;
+  float occlusion = 0.0;
   for (int i = 0; i < kSamples; ++i) {
-    float t = (float(i) + 0.5) / float(kSamples);
-    float a = angle + float(i) * 2.3999632;  // golden-angle spiral
-    vec2 offset = vec2(cos(a), sin(a)) * reach * sqrt(t);
+    vec2 offset = turn * kSpiral[i];
     vec3 sampled = worldAt(uv + offset);
     vec3 delta = sampled - centre;
     float len = length(delta);
