@@ -68,10 +68,24 @@ void VulkanRenderer::createImGui() {
   const std::uint32_t sets = layerCount_ + 1;
   ZORV_VK_CHECK(createDescriptorPool(device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, sets}}, sets,
                                      VK_DESCRIPTOR_POOL_CREATE_FREE_DESCRIPTOR_SET_BIT, &imguiPool_));
+  deletionQueue_.push([this] {
+    vkDestroyDescriptorPool(device_, imguiPool_, nullptr);
+    imguiPool_ = VK_NULL_HANDLE;
+  });
 
   IMGUI_CHECKVERSION();
   ImGui::CreateContext();
   imguiContext_ = true;
+  // Either back-end may not have started if init failed part way; the Vulkan one goes
+  // while its device and pool still exist.
+  deletionQueue_.push([this] {
+    if (ImGui::GetIO().BackendRendererUserData) ImGui_ImplVulkan_Shutdown();
+    if (ImGui::GetIO().BackendPlatformUserData) ImGui_ImplGlfw_Shutdown();
+    ImGui::DestroyContext();
+    imguiContext_ = false;
+    uiFrameOpen_ = false;
+    layerTextures_.clear();
+  });
   ImGui::StyleColorsDark();
   ImGuiStyle& style = ImGui::GetStyle();
   style.WindowPadding = ImVec2(12, 12);

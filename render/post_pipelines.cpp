@@ -25,6 +25,8 @@ void VulkanRenderer::createPostProcessing() {
   samplerInfo.minFilter = VK_FILTER_LINEAR;
   samplerInfo.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
   samplerInfo.addressModeU = samplerInfo.addressModeV = samplerInfo.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+  // Recorded first: the samplers, set layout, pool, pipeline layout and pipelines that were made.
+  deletionQueue_.push([this] { destroyPostProcessing(); });
   ZORV_VK_CHECK(vkCreateSampler(device_, &samplerInfo, nullptr, &postSampler_));
   samplerInfo.magFilter = samplerInfo.minFilter = VK_FILTER_NEAREST;
   ZORV_VK_CHECK(vkCreateSampler(device_, &samplerInfo, nullptr, &postDepthSampler_));
@@ -95,6 +97,25 @@ void VulkanRenderer::createPostProcessing() {
     }
     description.blend = table[i].additive ? BlendMode::Additive : BlendMode::None;
     ZORV_VK_CHECK(buildPipeline(device_, description, &postPipelines_[i]));
+  }
+}
+
+void VulkanRenderer::destroyPostProcessing() {
+  for (VkPipeline& pipeline : postPipelines_) {
+    vkDestroyPipeline(device_, pipeline, nullptr);
+    pipeline = VK_NULL_HANDLE;
+  }
+  vkDestroyPipelineLayout(device_, postPipelineLayout_, nullptr);
+  postPipelineLayout_ = VK_NULL_HANDLE;
+  vkDestroyDescriptorPool(device_, postPool_, nullptr);
+  postPool_ = VK_NULL_HANDLE;
+  postSet_ = VK_NULL_HANDLE;
+  postTargetSets_.fill(VK_NULL_HANDLE);
+  vkDestroyDescriptorSetLayout(device_, postSetLayout_, nullptr);
+  postSetLayout_ = VK_NULL_HANDLE;
+  for (VkSampler* sampler : {&postSampler_, &postDepthSampler_}) {
+    vkDestroySampler(device_, *sampler, nullptr);
+    *sampler = VK_NULL_HANDLE;
   }
 }
 

@@ -11,22 +11,22 @@
 
 namespace zorv {
 
-RenderTarget VulkanRenderer::createTarget(VkFormat format, std::uint32_t width, std::uint32_t height, VkImageUsageFlags usage,
-                                          VkImageAspectFlags aspect) {
-  RenderTarget target;
+void VulkanRenderer::createTarget(RenderTarget& target, VkFormat format, std::uint32_t width, std::uint32_t height,
+                                  VkImageUsageFlags usage, VkImageAspectFlags aspect) {
+  target = RenderTarget{};
   target.width = width;
   target.height = height;
   const VkImageCreateInfo imageInfo = imageCreateInfo(format, width, height, 1, 1, usage);
   VmaAllocationCreateInfo allocationInfo{};
   allocationInfo.usage = VMA_MEMORY_USAGE_AUTO_PREFER_DEVICE;
   ZORV_VK_CHECK(vmaCreateImage(allocator_, &imageInfo, &allocationInfo, &target.image, &target.allocation, nullptr));
+  targetQueue_.push([this, &target] { destroyTarget(target); });
   VkImageViewCreateInfo viewInfo{VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
   viewInfo.image = target.image;
   viewInfo.viewType = VK_IMAGE_VIEW_TYPE_2D;
   viewInfo.format = format;
   viewInfo.subresourceRange = {aspect, 0, 1, 0, 1};
   ZORV_VK_CHECK(vkCreateImageView(device_, &viewInfo, nullptr, &target.view));
-  return target;
 }
 
 void VulkanRenderer::destroyTarget(RenderTarget& target) {
@@ -82,11 +82,22 @@ void VulkanRenderer::createSwapchain() {
   createInfo.presentMode = choosePresentMode(vsync_, modes);
   createInfo.clipped = VK_TRUE;
   ZORV_VK_CHECK(vkCreateSwapchainKHR(device_, &createInfo, nullptr, &swapchain_));
+  swapchainQueue_.push([this] {
+    vkDestroySwapchainKHR(device_, swapchain_, nullptr);
+    swapchain_ = VK_NULL_HANDLE;
+    swapchainImages_.clear();
+    swapchainLayouts_.clear();
+  });
 
   ZORV_VK_CHECK(vkGetSwapchainImagesKHR(device_, swapchain_, &count, nullptr));
   swapchainImages_.resize(count);
   ZORV_VK_CHECK(vkGetSwapchainImagesKHR(device_, swapchain_, &count, swapchainImages_.data()));
   swapchainLayouts_.assign(count, VK_IMAGE_LAYOUT_UNDEFINED);
+  // Recorded before the views are made, so the ones made before a failure go too.
+  swapchainQueue_.push([this] {
+    for (VkImageView view : swapchainViews_) vkDestroyImageView(device_, view, nullptr);
+    swapchainViews_.clear();
+  });
   for (VkImage image : swapchainImages_) {
     VkImageViewCreateInfo viewInfo{VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
     viewInfo.image = image;
@@ -108,16 +119,16 @@ void VulkanRenderer::createTargets() {
   const PostSizes sizes = frameSizes();
   const PostExtent drawn = sizes.full;
   constexpr VkImageUsageFlags colour = VK_IMAGE_USAGE_COLOR_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT;
-  depth_ = createTarget(VK_FORMAT_D32_SFLOAT, drawn.width, drawn.height,
-                        VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT, VK_IMAGE_ASPECT_DEPTH_BIT);
-  scene_ = createTarget(sceneFormat_, drawn.width, drawn.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
-  composite_ = createTarget(swapchainFormat_, drawn.width, drawn.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
-  occlusion_ = createTarget(VK_FORMAT_R8_UNORM, sizes.occlusion.width, sizes.occlusion.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
-  occlusionBlur_ = createTarget(VK_FORMAT_R8_UNORM, sizes.occlusion.width, sizes.occlusion.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
+  createTarget(depth_, VK_FORMAT_D32_SFLOAT, drawn.width, drawn.height,
+               VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_SAMPLED_BIT, VK_IMAGE_ASPECT_DEPTH_BIT);
+  createTarget(scene_, sceneFormat_, drawn.width, drawn.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
+  createTarget(composite_, swapchainFormat_, drawn.width, drawn.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
+  createTarget(occlusion_, VK_FORMAT_R8_UNORM, sizes.occlusion.width, sizes.occlusion.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
+  createTarget(occlusionBlur_, VK_FORMAT_R8_UNORM, sizes.occlusion.width, sizes.occlusion.height, colour, VK_IMAGE_ASPECT_COLOR_BIT);
   for (std::size_t level = 0; level < bloom_.size(); ++level)
-    bloom_[level] = createTarget(VK_FORMAT_R16G16B16A16_SFLOAT, sizes.bloom[level].width, sizes.bloom[level].height, colour,
-                                 VK_IMAGE_ASPECT_COLOR_BIT);
-  exposure_ = createTarget(VK_FORMAT_R16_SFLOAT, 1, 1, colour, VK_IMAGE_ASPECT_COLOR_BIT);
+    createTarget(bloom_[level], VK_FORMAT_R16G16B16A16_SFLOAT, sizes.bloom[level].width, sizes.bloom[level].height, colour,
+                 VK_IMAGE_ASPECT_COLOR_BIT);
+  createTarget(exposure_, VK_FORMAT_R16_SFLOAT, 1, 1, colour, VK_IMAGE_ASPECT_COLOR_BIT);
   prepareTargetLayouts();
   if (postSet_) writePostDescriptors();
 }
@@ -137,20 +148,10 @@ void VulkanRenderer::prepareTargetLayouts() {
   });
 }
 
-void VulkanRenderer::destroyTargets() {
-  for (RenderTarget* target :
-       {&depth_, &scene_, &composite_, &occlusion_, &occlusionBlur_, &bloom_[0], &bloom_[1], &bloom_[2], &exposure_})
-    destroyTarget(*target);
-}
-
+// Recreation and shutdown both come here: the targets, then the views and the swapchain.
 void VulkanRenderer::destroySwapchain() {
-  destroyTargets();
-  for (VkImageView view : swapchainViews_) vkDestroyImageView(device_, view, nullptr);
-  swapchainViews_.clear();
-  if (swapchain_) vkDestroySwapchainKHR(device_, swapchain_, nullptr);
-  swapchain_ = VK_NULL_HANDLE;
-  swapchainImages_.clear();
-  swapchainLayouts_.clear();
+  targetQueue_.flush();
+  swapchainQueue_.flush();
 }
 
 void VulkanRenderer::recreateSwapchain() {
@@ -171,7 +172,7 @@ void VulkanRenderer::setRenderScale(float fraction) {
   renderScale_ = scale;
   if (!device_ || !swapchain_ || frameSizes().full == before) return;
   ZORV_VK_CHECK(vkDeviceWaitIdle(device_));
-  destroyTargets();
+  targetQueue_.flush();
   createTargets();
 }
 

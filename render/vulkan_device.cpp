@@ -89,6 +89,10 @@ void VulkanRenderer::createInstance() {
   createInfo.enabledLayerCount = static_cast<std::uint32_t>(layers.size());
   createInfo.ppEnabledLayerNames = layers.data();
   ZORV_VK_CHECK(vkCreateInstance(&createInfo, nullptr, &instance_));
+  deletionQueue_.push([this] {
+    vkDestroyInstance(instance_, nullptr);
+    instance_ = VK_NULL_HANDLE;
+  });
   volkLoadInstance(instance_);
 
   if (debugUtils) {
@@ -97,8 +101,14 @@ void VulkanRenderer::createInstance() {
     messenger.messageType = VK_DEBUG_UTILS_MESSAGE_TYPE_GENERAL_BIT_EXT | VK_DEBUG_UTILS_MESSAGE_TYPE_VALIDATION_BIT_EXT |
                             VK_DEBUG_UTILS_MESSAGE_TYPE_PERFORMANCE_BIT_EXT;
     messenger.pfnUserCallback = reportValidation;
-    if (vkCreateDebugUtilsMessengerEXT(instance_, &messenger, nullptr, &debugMessenger_) != VK_SUCCESS)
+    if (vkCreateDebugUtilsMessengerEXT(instance_, &messenger, nullptr, &debugMessenger_) != VK_SUCCESS) {
       debugMessenger_ = VK_NULL_HANDLE;
+      return;
+    }
+    deletionQueue_.push([this] {
+      vkDestroyDebugUtilsMessengerEXT(instance_, debugMessenger_, nullptr);
+      debugMessenger_ = VK_NULL_HANDLE;
+    });
   }
 }
 
@@ -193,6 +203,11 @@ void VulkanRenderer::createDevice() {
   createInfo.enabledExtensionCount = static_cast<std::uint32_t>(extensions.size());
   createInfo.ppEnabledExtensionNames = extensions.data();
   ZORV_VK_CHECK(vkCreateDevice(physicalDevice_, &createInfo, nullptr, &device_));
+  deletionQueue_.push([this] {
+    vkDestroyDevice(device_, nullptr);
+    device_ = VK_NULL_HANDLE;
+    graphicsQueue_ = presentQueue_ = VK_NULL_HANDLE;
+  });
   volkLoadDevice(device_);
   vkGetDeviceQueue(device_, graphicsFamily_, 0, &graphicsQueue_);
   vkGetDeviceQueue(device_, presentFamily_, 0, &presentQueue_);
@@ -216,6 +231,10 @@ void VulkanRenderer::createAllocator() {
   info.instance = instance_;
   info.pVulkanFunctions = &functions;
   ZORV_VK_CHECK(vmaCreateAllocator(&info, &allocator_));
+  deletionQueue_.push([this] {
+    vmaDestroyAllocator(allocator_);
+    allocator_ = nullptr;
+  });
 }
 
 }  // namespace zorv

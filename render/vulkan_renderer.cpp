@@ -38,10 +38,13 @@ bool VulkanRenderer::init(GLFWwindow* window, bool vsync) {
     std::fprintf(stderr, "vulkan: loader not available\n");
     return false;
   }
-  loaderReady_ = true;
   try {
     createInstance();
     ZORV_VK_CHECK(glfwCreateWindowSurface(instance_, window_, nullptr, &surface_));
+    deletionQueue_.push([this] {
+      vkDestroySurfaceKHR(instance_, surface_, nullptr);
+      surface_ = VK_NULL_HANDLE;
+    });
     chooseDevice();
     createDevice();
     createAllocator();
@@ -49,6 +52,8 @@ bool VulkanRenderer::init(GLFWwindow* window, bool vsync) {
     visual_ = loadVisualSettings(packs);
     overrides_ = loadShaderOverrides(packs);
     createUniformBuffers();
+    // The swapchain's queues are emptied here on shutdown, and on their own when it is recreated.
+    deletionQueue_.push([this] { destroySwapchain(); });
     createSwapchain();
     createTextureArray();
     createShadowMap();
@@ -58,6 +63,7 @@ bool VulkanRenderer::init(GLFWwindow* window, bool vsync) {
     createShadowPipeline();
     createPostProcessing();
     createFrames();
+    deletionQueue_.push([this] { gpuTimer_.destroy(device_); });
     gpuTimer_.create(device_, physicalDevice_, graphicsFamily_, static_cast<std::uint32_t>(frames_.size()));
     createImGui();
   } catch (const std::exception& error) {
@@ -75,8 +81,16 @@ void VulkanRenderer::createUniformBuffers() {
   bufferInfo.usage = VK_BUFFER_USAGE_TRANSFER_DST_BIT | VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT;
   bufferInfo.size = kVisualUniformSize;
   ZORV_VK_CHECK(vmaCreateBuffer(allocator_, &bufferInfo, &allocationInfo, &visualBuffer_, &visualAllocation_, nullptr));
+  deletionQueue_.push([this] {
+    vmaDestroyBuffer(allocator_, visualBuffer_, visualAllocation_);
+    visualBuffer_ = VK_NULL_HANDLE;
+  });
   bufferInfo.size = kFrameUniformSize;
   ZORV_VK_CHECK(vmaCreateBuffer(allocator_, &bufferInfo, &allocationInfo, &frameBuffer_, &frameAllocation_, nullptr));
+  deletionQueue_.push([this] {
+    vmaDestroyBuffer(allocator_, frameBuffer_, frameAllocation_);
+    frameBuffer_ = VK_NULL_HANDLE;
+  });
 }
 
 void VulkanRenderer::oneShot(const std::function<void(VkCommandBuffer)>& record) {
@@ -115,6 +129,16 @@ void VulkanRenderer::oneShot(const std::function<void(VkCommandBuffer)>& record)
 }
 
 void VulkanRenderer::createFrames() {
+  // Recorded first, so that whatever was made before a failure is destroyed as well.
+  deletionQueue_.push([this] {
+    for (FrameResources& frame : frames_) {
+      vkDestroySemaphore(device_, frame.imageAvailable, nullptr);
+      vkDestroySemaphore(device_, frame.renderFinished, nullptr);
+      vkDestroyFence(device_, frame.fence, nullptr);
+      vkDestroyCommandPool(device_, frame.commandPool, nullptr);
+      frame = FrameResources{};
+    }
+  });
   for (FrameResources& frame : frames_) {
     VkCommandPoolCreateInfo poolInfo{VK_STRUCTURE_TYPE_COMMAND_POOL_CREATE_INFO};
     poolInfo.flags = VK_COMMAND_POOL_CREATE_RESET_COMMAND_BUFFER_BIT;
@@ -381,27 +405,8 @@ void VulkanRenderer::recordFrameUnsubmitted(const std::array<float, 16>& viewPro
 // ---- Teardown -------------------------------------------------------------------------
 
 void VulkanRenderer::shutdown() {
-  if (!initialised_ && !device_) {
-    if (instance_ || loaderReady_) {
-      if (debugMessenger_) vkDestroyDebugUtilsMessengerEXT(instance_, debugMessenger_, nullptr);
-      if (surface_) vkDestroySurfaceKHR(instance_, surface_, nullptr);
-      if (instance_) vkDestroyInstance(instance_, nullptr);
-      debugMessenger_ = VK_NULL_HANDLE;
-      surface_ = VK_NULL_HANDLE;
-      instance_ = VK_NULL_HANDLE;
-      loaderReady_ = false;
-    }
-    return;
-  }
   initialised_ = false;
-  vkDeviceWaitIdle(device_);
-  if (imguiContext_) {
-    if (ImGui::GetIO().BackendRendererUserData) ImGui_ImplVulkan_Shutdown();
-    if (ImGui::GetIO().BackendPlatformUserData) ImGui_ImplGlfw_Shutdown();
-    ImGui::DestroyContext();
-    imguiContext_ = false;
-    uiFrameOpen_ = false;
-  }
+  if (device_) vkDeviceWaitIdle(device_);
   if (allocator_) {
     for (MeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
       for (auto& entry : *map) destroyMesh(entry.second);
@@ -413,69 +418,9 @@ void VulkanRenderer::shutdown() {
     modelTable_.clear();
     destroyMesh(particleMesh_);
   }
-  gpuTimer_.destroy(device_);
-  for (FrameResources& frame : frames_) {
-    if (frame.imageAvailable) vkDestroySemaphore(device_, frame.imageAvailable, nullptr);
-    if (frame.renderFinished) vkDestroySemaphore(device_, frame.renderFinished, nullptr);
-    if (frame.fence) vkDestroyFence(device_, frame.fence, nullptr);
-    if (frame.commandPool) vkDestroyCommandPool(device_, frame.commandPool, nullptr);
-    frame = FrameResources{};
-  }
-  for (BlockPipelines& set : blockPipelines_)
-    for (VkPipeline pipeline : {set.opaque, set.solid, set.translucent})
-      if (pipeline) vkDestroyPipeline(device_, pipeline, nullptr);
-  blockPipelines_ = {};
-  if (pipelineShadow_) vkDestroyPipeline(device_, pipelineShadow_, nullptr);
-  pipelineShadow_ = VK_NULL_HANDLE;
-  for (VkPipeline& pipeline : postPipelines_) {
-    if (pipeline) vkDestroyPipeline(device_, pipeline, nullptr);
-    pipeline = VK_NULL_HANDLE;
-  }
-  for (VkPipelineLayout* layout : {&pipelineLayout_, &shadowPipelineLayout_, &postPipelineLayout_}) {
-    if (*layout) vkDestroyPipelineLayout(device_, *layout, nullptr);
-    *layout = VK_NULL_HANDLE;
-  }
-  for (VkDescriptorPool* pool : {&descriptorPool_, &postPool_, &imguiPool_}) {
-    if (*pool) vkDestroyDescriptorPool(device_, *pool, nullptr);
-    *pool = VK_NULL_HANDLE;
-  }
-  descriptorSet_ = postSet_ = VK_NULL_HANDLE;
-  postTargetSets_.fill(VK_NULL_HANDLE);
-  for (VkDescriptorSetLayout* layout : {&descriptorSetLayout_, &postSetLayout_}) {
-    if (*layout) vkDestroyDescriptorSetLayout(device_, *layout, nullptr);
-    *layout = VK_NULL_HANDLE;
-  }
-  for (VkSampler* sampler : {&postSampler_, &postDepthSampler_, &sampler_, &shadowSampler_}) {
-    if (*sampler) vkDestroySampler(device_, *sampler, nullptr);
-    *sampler = VK_NULL_HANDLE;
-  }
-  for (VkImageView view : textureLayerViews_) vkDestroyImageView(device_, view, nullptr);
-  textureLayerViews_.clear();
-  layerTextures_.clear();
-  if (textureView_) vkDestroyImageView(device_, textureView_, nullptr);
-  textureView_ = VK_NULL_HANDLE;
-  if (textureImage_) vmaDestroyImage(allocator_, textureImage_, textureAllocation_);
-  textureImage_ = VK_NULL_HANDLE;
-  for (auto* views : {&shadowLayerViews_, &shadowTerrainViews_})
-    for (VkImageView& view : *views) {
-      if (view) vkDestroyImageView(device_, view, nullptr);
-      view = VK_NULL_HANDLE;
-    }
-  if (shadowTerrainImage_) vmaDestroyImage(allocator_, shadowTerrainImage_, shadowTerrainAllocation_);
-  shadowTerrainImage_ = VK_NULL_HANDLE;
-  if (shadowView_) vkDestroyImageView(device_, shadowView_, nullptr);
-  shadowView_ = VK_NULL_HANDLE;
-  if (shadowImage_) vmaDestroyImage(allocator_, shadowImage_, shadowAllocation_);
-  shadowImage_ = VK_NULL_HANDLE;
-  destroySwapchain();
-  if (visualBuffer_) vmaDestroyBuffer(allocator_, visualBuffer_, visualAllocation_);
-  if (frameBuffer_) vmaDestroyBuffer(allocator_, frameBuffer_, frameAllocation_);
-  visualBuffer_ = frameBuffer_ = VK_NULL_HANDLE;
-  if (allocator_) vmaDestroyAllocator(allocator_);
-  allocator_ = nullptr;
-  vkDestroyDevice(device_, nullptr);
-  device_ = VK_NULL_HANDLE;
-  shutdown();  // instance-level objects and the loader
+  // Everything else in the reverse order of its creation, the instance last; after a
+  // failed init just what was made, and nothing at all the second time.
+  deletionQueue_.flush();
 }
 
 }  // namespace zorv

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "content/visual_settings.h"
+#include "render/deletion_queue.h"
 #include "render/gpu_timer.h"
 #include "render/post_chain.h"
 #include "render/renderer.h"
@@ -120,10 +121,10 @@ class VulkanRenderer final : public Renderer {
   void destroySwapchain();
   PostSizes frameSizes() const;
   void createTargets();
-  void destroyTargets();
   void recreateSwapchain();
-  RenderTarget createTarget(VkFormat format, std::uint32_t width, std::uint32_t height, VkImageUsageFlags usage,
-                            VkImageAspectFlags aspect);
+  // Creates `target` and records its destruction in the targets' queue.
+  void createTarget(RenderTarget& target, VkFormat format, std::uint32_t width, std::uint32_t height, VkImageUsageFlags usage,
+                    VkImageAspectFlags aspect);
   void destroyTarget(RenderTarget& target);
   void prepareTargetLayouts();
   void createFrames();
@@ -142,6 +143,7 @@ class VulkanRenderer final : public Renderer {
     VkPipeline opaque = VK_NULL_HANDLE, solid = VK_NULL_HANDLE, translucent = VK_NULL_HANDLE;
   };
   void buildBlockPipelines(VkShaderModule vertex, VkShaderModule fragment, VkShaderModule solid, BlockPipelines& out);
+  void destroyBlockPipelines();
   void createShadowPipeline();
   VkShaderModule loadShader(const char* file, const char* overrideName, bool tryWorkingFolder);
   void recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera, const std::vector<EntityInstance>& entities,
@@ -169,6 +171,7 @@ class VulkanRenderer final : public Renderer {
 
   // Post-processing chain.
   void createPostProcessing();
+  void destroyPostProcessing();
   void writePostDescriptors();
   VkDescriptorSet postSetFor(PostTarget target) const;
   void recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex);
@@ -184,7 +187,11 @@ class VulkanRenderer final : public Renderer {
   GLFWwindow* window_ = nullptr;
   bool vsync_ = true;
   bool initialised_ = false;
-  bool loaderReady_ = false;
+  // What init created, destroyed newest first by shutdown; the swapchain with its views,
+  // and the offscreen targets, have queues of their own, emptied whenever they are made anew.
+  DeletionQueue deletionQueue_;
+  DeletionQueue swapchainQueue_;
+  DeletionQueue targetQueue_;
 
   VkInstance instance_ = VK_NULL_HANDLE;
   VkDebugUtilsMessengerEXT debugMessenger_ = VK_NULL_HANDLE;
