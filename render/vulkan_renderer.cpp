@@ -19,13 +19,6 @@
 
 namespace zorv {
 
-namespace {
-
-constexpr VkDeviceSize kVisualUniformSize = sizeof(VisualUniforms);
-constexpr VkDeviceSize kFrameUniformSize = sizeof(FrameUniforms);
-
-}  // namespace
-
 VulkanRenderer::VulkanRenderer() : VulkanRenderer(platform::baseFolder()) {}
 VulkanRenderer::VulkanRenderer(std::filesystem::path baseFolder) : baseFolder_(std::move(baseFolder)) {}
 
@@ -74,23 +67,29 @@ bool VulkanRenderer::init(GLFWwindow* window, bool vsync) {
   return true;
 }
 
+// One host-written buffer with a slice of visual and frame uniforms for each frame in
+// flight: a frame writes its own slice while the other frame's may still be read, so no
+// barrier orders the two. Mapped for as long as it lives.
 void VulkanRenderer::createUniformBuffers() {
-  VmaAllocationCreateInfo allocationInfo{};
-  allocationInfo.usage = VMA_MEMORY_USAGE_AUTO_PREFER_DEVICE;
+  VkPhysicalDeviceProperties properties;
+  vkGetPhysicalDeviceProperties(physicalDevice_, &properties);
+  uniformSlices_ = layoutUniformSlices(sizeof(VisualUniforms), sizeof(FrameUniforms), properties.limits.minUniformBufferOffsetAlignment,
+                                       static_cast<std::uint32_t>(frames_.size()));
   VkBufferCreateInfo bufferInfo{VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
-  bufferInfo.usage = VK_BUFFER_USAGE_TRANSFER_DST_BIT | VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT;
-  bufferInfo.size = kVisualUniformSize;
-  ZORV_VK_CHECK(vmaCreateBuffer(allocator_, &bufferInfo, &allocationInfo, &visualBuffer_, &visualAllocation_, nullptr));
+  bufferInfo.size = uniformSlices_.size;
+  bufferInfo.usage = VK_BUFFER_USAGE_UNIFORM_BUFFER_BIT;
+  VmaAllocationCreateInfo allocationInfo{};
+  allocationInfo.usage = VMA_MEMORY_USAGE_AUTO;
+  allocationInfo.flags = VMA_ALLOCATION_CREATE_HOST_ACCESS_SEQUENTIAL_WRITE_BIT | VMA_ALLOCATION_CREATE_MAPPED_BIT;
+  VmaAllocationInfo info{};
+  ZORV_VK_CHECK(vmaCreateBuffer(allocator_, &bufferInfo, &allocationInfo, &uniformBuffer_, &uniformAllocation_, &info));
   deletionQueue_.push([this] {
-    vmaDestroyBuffer(allocator_, visualBuffer_, visualAllocation_);
-    visualBuffer_ = VK_NULL_HANDLE;
+    vmaDestroyBuffer(allocator_, uniformBuffer_, uniformAllocation_);
+    uniformBuffer_ = VK_NULL_HANDLE;
+    uniformAllocation_ = nullptr;
+    uniformMemory_ = nullptr;
   });
-  bufferInfo.size = kFrameUniformSize;
-  ZORV_VK_CHECK(vmaCreateBuffer(allocator_, &bufferInfo, &allocationInfo, &frameBuffer_, &frameAllocation_, nullptr));
-  deletionQueue_.push([this] {
-    vmaDestroyBuffer(allocator_, frameBuffer_, frameAllocation_);
-    frameBuffer_ = VK_NULL_HANDLE;
-  });
+  uniformMemory_ = static_cast<std::uint8_t*>(info.pMappedData);
 }
 
 void VulkanRenderer::oneShot(const std::function<void(VkCommandBuffer)>& record) {

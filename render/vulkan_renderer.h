@@ -18,6 +18,7 @@
 #include "render/gpu_timer.h"
 #include "render/post_chain.h"
 #include "render/renderer.h"
+#include "render/uniform_slices.h"
 #include "render/png_writer.h"
 #include "render/world_pass.h"
 
@@ -117,6 +118,10 @@ class VulkanRenderer final : public Renderer {
   void createDevice();
   void createAllocator();
   void createUniformBuffers();
+  // Copies the uniforms into the current frame's slice, which its fence wait has freed.
+  void writeUniforms(const VisualUniforms& visual, const FrameUniforms& frame);
+  // The dynamic offsets of the current frame's visual and frame uniforms.
+  const UniformSlice& uniformSlice() const { return uniformSlices_.slices[currentFrame_]; }
   void createSwapchain();
   void destroySwapchain();
   PostSizes frameSizes() const;
@@ -241,8 +246,11 @@ class VulkanRenderer final : public Renderer {
   std::vector<VkImageView> textureLayerViews_;
   VkSampler sampler_ = VK_NULL_HANDLE;
 
-  VkBuffer visualBuffer_ = VK_NULL_HANDLE, frameBuffer_ = VK_NULL_HANDLE;
-  VmaAllocation visualAllocation_ = nullptr, frameAllocation_ = nullptr;
+  // The visual and frame uniforms of each frame in flight, bound with dynamic offsets.
+  VkBuffer uniformBuffer_ = VK_NULL_HANDLE;
+  VmaAllocation uniformAllocation_ = nullptr;
+  std::uint8_t* uniformMemory_ = nullptr;
+  UniformSlices uniformSlices_;
 
   VkDescriptorSetLayout descriptorSetLayout_ = VK_NULL_HANDLE;
   VkDescriptorPool descriptorPool_ = VK_NULL_HANDLE;

@@ -212,8 +212,8 @@ void VulkanRenderer::createShadowMap() {
 void VulkanRenderer::createWorldDescriptors() {
   const VkDescriptorSetLayoutBinding bindings[] = {
       {0, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
-      {1, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
-      {2, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1, VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
+      {1, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
+      {2, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, 1, VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
       {3, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
   };
   VkDescriptorSetLayoutCreateInfo layoutInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
@@ -225,7 +225,7 @@ void VulkanRenderer::createWorldDescriptors() {
     descriptorSetLayout_ = VK_NULL_HANDLE;
   });
   ZORV_VK_CHECK(createDescriptorPool(
-      device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 2}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 2}}, 1, 0, &descriptorPool_));
+      device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 2}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, 2}}, 1, 0, &descriptorPool_));
   deletionQueue_.push([this] {
     vkDestroyDescriptorPool(device_, descriptorPool_, nullptr);
     descriptorPool_ = VK_NULL_HANDLE;
@@ -239,8 +239,9 @@ void VulkanRenderer::createWorldDescriptors() {
 
   const VkDescriptorImageInfo texture{sampler_, textureView_, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
   const VkDescriptorImageInfo shadow{shadowSampler_, shadowView_, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
-  const VkDescriptorBufferInfo visual{visualBuffer_, 0, sizeof(VisualUniforms)};
-  const VkDescriptorBufferInfo frame{frameBuffer_, 0, sizeof(FrameUniforms)};
+  // Offset 0: each frame's slice is chosen by the dynamic offsets it is bound with.
+  const VkDescriptorBufferInfo visual{uniformBuffer_, 0, sizeof(VisualUniforms)};
+  const VkDescriptorBufferInfo frame{uniformBuffer_, 0, sizeof(FrameUniforms)};
   VkWriteDescriptorSet writes[4]{};
   for (std::uint32_t i = 0; i < 4; ++i) {
     writes[i] = {VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
