@@ -1,16 +1,15 @@
+// Bring-up order, the frames in flight, mesh storage and teardown.
+
 #include "render/vulkan_renderer.h"
 
 #define GLFW_INCLUDE_NONE
 #include <GLFW/glfw3.h>
-#include <imgui.h>
-#include <imgui_impl_glfw.h>
-#include <imgui_impl_vulkan.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <stdexcept>
+#include <exception>
 
 #include "content/resource_packs.h"
 #include "platform/platform.h"
