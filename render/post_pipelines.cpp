@@ -25,6 +25,8 @@ void VulkanRenderer::createPostProcessing() {
   samplerInfo.minFilter = VK_FILTER_LINEAR;
   samplerInfo.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
   samplerInfo.addressModeU = samplerInfo.addressModeV = samplerInfo.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+  // Recorded first: the samplers, set layout, pool, pipeline layout and pipelines that were made.
+  deletionQueue_.push([this] { destroyPostProcessing(); });
   ZORV_VK_CHECK(vkCreateSampler(device_, &samplerInfo, nullptr, &postSampler_));
   samplerInfo.magFilter = samplerInfo.minFilter = VK_FILTER_NEAREST;
   ZORV_VK_CHECK(vkCreateSampler(device_, &samplerInfo, nullptr, &postDepthSampler_));
@@ -32,7 +34,7 @@ void VulkanRenderer::createPostProcessing() {
   std::vector<VkDescriptorSetLayoutBinding> bindings;
   for (std::uint32_t binding = 0; binding < kPostBindings; ++binding) {
     const VkDescriptorType type =
-        binding == kFrameBinding ? VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER : VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
+        binding == kFrameBinding ? VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC : VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER;
     bindings.push_back({binding, type, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr});
   }
   VkDescriptorSetLayoutCreateInfo layoutInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_LAYOUT_CREATE_INFO};
@@ -41,7 +43,7 @@ void VulkanRenderer::createPostProcessing() {
   ZORV_VK_CHECK(vkCreateDescriptorSetLayout(device_, &layoutInfo, nullptr, &postSetLayout_));
   constexpr std::uint32_t kSets = 1 + std::tuple_size_v<decltype(postTargetSets_)>;
   ZORV_VK_CHECK(createDescriptorPool(
-      device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 9 * kSets}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, kSets}}, kSets, 0, &postPool_));
+      device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 9 * kSets}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, kSets}}, kSets, 0, &postPool_));
   VkDescriptorSetAllocateInfo allocateInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO};
   allocateInfo.descriptorPool = postPool_;
   allocateInfo.descriptorSetCount = 1;
@@ -49,14 +51,15 @@ void VulkanRenderer::createPostProcessing() {
   ZORV_VK_CHECK(vkAllocateDescriptorSets(device_, &allocateInfo, &postSet_));
   for (VkDescriptorSet& set : postTargetSets_) ZORV_VK_CHECK(vkAllocateDescriptorSets(device_, &allocateInfo, &set));
   writePostDescriptors();
-  const VkDescriptorBufferInfo frame{frameBuffer_, 0, sizeof(FrameUniforms)};
+  // Each frame's slice is chosen by the dynamic offset the set is bound with.
+  const VkDescriptorBufferInfo frame{uniformBuffer_, 0, sizeof(FrameUniforms)};
   std::vector<VkWriteDescriptorSet> writes;
   for (std::size_t i = 0; i <= postTargetSets_.size(); ++i) {
     VkWriteDescriptorSet write{VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
     write.dstSet = i == 0 ? postSet_ : postTargetSets_[i - 1];
     write.dstBinding = kFrameBinding;
     write.descriptorCount = 1;
-    write.descriptorType = VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER;
+    write.descriptorType = VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC;
     write.pBufferInfo = &frame;
     writes.push_back(write);
   }
@@ -95,6 +98,25 @@ void VulkanRenderer::createPostProcessing() {
     }
     description.blend = table[i].additive ? BlendMode::Additive : BlendMode::None;
     ZORV_VK_CHECK(buildPipeline(device_, description, &postPipelines_[i]));
+  }
+}
+
+void VulkanRenderer::destroyPostProcessing() {
+  for (VkPipeline& pipeline : postPipelines_) {
+    vkDestroyPipeline(device_, pipeline, nullptr);
+    pipeline = VK_NULL_HANDLE;
+  }
+  vkDestroyPipelineLayout(device_, postPipelineLayout_, nullptr);
+  postPipelineLayout_ = VK_NULL_HANDLE;
+  vkDestroyDescriptorPool(device_, postPool_, nullptr);
+  postPool_ = VK_NULL_HANDLE;
+  postSet_ = VK_NULL_HANDLE;
+  postTargetSets_.fill(VK_NULL_HANDLE);
+  vkDestroyDescriptorSetLayout(device_, postSetLayout_, nullptr);
+  postSetLayout_ = VK_NULL_HANDLE;
+  for (VkSampler* sampler : {&postSampler_, &postDepthSampler_}) {
+    vkDestroySampler(device_, *sampler, nullptr);
+    *sampler = VK_NULL_HANDLE;
   }
 }
 
@@ -205,7 +227,8 @@ void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex) {
     vkCmdSetScissor(cmd, 0, 1, &scissor);
     vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, postPipelines_[static_cast<std::size_t>(pass.pipeline)]);
     const VkDescriptorSet set = postSetFor(pass.target);
-    vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, postPipelineLayout_, 0, 1, &set, 0, nullptr);
+    const auto frameOffset = static_cast<std::uint32_t>(uniformSlice().frame);
+    vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, postPipelineLayout_, 0, 1, &set, 1, &frameOffset);
     vkCmdPushConstants(cmd, postPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, 0, 64, pass.push.data());
     vkCmdDraw(cmd, 3, 1, 0, 0);
     gpuTimer_.mark(cmd, timedPass(pass.pipeline));

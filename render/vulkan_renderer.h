@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "content/visual_settings.h"
+#include "render/deletion_queue.h"
 #include "render/gpu_timer.h"
 #include "render/post_chain.h"
 #include "render/renderer.h"
+#include "render/uniform_slices.h"
 #include "render/png_writer.h"
 #include "render/world_pass.h"
 
@@ -116,14 +118,18 @@ class VulkanRenderer final : public Renderer {
   void createDevice();
   void createAllocator();
   void createUniformBuffers();
+  // Copies the uniforms into the current frame's slice, which its fence wait has freed.
+  void writeUniforms(const VisualUniforms& visual, const FrameUniforms& frame);
+  // The dynamic offsets of the current frame's visual and frame uniforms.
+  const UniformSlice& uniformSlice() const { return uniformSlices_.slices[currentFrame_]; }
   void createSwapchain();
   void destroySwapchain();
   PostSizes frameSizes() const;
   void createTargets();
-  void destroyTargets();
   void recreateSwapchain();
-  RenderTarget createTarget(VkFormat format, std::uint32_t width, std::uint32_t height, VkImageUsageFlags usage,
-                            VkImageAspectFlags aspect);
+  // Creates `target` and records its destruction in the targets' queue.
+  void createTarget(RenderTarget& target, VkFormat format, std::uint32_t width, std::uint32_t height, VkImageUsageFlags usage,
+                    VkImageAspectFlags aspect);
   void destroyTarget(RenderTarget& target);
   void prepareTargetLayouts();
   void createFrames();
@@ -143,6 +149,7 @@ class VulkanRenderer final : public Renderer {
     VkPipeline opaque = VK_NULL_HANDLE, solid = VK_NULL_HANDLE, translucent = VK_NULL_HANDLE;
   };
   void buildBlockPipelines(VkShaderModule vertex, VkShaderModule fragment, VkShaderModule solid, BlockPipelines& out);
+  void destroyBlockPipelines();
   void createShadowPipeline();
   VkShaderModule loadShader(const char* file, const char* overrideName, bool tryWorkingFolder);
   void recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera, const std::vector<EntityInstance>& entities,
@@ -175,6 +182,7 @@ class VulkanRenderer final : public Renderer {
 
   // Post-processing chain.
   void createPostProcessing();
+  void destroyPostProcessing();
   void writePostDescriptors();
   VkDescriptorSet postSetFor(PostTarget target) const;
   void recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex);
@@ -190,7 +198,11 @@ class VulkanRenderer final : public Renderer {
   GLFWwindow* window_ = nullptr;
   bool vsync_ = true;
   bool initialised_ = false;
-  bool loaderReady_ = false;
+  // What init created, destroyed newest first by shutdown; the swapchain with its views,
+  // and the offscreen targets, have queues of their own, emptied whenever they are made anew.
+  DeletionQueue deletionQueue_;
+  DeletionQueue swapchainQueue_;
+  DeletionQueue targetQueue_;
 
   VkInstance instance_ = VK_NULL_HANDLE;
   VkDebugUtilsMessengerEXT debugMessenger_ = VK_NULL_HANDLE;
@@ -241,8 +253,11 @@ class VulkanRenderer final : public Renderer {
   std::vector<VkImageView> textureLayerViews_;
   VkSampler sampler_ = VK_NULL_HANDLE;
 
-  VkBuffer visualBuffer_ = VK_NULL_HANDLE, frameBuffer_ = VK_NULL_HANDLE;
-  VmaAllocation visualAllocation_ = nullptr, frameAllocation_ = nullptr;
+  // The visual and frame uniforms of each frame in flight, bound with dynamic offsets.
+  VkBuffer uniformBuffer_ = VK_NULL_HANDLE;
+  VmaAllocation uniformAllocation_ = nullptr;
+  std::uint8_t* uniformMemory_ = nullptr;
+  UniformSlices uniformSlices_;
 
   VkDescriptorSetLayout descriptorSetLayout_ = VK_NULL_HANDLE;
   VkDescriptorPool descriptorPool_ = VK_NULL_HANDLE;

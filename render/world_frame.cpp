@@ -17,7 +17,6 @@ namespace zorv {
 
 namespace {
 
-constexpr VkPipelineStageFlags kShaderStages = VK_PIPELINE_STAGE_VERTEX_SHADER_BIT | VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT;
 constexpr VkShaderStageFlags kDrawStages = VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT;
 // Sun strength at or below which no shadow is cast (the block shader's own test).
 constexpr float kNoSunShadow = 0.001f;
@@ -89,25 +88,15 @@ float squaredDistanceToCentre(const GpuMesh& mesh, Vec3 camera) {
   return dx * dx + dy * dy + dz * dz;
 }
 
-void uploadUniforms(VkCommandBuffer cmd, VkBuffer visual, const VisualUniforms& visualUniforms, VkBuffer frame,
-                    const FrameUniforms& frameUniforms) {
-  // The previous frame may still read the buffers: its shaders finish before the copy.
-  vkCmdPipelineBarrier(cmd, kShaderStages, VK_PIPELINE_STAGE_TRANSFER_BIT, 0, 0, nullptr, 0, nullptr, 0, nullptr);
-  vkCmdUpdateBuffer(cmd, visual, 0, sizeof visualUniforms, &visualUniforms);
-  vkCmdUpdateBuffer(cmd, frame, 0, sizeof frameUniforms, &frameUniforms);
-  VkBufferMemoryBarrier barriers[2]{};
-  for (int i = 0; i < 2; ++i) {
-    barriers[i] = {VK_STRUCTURE_TYPE_BUFFER_MEMORY_BARRIER};
-    barriers[i].srcAccessMask = VK_ACCESS_TRANSFER_WRITE_BIT;
-    barriers[i].dstAccessMask = VK_ACCESS_SHADER_READ_BIT;
-    barriers[i].srcQueueFamilyIndex = barriers[i].dstQueueFamilyIndex = VK_QUEUE_FAMILY_IGNORED;
-    barriers[i].buffer = i == 0 ? visual : frame;
-    barriers[i].size = VK_WHOLE_SIZE;
-  }
-  vkCmdPipelineBarrier(cmd, VK_PIPELINE_STAGE_TRANSFER_BIT, kShaderStages, 0, 0, nullptr, 2, barriers, 0, nullptr);
-}
-
 }  // namespace
+
+void VulkanRenderer::writeUniforms(const VisualUniforms& visual, const FrameUniforms& frame) {
+  const UniformSlice& slice = uniformSlice();
+  std::memcpy(uniformMemory_ + slice.visual, &visual, sizeof visual);
+  std::memcpy(uniformMemory_ + slice.frame, &frame, sizeof frame);
+  // A no-op on coherent memory; the submission makes the host's writes visible.
+  ZORV_VK_CHECK(vmaFlushAllocation(allocator_, uniformAllocation_, slice.visual, slice.frame + sizeof frame - slice.visual));
+}
 
 void VulkanRenderer::setChunkFaceLinks(const ChunkKey& key, std::uint16_t links) { faceLinks_[key] = links; }
 
@@ -338,7 +327,7 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   inputs.shadowsEnabled = shadowsEnabled_;
   FrameUniforms frameUniforms = buildFrameUniforms(inputs, visual_);
   const CascadeRedraw redraw = planCascades(frameUniforms, entities);
-  uploadUniforms(cmd, visualBuffer_, buildVisualUniforms(fogDistance_, visual_), frameBuffer_, frameUniforms);
+  writeUniforms(buildVisualUniforms(fogDistance_, visual_), frameUniforms);
 
   recordShadows(cmd, redraw, frameUniforms, chunkConstants(viewProjection, camera, daylight_, sky, fogDistance_, 1.0f), entities);
   gpuTimer_.mark(cmd, GpuPass::Shadows);
@@ -379,7 +368,9 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   // same picture for less: the software rasteriser would run the shadow code regardless.
   const BlockPipelines& pipelines = blockPipelines_[frameUniforms.sunStrength[3] <= kNoSunShadow ? 1 : 0];
   vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelines.solid);
-  vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1, &descriptorSet_, 0, nullptr);
+  const UniformSlice& slice = uniformSlice();
+  const std::uint32_t uniformOffsets[] = {static_cast<std::uint32_t>(slice.visual), static_cast<std::uint32_t>(slice.frame)};
+  vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1, &descriptorSet_, 2, uniformOffsets);
   const DrawPushConstants chunkPush = chunkConstants(viewProjection, camera, daylight_, sky, fogDistance_, inputs.seconds);
   vkCmdPushConstants(cmd, pipelineLayout_, kDrawStages, 0, sizeof chunkPush, &chunkPush);
   std::vector<const GpuMesh*> opaque, translucent;

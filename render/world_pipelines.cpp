@@ -69,6 +69,10 @@ void VulkanRenderer::createTextureArray() {
   VmaAllocationCreateInfo allocationInfo{};
   allocationInfo.usage = VMA_MEMORY_USAGE_AUTO_PREFER_DEVICE;
   ZORV_VK_CHECK(vmaCreateImage(allocator_, &imageInfo, &allocationInfo, &textureImage_, &textureAllocation_, nullptr));
+  deletionQueue_.push([this] {
+    vmaDestroyImage(allocator_, textureImage_, textureAllocation_);
+    textureImage_ = VK_NULL_HANDLE;
+  });
 
   VkBufferCreateInfo bufferInfo{VK_STRUCTURE_TYPE_BUFFER_CREATE_INFO};
   bufferInfo.size = texels.size();
@@ -126,6 +130,13 @@ void VulkanRenderer::createTextureArray() {
   viewInfo.subresourceRange = {VK_IMAGE_ASPECT_COLOR_BIT, 0, levels, 0, layerCount_};
   ZORV_VK_CHECK(vkCreateImageView(device_, &viewInfo, nullptr, &textureView_));
   textureLayerViews_.assign(layerCount_, VK_NULL_HANDLE);
+  // The array view and the layers' views (those made before a failure among them).
+  deletionQueue_.push([this] {
+    for (VkImageView view : textureLayerViews_) vkDestroyImageView(device_, view, nullptr);
+    textureLayerViews_.clear();
+    vkDestroyImageView(device_, textureView_, nullptr);
+    textureView_ = VK_NULL_HANDLE;
+  });
   for (std::uint32_t layer = 0; layer < layerCount_; ++layer) {
     VkImageViewCreateInfo layerViewInfo = viewInfo;
     layerViewInfo.viewType = VK_IMAGE_VIEW_TYPE_2D;
@@ -134,6 +145,10 @@ void VulkanRenderer::createTextureArray() {
   }
   sampler_ = createSampler(device_, VK_FILTER_NEAREST, VK_FILTER_LINEAR, VK_SAMPLER_MIPMAP_MODE_LINEAR, VK_SAMPLER_ADDRESS_MODE_REPEAT,
                            VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, static_cast<float>(levels - 1));
+  deletionQueue_.push([this] {
+    vkDestroySampler(device_, sampler_, nullptr);
+    sampler_ = VK_NULL_HANDLE;
+  });
 }
 
 void VulkanRenderer::createShadowMap() {
@@ -143,9 +158,29 @@ void VulkanRenderer::createShadowMap() {
   VmaAllocationCreateInfo allocationInfo{};
   allocationInfo.usage = VMA_MEMORY_USAGE_AUTO_PREFER_DEVICE;
   ZORV_VK_CHECK(vmaCreateImage(allocator_, &imageInfo, &allocationInfo, &shadowImage_, &shadowAllocation_, nullptr));
+  deletionQueue_.push([this] {
+    vmaDestroyImage(allocator_, shadowImage_, shadowAllocation_);
+    shadowImage_ = VK_NULL_HANDLE;
+    shadowLayout_ = VK_IMAGE_LAYOUT_UNDEFINED;
+  });
   VkImageCreateInfo terrainInfo = imageInfo;
   terrainInfo.usage = VK_IMAGE_USAGE_DEPTH_STENCIL_ATTACHMENT_BIT | VK_IMAGE_USAGE_TRANSFER_SRC_BIT;
   ZORV_VK_CHECK(vmaCreateImage(allocator_, &terrainInfo, &allocationInfo, &shadowTerrainImage_, &shadowTerrainAllocation_, nullptr));
+  deletionQueue_.push([this] {
+    vmaDestroyImage(allocator_, shadowTerrainImage_, shadowTerrainAllocation_);
+    shadowTerrainImage_ = VK_NULL_HANDLE;
+    shadowTerrainLayout_ = VK_IMAGE_LAYOUT_UNDEFINED;
+  });
+  // The array view and every layer's view of both images, whichever were made.
+  deletionQueue_.push([this] {
+    for (auto* views : {&shadowLayerViews_, &shadowTerrainViews_})
+      for (VkImageView& view : *views) {
+        vkDestroyImageView(device_, view, nullptr);
+        view = VK_NULL_HANDLE;
+      }
+    vkDestroyImageView(device_, shadowView_, nullptr);
+    shadowView_ = VK_NULL_HANDLE;
+  });
   VkImageViewCreateInfo arrayView{VK_STRUCTURE_TYPE_IMAGE_VIEW_CREATE_INFO};
   arrayView.image = shadowImage_;
   arrayView.viewType = VK_IMAGE_VIEW_TYPE_2D_ARRAY;
@@ -162,7 +197,15 @@ void VulkanRenderer::createShadowMap() {
   }
   shadowSampler_ = createSampler(device_, VK_FILTER_NEAREST, VK_FILTER_NEAREST, VK_SAMPLER_MIPMAP_MODE_NEAREST,
                                  VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE, 0.0f);
+  deletionQueue_.push([this] {
+    vkDestroySampler(device_, shadowSampler_, nullptr);
+    shadowSampler_ = VK_NULL_HANDLE;
+  });
   shadowCompareSampler_ = createShadowCompareSampler();
+  deletionQueue_.push([this] {
+    vkDestroySampler(device_, shadowCompareSampler_, nullptr);
+    shadowCompareSampler_ = VK_NULL_HANDLE;
+  });
   // Readable from the start, so frames without a shadow pass sample a valid (if stale) map.
   oneShot([this](VkCommandBuffer cmd) {
     recordTransition(cmd, shadowImage_, shadowLayout_,
@@ -192,8 +235,8 @@ VkSampler VulkanRenderer::createShadowCompareSampler() {
 void VulkanRenderer::createWorldDescriptors() {
   const VkDescriptorSetLayoutBinding bindings[] = {
       {0, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
-      {1, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
-      {2, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 1, VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
+      {1, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
+      {2, VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, 1, VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
       {3, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
       {4, VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 1, VK_SHADER_STAGE_FRAGMENT_BIT, nullptr},
   };
@@ -202,8 +245,17 @@ void VulkanRenderer::createWorldDescriptors() {
   layoutInfo.bindingCount = kBindings;
   layoutInfo.pBindings = bindings;
   ZORV_VK_CHECK(vkCreateDescriptorSetLayout(device_, &layoutInfo, nullptr, &descriptorSetLayout_));
+  deletionQueue_.push([this] {
+    vkDestroyDescriptorSetLayout(device_, descriptorSetLayout_, nullptr);
+    descriptorSetLayout_ = VK_NULL_HANDLE;
+  });
   ZORV_VK_CHECK(createDescriptorPool(
-      device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 3}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER, 2}}, 1, 0, &descriptorPool_));
+      device_, {{VK_DESCRIPTOR_TYPE_COMBINED_IMAGE_SAMPLER, 3}, {VK_DESCRIPTOR_TYPE_UNIFORM_BUFFER_DYNAMIC, 2}}, 1, 0, &descriptorPool_));
+  deletionQueue_.push([this] {
+    vkDestroyDescriptorPool(device_, descriptorPool_, nullptr);
+    descriptorPool_ = VK_NULL_HANDLE;
+    descriptorSet_ = VK_NULL_HANDLE;
+  });
   VkDescriptorSetAllocateInfo allocateInfo{VK_STRUCTURE_TYPE_DESCRIPTOR_SET_ALLOCATE_INFO};
   allocateInfo.descriptorPool = descriptorPool_;
   allocateInfo.descriptorSetCount = 1;
@@ -212,9 +264,10 @@ void VulkanRenderer::createWorldDescriptors() {
 
   const VkDescriptorImageInfo texture{sampler_, textureView_, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
   const VkDescriptorImageInfo shadow{shadowSampler_, shadowView_, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
-  const VkDescriptorBufferInfo visual{visualBuffer_, 0, sizeof(VisualUniforms)};
   const VkDescriptorImageInfo shadowCompare{shadowCompareSampler_, shadowView_, VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL};
-  const VkDescriptorBufferInfo frame{frameBuffer_, 0, sizeof(FrameUniforms)};
+  // Offset 0: each frame's slice is chosen by the dynamic offsets it is bound with.
+  const VkDescriptorBufferInfo visual{uniformBuffer_, 0, sizeof(VisualUniforms)};
+  const VkDescriptorBufferInfo frame{uniformBuffer_, 0, sizeof(FrameUniforms)};
   VkWriteDescriptorSet writes[kBindings]{};
   for (std::uint32_t i = 0; i < kBindings; ++i) {
     writes[i] = {VK_STRUCTURE_TYPE_WRITE_DESCRIPTOR_SET};
@@ -239,6 +292,7 @@ void VulkanRenderer::createBlockPipelines() {
   layoutInfo.pushConstantRangeCount = 1;
   layoutInfo.pPushConstantRanges = &range;
   ZORV_VK_CHECK(vkCreatePipelineLayout(device_, &layoutInfo, nullptr, &pipelineLayout_));
+  deletionQueue_.push([this] { destroyBlockPipelines(); });
 
   VkShaderModule vertex = loadShader("block_vs.spv", "block_vs", true);
   VkShaderModule fragment = loadShader("block_fs.spv", "block_fs", true);
@@ -276,12 +330,27 @@ void VulkanRenderer::buildBlockPipelines(VkShaderModule vertex, VkShaderModule f
   ZORV_VK_CHECK(buildPipeline(device_, description, &out.translucent));
 }
 
+// The block pipelines that were built and their layout.
+void VulkanRenderer::destroyBlockPipelines() {
+  for (BlockPipelines& set : blockPipelines_)
+    for (VkPipeline pipeline : {set.opaque, set.solid, set.translucent}) vkDestroyPipeline(device_, pipeline, nullptr);
+  blockPipelines_ = {};
+  vkDestroyPipelineLayout(device_, pipelineLayout_, nullptr);
+  pipelineLayout_ = VK_NULL_HANDLE;
+}
+
 void VulkanRenderer::createShadowPipeline() {
   VkPushConstantRange range{VK_SHADER_STAGE_VERTEX_BIT, 0, sizeof(DrawPushConstants)};
   VkPipelineLayoutCreateInfo layoutInfo{VK_STRUCTURE_TYPE_PIPELINE_LAYOUT_CREATE_INFO};
   layoutInfo.pushConstantRangeCount = 1;
   layoutInfo.pPushConstantRanges = &range;
   ZORV_VK_CHECK(vkCreatePipelineLayout(device_, &layoutInfo, nullptr, &shadowPipelineLayout_));
+  deletionQueue_.push([this] {
+    vkDestroyPipeline(device_, pipelineShadow_, nullptr);
+    pipelineShadow_ = VK_NULL_HANDLE;
+    vkDestroyPipelineLayout(device_, shadowPipelineLayout_, nullptr);
+    shadowPipelineLayout_ = VK_NULL_HANDLE;
+  });
   VkShaderModule vertex = loadShader("shadow_vs.spv", "shadow_vs", true);
   ShaderModules modules(device_, {vertex});
   if (!vertex) throw std::runtime_error("shadow shader missing");

@@ -324,11 +324,13 @@ TEST_F(OverridePack, FinalShaderFromPackTakesEffectAndBrokenOverrideFallsBack) {
   EXPECT_GT(centre[2], 250.0);
 }
 
-// Bring-up in a program folder whose block vertex shader is missing or damaged.
-std::string failedInitMessages(const std::string& name, const std::function<void(const std::filesystem::path&)>& damage) {
+// Bring-up in a program folder whose shader `file` (by default the block vertex shader,
+// the first one loaded) is missing or damaged.
+std::string failedInitMessages(const std::string& name, const std::function<void(const std::filesystem::path&)>& damage,
+                               const std::string& file = "block_vs.spv") {
   const std::filesystem::path folder = makeProgramFolder(name, false);
   std::filesystem::copy(ZORV_SHADER_DIR, folder / "shaders");
-  damage(folder / "shaders" / "block_vs.spv");
+  damage(folder / "shaders" / file);
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(folder.parent_path());  // no "shaders" folder here either
   Window window(64, 64);
@@ -339,22 +341,34 @@ std::string failedInitMessages(const std::string& name, const std::function<void
   renderer.shutdown();
   std::filesystem::current_path(previous);
   EXPECT_FALSE(initialised);
-  EXPECT_NE(messages.find("vulkan: init failed: shader modules missing"), std::string::npos) << messages;
+  EXPECT_NE(messages.find("vulkan: init failed: "), std::string::npos) << messages;
   return messages;
 }
 
 TEST(RenderFailures, DamagedShaderFilesAreReportedAndInitFails) {
   const std::string missing = failedInitMessages("missing", [](const std::filesystem::path& file) { std::filesystem::remove(file); });
   EXPECT_NE(missing.find("shader not found: "), std::string::npos) << missing;
+  EXPECT_NE(missing.find("vulkan: init failed: shader modules missing"), std::string::npos) << missing;
   EXPECT_NE(missing.find("missing/shaders/block_vs.spv"), std::string::npos) << missing;
   const std::string truncated = failedInitMessages("truncated", [](const std::filesystem::path& file) {
     std::filesystem::resize_file(file, 6);
   });
   EXPECT_NE(truncated.find("shader has invalid size: "), std::string::npos) << truncated;
+  EXPECT_NE(truncated.find("vulkan: init failed: shader modules missing"), std::string::npos) << truncated;
   const std::string foreign = failedInitMessages("foreign", [](const std::filesystem::path& file) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << std::string(8, '\0');
   });
   EXPECT_NE(foreign.find("shader is not SPIR-V: "), std::string::npos) << foreign;
+  EXPECT_NE(foreign.find("vulkan: init failed: shader modules missing"), std::string::npos) << foreign;
+}
+
+// The post chain's programs are loaded late in bring-up: everything made before them (and
+// its samplers, set layout, pool and pipeline layout) is destroyed, which the validation
+// layer would report otherwise.
+TEST(RenderFailures, LateFailureDestroysWhatBringUpMade) {
+  const std::string missing =
+      failedInitMessages("post_missing", [](const std::filesystem::path& file) { std::filesystem::remove(file); }, kPostVertexFile);
+  EXPECT_NE(missing.find("vulkan: init failed: post shader modules missing"), std::string::npos) << missing;
 }
 
 }  // namespace
