@@ -16,9 +16,12 @@ VkResult buildPipeline(VkDevice device, const PipelineDescription& d, VkPipeline
   std::uint32_t stageCount = 0;
   stages[stageCount++] = {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO, nullptr, 0, VK_SHADER_STAGE_VERTEX_BIT,
                           d.vertexShader, d.vertexEntry, nullptr};
+  const VkBool32 displayOutput = VK_TRUE;
+  const VkSpecializationMapEntry displayEntry{0, 0, sizeof displayOutput};
+  const VkSpecializationInfo displaySpecialisation{1, &displayEntry, sizeof displayOutput, &displayOutput};
   if (d.fragmentShader)
     stages[stageCount++] = {VK_STRUCTURE_TYPE_PIPELINE_SHADER_STAGE_CREATE_INFO, nullptr, 0, VK_SHADER_STAGE_FRAGMENT_BIT,
-                            d.fragmentShader, d.fragmentEntry, nullptr};
+                            d.fragmentShader, d.fragmentEntry, d.displayOutput ? &displaySpecialisation : nullptr};
 
   const VkVertexInputBindingDescription binding{0, sizeof(MeshVertex), VK_VERTEX_INPUT_RATE_VERTEX};
   const VkVertexInputAttributeDescription attributes[] = {
@@ -55,7 +58,9 @@ VkResult buildPipeline(VkDevice device, const PipelineDescription& d, VkPipeline
   depth.depthCompareOp = VK_COMPARE_OP_LESS_OR_EQUAL;
   depth.maxDepthBounds = 1.0f;
   VkPipelineColorBlendAttachmentState blend{};
-  blend.colorWriteMask = VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT | VK_COLOR_COMPONENT_B_BIT | VK_COLOR_COMPONENT_A_BIT;
+  blend.colorWriteMask = VK_COLOR_COMPONENT_R_BIT | VK_COLOR_COMPONENT_G_BIT | VK_COLOR_COMPONENT_B_BIT;
+  // The window's image keeps the opaque alpha it was cleared to.
+  if (!d.displayOutput) blend.colorWriteMask |= VK_COLOR_COMPONENT_A_BIT;
   if (d.blend == BlendMode::Alpha) {
     blend.blendEnable = VK_TRUE;
     blend.srcColorBlendFactor = VK_BLEND_FACTOR_SRC_ALPHA;

@@ -25,6 +25,9 @@ struct PipelineDescription {
   bool depthWrite = false;
   bool depthBias = false;
   BlendMode blend = BlendMode::None;
+  // Block programs: specialisation constant 0 on (tone-mapped output) and the alpha channel
+  // left alone, as the window's image is drawn into directly.
+  bool displayOutput = false;
 };
 
 VkResult buildPipeline(VkDevice device, const PipelineDescription& description, VkPipeline* pipeline);

@@ -95,4 +95,10 @@ std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessin
   return passes;
 }
 
+bool worldDrawsToSwapchain(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes, bool packPrograms) {
+  if (packPrograms) return false;
+  const std::vector<PostPass> passes = planPostPasses(settings, postProcessing, sizes);
+  return passes.size() == 1 && passes.front().target == PostTarget::Swapchain;
+}
+
 }  // namespace zorv

@@ -65,4 +65,9 @@ struct PostPass {
 std::vector<PostPass> planPostPasses(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes,
                                      bool finalOverridden = false);
 
+// True when a frame would run the composite alone, straight into the window's image, and
+// no pack replaces a program on the way (`packPrograms`): the world is then drawn into
+// the window's image already tone-mapped, and no post pass runs at all.
+bool worldDrawsToSwapchain(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes, bool packPrograms);
+
 }  // namespace zorv

@@ -182,7 +182,32 @@ GpuPass timedPass(PostPipeline pipeline) {
 
 }  // namespace
 
-void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex) {
+void VulkanRenderer::recordInterface(VkCommandBuffer cmd) {
+  if (!imguiContext_ || !uiFrameOpen_) return;
+  ImGui::Render();
+  ImGui_ImplVulkan_RenderDrawData(ImGui::GetDrawData(), cmd);
+  uiFrameOpen_ = false;
+  gpuTimer_.mark(cmd, GpuPass::Interface);
+}
+
+void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, bool worldOnSwapchain) {
+  if (worldOnSwapchain) {
+    // The world is in the window's image already: the interface goes over it.
+    VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+    colour.imageView = swapchainViews_[imageIndex];
+    colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+    colour.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
+    colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+    VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+    rendering.renderArea = {{0, 0}, extent_};
+    rendering.layerCount = 1;
+    rendering.colorAttachmentCount = 1;
+    rendering.pColorAttachments = &colour;
+    beginRendering_(cmd, &rendering);
+    recordInterface(cmd);
+    endRendering_(cmd);
+    return;
+  }
   const std::vector<PostPass> passes =
       planPostPasses(visual_, postEnabled_, frameSizes(), overrides_.count("final_fs") != 0);
   for (const PostPass& pass : passes) {
@@ -232,12 +257,7 @@ void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex) {
     vkCmdPushConstants(cmd, postPipelineLayout_, VK_SHADER_STAGE_VERTEX_BIT | VK_SHADER_STAGE_FRAGMENT_BIT, 0, 64, pass.push.data());
     vkCmdDraw(cmd, 3, 1, 0, 0);
     gpuTimer_.mark(cmd, timedPass(pass.pipeline));
-    if (toSwapchain && imguiContext_ && uiFrameOpen_) {
-      ImGui::Render();
-      ImGui_ImplVulkan_RenderDrawData(ImGui::GetDrawData(), cmd);
-      uiFrameOpen_ = false;
-      gpuTimer_.mark(cmd, GpuPass::Interface);
-    }
+    if (toSwapchain) recordInterface(cmd);
     endRendering_(cmd);
     if (!toSwapchain)
       recordTransition(cmd, image, *layout,

@@ -322,8 +322,9 @@ void VulkanRenderer::drawFrame(const std::array<float, 16>& viewProjection, Vec3
   const VkCommandBuffer cmd = frame.commandBuffer;
   gpuTimer_.begin(cmd, currentFrame_);
 
-  recordWorld(cmd, viewProjection, cameraPosition, entities, particles);
-  recordPost(cmd, imageIndex);
+  const bool onSwapchain = worldOnSwapchain();
+  recordWorld(cmd, viewProjection, cameraPosition, entities, particles, worldTarget(onSwapchain, imageIndex));
+  recordPost(cmd, imageIndex, onSwapchain);
 
   VkImage image = swapchainImages_[imageIndex];
   VkImageLayout& layout = swapchainLayouts_[imageIndex];
@@ -397,8 +398,9 @@ void VulkanRenderer::recordFrameUnsubmitted(const std::array<float, 16>& viewPro
   beginInfo.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
   ZORV_VK_CHECK(vkBeginCommandBuffer(frame.commandBuffer, &beginInfo));
   gpuTimer_.begin(frame.commandBuffer, currentFrame_);
-  recordWorld(frame.commandBuffer, viewProjection, cameraPosition, entities, particles);
-  recordPost(frame.commandBuffer, 0);
+  const bool onSwapchain = worldOnSwapchain();
+  recordWorld(frame.commandBuffer, viewProjection, cameraPosition, entities, particles, worldTarget(onSwapchain, 0));
+  recordPost(frame.commandBuffer, 0, onSwapchain);
   ZORV_VK_CHECK(vkEndCommandBuffer(frame.commandBuffer));
   ZORV_VK_CHECK(vkResetCommandBuffer(frame.commandBuffer, 0));
 

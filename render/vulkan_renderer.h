@@ -78,6 +78,8 @@ class VulkanRenderer final : public Renderer {
 
   // Off: every chunk in the view frustum is drawn, as if nothing hid anything.
   void setVisibilityCulling(bool on) { cullingEnabled_ = on; }
+  // Off: frames without post passes still draw the scene target and run the composite.
+  void setDirectOutput(bool on) { directOutputEnabled_ = on; }
   // Chunk meshes in the view frustum that the visibility walk did not reach, last frame.
   std::uint32_t culledChunkCount() const { return culledChunks_; }
   // GPU milliseconds per pass: of the last frame read back, and the mean since the reset.
@@ -148,12 +150,24 @@ class VulkanRenderer final : public Renderer {
   struct BlockPipelines {
     VkPipeline opaque = VK_NULL_HANDLE, solid = VK_NULL_HANDLE, translucent = VK_NULL_HANDLE;
   };
-  void buildBlockPipelines(VkShaderModule vertex, VkShaderModule fragment, VkShaderModule solid, BlockPipelines& out);
+  void buildBlockPipelines(VkShaderModule vertex, VkShaderModule fragment, VkShaderModule solid, bool displayOutput,
+                           BlockPipelines& out);
   void destroyBlockPipelines();
   void createShadowPipeline();
   VkShaderModule loadShader(const char* file, const char* overrideName, bool tryWorkingFolder);
+  // Where the world pass draws: the HDR scene target, or the window's image, tone-mapped,
+  // in frames without post passes.
+  struct WorldTarget {
+    VkImage image = VK_NULL_HANDLE;
+    VkImageView view = VK_NULL_HANDLE;
+    VkImageLayout* layout = nullptr;
+    bool display = false;
+  };
+  // This frame draws the world straight into the window's image.
+  bool worldOnSwapchain() const;
+  WorldTarget worldTarget(bool onSwapchain, std::uint32_t imageIndex);
   void recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera, const std::vector<EntityInstance>& entities,
-                   const std::vector<ParticleInstance>& particles);
+                   const std::vector<ParticleInstance>& particles, const WorldTarget& target);
   // Which cascades to draw this frame; the others keep their map, and `uniforms` gets
   // the matrices those maps were drawn with.
   struct CascadeRedraw {
@@ -185,7 +199,9 @@ class VulkanRenderer final : public Renderer {
   void destroyPostProcessing();
   void writePostDescriptors();
   VkDescriptorSet postSetFor(PostTarget target) const;
-  void recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex);
+  // With `worldOnSwapchain` only the interface is drawn, over the world already there.
+  void recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, bool worldOnSwapchain);
+  void recordInterface(VkCommandBuffer cmd);
   RenderTarget& postTarget(PostTarget target);
 
   void uploadMesh(GpuMesh& mesh, const Mesh& source);
@@ -276,6 +292,9 @@ class VulkanRenderer final : public Renderer {
   VkPipelineLayout pipelineLayout_ = VK_NULL_HANDLE;
   // [0] samples the sun's shadow map; [1] leaves it out, for frames without sun shadows.
   std::array<BlockPipelines, 2> blockPipelines_{};
+  // The same, drawing tone-mapped into the window's image, for frames without post passes;
+  // not made when a pack has its own block program.
+  std::array<BlockPipelines, 2> displayPipelines_{};
   std::vector<bool> cutoutLayers_;
   VkPipelineLayout shadowPipelineLayout_ = VK_NULL_HANDLE;
   VkPipeline pipelineShadow_ = VK_NULL_HANDLE;
@@ -292,6 +311,7 @@ class VulkanRenderer final : public Renderer {
   std::array<std::vector<GpuMesh>, 2> pendingDeletions_;
   std::unordered_map<ChunkKey, std::uint16_t, ChunkKeyHash> faceLinks_;
   bool cullingEnabled_ = true;
+  bool directOutputEnabled_ = true;
   std::uint32_t culledChunks_ = 0;
 
   // A cascade's map is kept while its matrix, the chunk meshes and (near cascades) the

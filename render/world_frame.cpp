@@ -311,8 +311,19 @@ void VulkanRenderer::collectChunkDraws(const Mat4& viewProjection, Vec3 camera, 
   for (const auto& entry : far) translucent.push_back(entry.second);
 }
 
+bool VulkanRenderer::worldOnSwapchain() const {
+  const bool packPrograms = overrides_.count("composite_fs") != 0 || overrides_.count("final_fs") != 0;
+  return directOutputEnabled_ && displayPipelines_[0].solid && worldDrawsToSwapchain(visual_, postEnabled_, frameSizes(), packPrograms);
+}
+
+VulkanRenderer::WorldTarget VulkanRenderer::worldTarget(bool onSwapchain, std::uint32_t imageIndex) {
+  if (onSwapchain) return {swapchainImages_[imageIndex], swapchainViews_[imageIndex], &swapchainLayouts_[imageIndex], true};
+  return {scene_.image, scene_.view, &scene_.layout, false};
+}
+
 void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera,
-                                 const std::vector<EntityInstance>& entities, const std::vector<ParticleInstance>& particles) {
+                                 const std::vector<EntityInstance>& entities, const std::vector<ParticleInstance>& particles,
+                                 const WorldTarget& target) {
   const Vec3 sky = skyColour(daylight_);
   FrameInputs inputs;
   inputs.viewProjection = viewProjection;
@@ -333,20 +344,22 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   gpuTimer_.mark(cmd, GpuPass::Shadows);
 
   // Main pass.
-  recordTransition(cmd, scene_.image, scene_.layout,
-                   {VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
-                    VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_SHADER_READ_BIT,
+  recordTransition(cmd, target.image, *target.layout,
+                   {VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT,
+                    VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT | VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+                    VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, target.display ? VkAccessFlags{0} : VkAccessFlags{VK_ACCESS_SHADER_READ_BIT},
                     VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT | VK_ACCESS_COLOR_ATTACHMENT_READ_BIT, 1});
   recordTransition(cmd, depth_.image, depth_.layout,
                    {VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT,
                     VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT, VK_ACCESS_SHADER_READ_BIT,
                     VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_WRITE_BIT | VK_ACCESS_DEPTH_STENCIL_ATTACHMENT_READ_BIT, 1});
   VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-  colour.imageView = scene_.view;
+  colour.imageView = target.view;
   colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
   colour.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
   colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-  colour.clearValue.color = {{sky.x, sky.y, sky.z, 1.0f}};
+  const Vec3 clear = target.display ? displayColour(sky, visual_.exposureBias * visual_.exposure, visual_.saturation) : sky;
+  colour.clearValue.color = {{clear.x, clear.y, clear.z, 1.0f}};
   VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
   depth.imageView = depth_.view;
   depth.imageLayout = VK_IMAGE_LAYOUT_DEPTH_ATTACHMENT_OPTIMAL;
@@ -366,7 +379,8 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   vkCmdSetScissor(cmd, 0, 1, &scissor);
   // Without sun shadows this frame the programs that never read the shadow map draw the
   // same picture for less: the software rasteriser would run the shadow code regardless.
-  const BlockPipelines& pipelines = blockPipelines_[frameUniforms.sunStrength[3] <= kNoSunShadow ? 1 : 0];
+  const auto& sets = target.display ? displayPipelines_ : blockPipelines_;
+  const BlockPipelines& pipelines = sets[frameUniforms.sunStrength[3] <= kNoSunShadow ? 1 : 0];
   vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelines.solid);
   const UniformSlice& slice = uniformSlice();
   const std::uint32_t uniformOffsets[] = {static_cast<std::uint32_t>(slice.visual), static_cast<std::uint32_t>(slice.frame)};
@@ -403,9 +417,10 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   endRendering_(cmd);
   gpuTimer_.mark(cmd, GpuPass::Water);
   drawnChunks_ = static_cast<std::uint32_t>(opaque.size() + translucent.size());
-  recordTransition(cmd, scene_.image, scene_.layout,
-                   {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
-                    VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT, 1});
+  if (!target.display)
+    recordTransition(cmd, scene_.image, scene_.layout,
+                     {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_COLOR_BIT, VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT,
+                      VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT, VK_ACCESS_SHADER_READ_BIT, 1});
   recordTransition(cmd, depth_.image, depth_.layout,
                    {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT,
                     VK_PIPELINE_STAGE_EARLY_FRAGMENT_TESTS_BIT | VK_PIPELINE_STAGE_LATE_FRAGMENT_TESTS_BIT,

@@ -143,6 +143,17 @@ Vec3 skyColour(float daylight) {
   return {channel(0.38f, 0.015f), channel(0.57f, 0.02f), channel(0.79f, 0.05f)};
 }
 
+Vec3 displayColour(Vec3 colour, float exposure, float saturation) {
+  auto toneMap = [exposure](float x) {
+    x *= exposure * 1.4f;
+    return std::clamp((x * (2.51f * x + 0.03f)) / (x * (2.43f * x + 0.59f) + 0.14f), 0.0f, 1.0f);
+  };
+  const Vec3 mapped{toneMap(colour.x), toneMap(colour.y), toneMap(colour.z)};
+  const float grey = 0.2126f * mapped.x + 0.7152f * mapped.y + 0.0722f * mapped.z;
+  auto saturate = [&](float c) { return std::clamp(grey + (c - grey) * saturation, 0.0f, 1.0f); };
+  return {saturate(mapped.x), saturate(mapped.y), saturate(mapped.z)};
+}
+
 float fogStartFor(float fogDistance, const VisualSettings& settings) {
   return settings.fogStart >= 0.0f ? std::min(fogDistance - 1.0f, settings.fogStart) : fogDistance - 50.0f;
 }
@@ -243,7 +254,8 @@ FrameUniforms buildFrameUniforms(const FrameInputs& inputs, const VisualSettings
 }
 
 VisualUniforms buildVisualUniforms(float fogDistance, const VisualSettings& settings) {
-  return {fogStartFor(fogDistance, settings), settings.exposure, settings.saturation, settings.ambient, settings.water, {0, 0, 0}};
+  return {fogStartFor(fogDistance, settings), settings.exposure, settings.saturation, settings.ambient, settings.water,
+          settings.exposureBias * settings.exposure, {0, 0}};
 }
 
 std::size_t modelTableIndex(std::int32_t slot, std::size_t tableSize) {

@@ -47,6 +47,9 @@ constexpr std::uint32_t kShadowMapSize = 2048;
 
 // Linear sky colour for a daylight factor 0..1.
 Vec3 skyColour(float daylight);
+// The colour the window shows for scene light `colour`: what the shaders' displayColour
+// computes, for the sky a frame without post passes is cleared to.
+Vec3 displayColour(Vec3 colour, float exposure, float saturation);
 float fogStartFor(float fogDistance, const VisualSettings& settings);
 // Distance the cascades cover: the setting when positive, else fog + 16 in 64..192; at most 600.
 float shadowDistanceFor(float fogDistance, const VisualSettings& settings);
@@ -69,7 +72,8 @@ bool boxOutside(const FrustumPlanes& planes, const std::array<float, 3>& boxMin,
 
 struct VisualUniforms {
   float fogStart, exposure, saturation, ambient, water;
-  float zero[3];
+  float displayExposure;  // exposure bias × exposure, as the composite applies it
+  float zero[2];
 };
 static_assert(sizeof(VisualUniforms) == 32);
 

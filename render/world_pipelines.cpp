@@ -305,11 +305,16 @@ void VulkanRenderer::createBlockPipelines() {
   VkShaderModule solidUnshadowed = variant("block_solid_unshadowed_fs.spv");
   ShaderModules modules(device_, {vertex, fragment, solid, unshadowed, solidUnshadowed});
   if (!vertex || !fragment) throw std::runtime_error("shader modules missing");
-  buildBlockPipelines(vertex, fragment, solid ? solid : fragment, blockPipelines_[0]);
-  buildBlockPipelines(vertex, unshadowed ? unshadowed : fragment, solidUnshadowed ? solidUnshadowed : fragment, blockPipelines_[1]);
+  buildBlockPipelines(vertex, fragment, solid ? solid : fragment, false, blockPipelines_[0]);
+  buildBlockPipelines(vertex, unshadowed ? unshadowed : fragment, solidUnshadowed ? solidUnshadowed : fragment, false,
+                      blockPipelines_[1]);
+  if (own) return;
+  buildBlockPipelines(vertex, fragment, solid, true, displayPipelines_[0]);
+  buildBlockPipelines(vertex, unshadowed, solidUnshadowed, true, displayPipelines_[1]);
 }
 
-void VulkanRenderer::buildBlockPipelines(VkShaderModule vertex, VkShaderModule fragment, VkShaderModule solid, BlockPipelines& out) {
+void VulkanRenderer::buildBlockPipelines(VkShaderModule vertex, VkShaderModule fragment, VkShaderModule solid, bool displayOutput,
+                                         BlockPipelines& out) {
   PipelineDescription description;
   description.layout = pipelineLayout_;
   description.vertexShader = vertex;
@@ -317,7 +322,8 @@ void VulkanRenderer::buildBlockPipelines(VkShaderModule vertex, VkShaderModule f
   description.vertexEntry = "VSMain";
   description.fragmentEntry = "PSMain";
   description.meshVertices = true;
-  description.colourFormat = sceneFormat_;
+  description.colourFormat = displayOutput ? swapchainFormat_ : sceneFormat_;
+  description.displayOutput = displayOutput;
   description.depthFormat = VK_FORMAT_D32_SFLOAT;
   description.depthTest = true;
   description.depthWrite = true;
@@ -332,9 +338,11 @@ void VulkanRenderer::buildBlockPipelines(VkShaderModule vertex, VkShaderModule f
 
 // The block pipelines that were built and their layout.
 void VulkanRenderer::destroyBlockPipelines() {
-  for (BlockPipelines& set : blockPipelines_)
-    for (VkPipeline pipeline : {set.opaque, set.solid, set.translucent}) vkDestroyPipeline(device_, pipeline, nullptr);
-  blockPipelines_ = {};
+  for (auto* sets : {&blockPipelines_, &displayPipelines_}) {
+    for (BlockPipelines& set : *sets)
+      for (VkPipeline pipeline : {set.opaque, set.solid, set.translucent}) vkDestroyPipeline(device_, pipeline, nullptr);
+    *sets = {};
+  }
   vkDestroyPipelineLayout(device_, pipelineLayout_, nullptr);
   pipelineLayout_ = VK_NULL_HANDLE;
 }

@@ -5,6 +5,11 @@
 #define FRAME_BINDING 2
 #include "frame_uniforms.glsl"
 #include "draw_push.glsl"
+#include "display_colour.glsl"
+
+// On for frames drawn straight into the window's image, when no post pass runs: the
+// colour leaves as the composite would have made it.
+layout(constant_id = 0) const bool kDisplayOutput = false;
 
 #ifdef BLOCK_SOLID
 layout(early_fragment_tests) in;
@@ -17,6 +22,7 @@ layout(set = 0, binding = 1) uniform VisualUniforms {
   float saturation;
   float ambient;
   float water;
+  float displayExposure;  // the composite's exposure, for kDisplayOutput
 } visual;
 // The sun's shadow map, read through a comparing sampler (binding 3 has the same map
 // through a plain one).
@@ -103,5 +109,6 @@ void main() {
   float distance = length(worldPosition - draw.cameraDaylight.xyz);
   float fogEnd = draw.skyFog.w;
   float fog = clamp((distance - visual.fogStart) / max(fogEnd - visual.fogStart, 0.001), 0.0, 1.0);
-  outColour = vec4(mix(colour, draw.skyFog.rgb, fog), alpha);
+  vec3 fogged = mix(colour, draw.skyFog.rgb, fog);
+  outColour = vec4(kDisplayOutput ? displayColour(fogged, visual.displayExposure, visual.saturation) : fogged, alpha);
 }

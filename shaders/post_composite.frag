@@ -10,12 +10,10 @@ layout(location = 0) out vec4 outColour;
 // A fully occluded point keeps this much of its ambient and sky light.
 const float kOcclusionFloor = 0.5;
 
+#include "display_colour.glsl"
+
 // push: exposure, bloom weight, occlusion strength, saturation;
 // p1.xyz = 1 where the exposure, bloom and occlusion passes ran this frame.
-vec3 toneMap(vec3 x) {
-  // Filmic curve (ACES fit), maps HDR to 0..1 with a gentle shoulder.
-  return clamp((x * (2.51 * x + 0.03)) / (x * (2.43 * x + 0.59) + 0.14), 0.0, 1.0);
-}
 
 void main() {
   // The scene has the output's size: one whole texel, no filtering.
@@ -30,7 +28,5 @@ void main() {
   if (push.p1.y > 0.5) colour += textureLod(bloom0, uv, 0.0).rgb * push.p0.y;
   float exposure = push.p0.x;
   if (push.p1.x > 0.5) exposure *= textureLod(exposureImage, vec2(0.5), 0.0).r;
-  colour = toneMap(colour * exposure * 1.4);
-  float grey = dot(colour, vec3(0.2126, 0.7152, 0.0722));
-  outColour = vec4(clamp(mix(vec3(grey), colour, push.p0.w), 0.0, 1.0), 1.0);
+  outColour = vec4(displayColour(colour, exposure, push.p0.w), 1.0);
 }

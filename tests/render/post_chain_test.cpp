@@ -112,6 +112,22 @@ TEST(PostChain, ScaledFramesAreDrawnSmallerAndScaledUpByTheFinalPass) {
             (std::vector<PostPipeline>{PostPipeline::Composite}));
 }
 
+// The world goes straight to the window only when the composite would be the one pass.
+TEST(PostChain, OnlyFramesWithoutAnyPostPassDrawTheWorldIntoTheWindow) {
+  const VisualSettings defaults;
+  const PostSizes window = postSizes(1280, 720);
+  EXPECT_FALSE(worldDrawsToSwapchain(defaults, true, window, false));
+  EXPECT_TRUE(worldDrawsToSwapchain(defaults, false, window, false)) << "post-processing off";
+  VisualSettings allOff;
+  allOff.ssao = allOff.bloom = allOff.autoExposure = allOff.fxaa = 0.0f;
+  EXPECT_TRUE(worldDrawsToSwapchain(allOff, true, window, false));
+  VisualSettings fxaaOnly = allOff;
+  fxaaOnly.fxaa = 1.0f;
+  EXPECT_FALSE(worldDrawsToSwapchain(fxaaOnly, true, window, false));
+  EXPECT_FALSE(worldDrawsToSwapchain(defaults, false, scaledPostSizes({1280, 720}, 0.75f), false)) << "scaled frames need the final pass";
+  EXPECT_FALSE(worldDrawsToSwapchain(defaults, false, window, true)) << "a pack's programs must run";
+}
+
 TEST(PostChain, OnlyTheCompositeAndFinalShadersCanBeOverridden) {
   const auto& table = postPipelineTable();
   EXPECT_STREQ(table[static_cast<int>(PostPipeline::Composite)].overrideName, "composite_fs");

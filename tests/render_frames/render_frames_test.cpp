@@ -122,6 +122,42 @@ TEST_F(RenderFrames, NoonShowsSkyAboveTerrainAndMidnightIsDark) {
   EXPECT_GT(meanDifference(unshadowed, noon), 0.3) << "switching shadows off changed nothing";
 }
 
+// Without post passes the world is drawn tone-mapped straight into the window's image; it
+// must look as it does through the scene target and the composite, interface included.
+TEST_F(RenderFrames, FramesWithoutPostPassesLookTheSameDrawnStraightToTheWindow) {
+  uploadTerrain(*renderer_, 96, 96, 2);
+  registerModels(*renderer_);
+  const Scene scene = spawnScene();
+  auto both = [&](const std::string& name, float daylight, bool shadows) {
+    std::array<Picture, 2> pictures;
+    for (bool direct : {true, false}) {
+      renderer_->setDirectOutput(direct);
+      renderer_->setEnvironment(daylight, 128.0f, kNoonSun);
+      renderer_->setEffects(shadows, false);
+      const Mat4 matrix = viewProjection(scene.camera, static_cast<float>(kWidth) / kHeight);
+      for (int frame = 0; frame < 2; ++frame) {
+        renderer_->beginUiFrame();
+        ImGui::GetForegroundDrawList()->AddRectFilled(ImVec2(20, 20), ImVec2(60, 50), IM_COL32(255, 0, 255, 255));
+        if (frame == 0) renderer_->drawFrame(matrix, scene.camera.eye, scene.entities, scene.particles);
+      }
+      const std::filesystem::path path = outputFolder() / (name + (direct ? "_direct.png" : "_composite.png"));
+      EXPECT_TRUE(renderer_->captureFrame(matrix, scene.camera.eye, scene.entities, scene.particles, path, {"Zorvander test", name}));
+      pictures[direct ? 0 : 1] = readPicture(path);
+    }
+    renderer_->setDirectOutput(true);
+    const Picture& direct = pictures[0];
+    EXPECT_LT(meanDifference(direct, pictures[1]), 1.0) << name;
+    const auto sky = direct.meanColour(100, 0, 220, 12);
+    const auto composedSky = pictures[1].meanColour(100, 0, 220, 12);
+    for (int channel = 0; channel < 3; ++channel) EXPECT_NEAR(sky[channel], composedSky[channel], 1.5) << name;
+    const auto shape = direct.meanColour(25, 25, 55, 45);
+    EXPECT_GT(shape[0], 240.0) << name << ": the interface is missing";
+    EXPECT_LT(shape[1], 15.0) << name;
+  };
+  both("plain_noon", 1.0f, true);
+  both("plain_dusk", 0.3f, false);
+}
+
 // An interface frame with far more vertices than the first one still draws all of them,
 // the last shape included.
 TEST_F(RenderFrames, LargerInterfaceFramesDrawEveryShape) {
