@@ -77,6 +77,7 @@ void VulkanRenderer::createInstance() {
   bool debugUtils = false;
   if (hasLayer("VK_LAYER_KHRONOS_validation")) {
     layers.push_back("VK_LAYER_KHRONOS_validation");
+    validationLayer_ = true;
     if (hasInstanceExtension(VK_EXT_DEBUG_UTILS_EXTENSION_NAME)) {
       extensions.push_back(VK_EXT_DEBUG_UTILS_EXTENSION_NAME);
       debugUtils = true;

@@ -104,6 +104,8 @@ class VulkanRenderer final : public Renderer {
   // Dear ImGui texture of one texture-array layer; 0 beyond the layer count.
   std::uint64_t layerTexture(std::uint32_t layer) const;
   const std::string& deviceName() const { return deviceName_; }
+  // The validation layer is installed and was enabled: every command goes through it.
+  bool validationLayerEnabled() const { return validationLayer_; }
   std::uint32_t apiVersion() const { return apiVersion_; }
   VkExtent2D swapchainExtent() const { return extent_; }
   // The size the world and the post chain are drawn at.
@@ -227,6 +229,7 @@ class VulkanRenderer final : public Renderer {
   std::uint32_t apiVersion_ = 0;
   std::uint32_t graphicsFamily_ = 0, presentFamily_ = 0;
   bool core13_ = false;
+  bool validationLayer_ = false;
   bool hasDynamicRenderingExtension_ = false;
   std::string deviceName_;
   VkDevice device_ = VK_NULL_HANDLE;
