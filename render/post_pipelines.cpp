@@ -182,6 +182,20 @@ GpuPass timedPass(PostPipeline pipeline) {
 
 }  // namespace
 
+void VulkanRenderer::beginColourRendering(VkCommandBuffer cmd, VkImageView view, VkExtent2D size, VkAttachmentLoadOp load) {
+  VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
+  colour.imageView = view;
+  colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
+  colour.loadOp = load;
+  colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
+  VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
+  rendering.renderArea = {{0, 0}, size};
+  rendering.layerCount = 1;
+  rendering.colorAttachmentCount = 1;
+  rendering.pColorAttachments = &colour;
+  beginRendering_(cmd, &rendering);
+}
+
 void VulkanRenderer::recordInterface(VkCommandBuffer cmd) {
   if (!imguiContext_ || !uiFrameOpen_) return;
   ImGui::Render();
@@ -193,17 +207,7 @@ void VulkanRenderer::recordInterface(VkCommandBuffer cmd) {
 void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, bool worldOnSwapchain) {
   if (worldOnSwapchain) {
     // The world is in the window's image already: the interface goes over it.
-    VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-    colour.imageView = swapchainViews_[imageIndex];
-    colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
-    colour.loadOp = VK_ATTACHMENT_LOAD_OP_LOAD;
-    colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-    VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
-    rendering.renderArea = {{0, 0}, extent_};
-    rendering.layerCount = 1;
-    rendering.colorAttachmentCount = 1;
-    rendering.pColorAttachments = &colour;
-    beginRendering_(cmd, &rendering);
+    beginColourRendering(cmd, swapchainViews_[imageIndex], extent_, VK_ATTACHMENT_LOAD_OP_LOAD);
     recordInterface(cmd);
     endRendering_(cmd);
     return;
@@ -234,18 +238,8 @@ void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, b
                         VK_PIPELINE_STAGE_COLOR_ATTACHMENT_OUTPUT_BIT, VK_ACCESS_SHADER_READ_BIT,
                         VK_ACCESS_COLOR_ATTACHMENT_WRITE_BIT | VK_ACCESS_COLOR_ATTACHMENT_READ_BIT, 1});
     }
-    VkRenderingAttachmentInfo colour{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
-    colour.imageView = view;
-    colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
     // Each pass covers its whole target: only the additive ones need what is there.
-    colour.loadOp = pass.blend ? VK_ATTACHMENT_LOAD_OP_LOAD : VK_ATTACHMENT_LOAD_OP_DONT_CARE;
-    colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-    VkRenderingInfo rendering{VK_STRUCTURE_TYPE_RENDERING_INFO};
-    rendering.renderArea = {{0, 0}, size};
-    rendering.layerCount = 1;
-    rendering.colorAttachmentCount = 1;
-    rendering.pColorAttachments = &colour;
-    beginRendering_(cmd, &rendering);
+    beginColourRendering(cmd, view, size, pass.blend ? VK_ATTACHMENT_LOAD_OP_LOAD : VK_ATTACHMENT_LOAD_OP_DONT_CARE);
     const VkViewport viewport{0, 0, static_cast<float>(size.width), static_cast<float>(size.height), 0, 1};
     const VkRect2D scissor{{0, 0}, size};
     vkCmdSetViewport(cmd, 0, 1, &viewport);

@@ -204,6 +204,8 @@ class VulkanRenderer final : public Renderer {
   // With `worldOnSwapchain` only the interface is drawn, over the world already there.
   void recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, bool worldOnSwapchain);
   void recordInterface(VkCommandBuffer cmd);
+  // Begins drawing into the whole of one colour image, with no depth.
+  void beginColourRendering(VkCommandBuffer cmd, VkImageView view, VkExtent2D size, VkAttachmentLoadOp load);
   RenderTarget& postTarget(PostTarget target);
 
   void uploadMesh(GpuMesh& mesh, const Mesh& source);
