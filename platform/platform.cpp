@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -185,6 +186,13 @@ void openInShell(const std::filesystem::path& folder) {
     }
   }
   posix_spawnattr_destroy(&attributes);
+}
+
+void keepLargeAllocations() {
+  // Fixed thresholds also stop the allocator adjusting them from what was freed last,
+  // which left frame rates depending on the order the first frames freed their buffers.
+  mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+  mallopt(M_TRIM_THRESHOLD, 128 * 1024 * 1024);
 }
 
 }  // namespace zorv::platform

@@ -38,4 +38,10 @@ bool replaceFile(const std::filesystem::path& from, const std::filesystem::path&
 // Asks the desktop to show a folder (detached; failure is silent).
 void openInShell(const std::filesystem::path& folder);
 
+// Keeps freed blocks of up to 32 MiB in the process's heap instead of handing each back to
+// the system: every frame frees and allocates image-sized buffers (the software driver's
+// presentation among them), and a fresh mapping costs a page fault per page it touches.
+// Called once, before the window opens.
+void keepLargeAllocations();
+
 }  // namespace zorv::platform

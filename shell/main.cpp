@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
       std::printf("Zorvander %s\n", zorv::kVersion);
       return 0;
     default:
+      zorv::platform::keepLargeAllocations();
       return zorv::runWindowedMode(commandLine);
   }
 }

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -220,6 +221,33 @@ TEST(Platform, OpenInShellStartsXdgOpenAndLeavesNoChildBehind) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_EQ(readAll(log), (folder / "mods").string());
+}
+
+long minorFaults() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_minflt;
+}
+
+// Touches every page of a fresh 8 MiB block, frees it, and counts the page faults of doing
+// it again: the block must come back from the heap, already mapped.
+TEST(Platform, LargeBlocksAreReusedWithoutFreshPageFaults) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizer's allocator ignores the thresholds";
+#else
+  keepLargeAllocations();
+  constexpr std::size_t kSize = 8 * 1024 * 1024;
+  auto touch = [] {
+    auto* block = static_cast<volatile char*>(std::malloc(kSize));
+    ASSERT_NE(block, nullptr);
+    for (std::size_t i = 0; i < kSize; i += 4096) block[i] = 1;
+    std::free(const_cast<char*>(block));
+  };
+  touch();
+  const long before = minorFaults();
+  touch();
+  EXPECT_LT(minorFaults() - before, 64) << "a freed 8 MiB block was handed back to the system";
+#endif
 }
 
 }  // namespace
