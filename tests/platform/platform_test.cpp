@@ -223,18 +223,17 @@ TEST(Platform, OpenInShellStartsXdgOpenAndLeavesNoChildBehind) {
   EXPECT_EQ(readAll(log), (folder / "mods").string());
 }
 
-long minorFaults() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_minflt;
-}
-
 // Touches every page of a fresh 8 MiB block, frees it, and counts the page faults of doing
 // it again: the block must come back from the heap, already mapped.
 TEST(Platform, LargeBlocksAreReusedWithoutFreshPageFaults) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "the sanitizer's allocator ignores the thresholds";
 #else
+  auto minorFaults = [] {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
+  };
   keepLargeAllocations();
   constexpr std::size_t kSize = 8 * 1024 * 1024;
   auto touch = [] {
