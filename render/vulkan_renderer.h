@@ -144,7 +144,6 @@ class VulkanRenderer final : public Renderer {
   // World and shadow passes.
   void createTextureArray();
   void createShadowMap();
-  VkSampler createShadowCompareSampler();
   void createWorldDescriptors();
   void createBlockPipelines();
   // Chunk quads of tiles without cut-out texels (solid), the other quads and the models

@@ -338,7 +338,8 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   inputs.shadowsEnabled = shadowsEnabled_;
   FrameUniforms frameUniforms = buildFrameUniforms(inputs, visual_);
   const CascadeRedraw redraw = planCascades(frameUniforms, entities);
-  writeUniforms(buildVisualUniforms(fogDistance_, visual_), frameUniforms);
+  const VisualUniforms visualUniforms = buildVisualUniforms(fogDistance_, visual_);
+  writeUniforms(visualUniforms, frameUniforms);
 
   recordShadows(cmd, redraw, frameUniforms, chunkConstants(viewProjection, camera, daylight_, sky, fogDistance_, 1.0f), entities);
   gpuTimer_.mark(cmd, GpuPass::Shadows);
@@ -358,7 +359,7 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   colour.imageLayout = VK_IMAGE_LAYOUT_COLOR_ATTACHMENT_OPTIMAL;
   colour.loadOp = VK_ATTACHMENT_LOAD_OP_CLEAR;
   colour.storeOp = VK_ATTACHMENT_STORE_OP_STORE;
-  const Vec3 clear = target.display ? displayColour(sky, visual_.exposureBias * visual_.exposure, visual_.saturation) : sky;
+  const Vec3 clear = target.display ? displayColour(sky, visualUniforms.displayExposure, visualUniforms.saturation) : sky;
   colour.clearValue.color = {{clear.x, clear.y, clear.z, 1.0f}};
   VkRenderingAttachmentInfo depth{VK_STRUCTURE_TYPE_RENDERING_ATTACHMENT_INFO};
   depth.imageView = depth_.view;

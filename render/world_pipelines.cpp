@@ -29,6 +29,24 @@ VkSampler createSampler(VkDevice device, VkFilter magnify, VkFilter minify, VkSa
   return sampler;
 }
 
+// The built-in block programs compare depths in the sampler: one filtered tap weighs the
+// four texels around the point, where the plain sampler (which packs' programs read)
+// would need four taps. Nearest where the device cannot filter the depth format.
+VkSampler createShadowCompareSampler(VkPhysicalDevice physicalDevice, VkDevice device) {
+  VkFormatProperties properties;
+  vkGetPhysicalDeviceFormatProperties(physicalDevice, VK_FORMAT_D32_SFLOAT, &properties);
+  const bool linear = (properties.optimalTilingFeatures & VK_FORMAT_FEATURE_SAMPLED_IMAGE_FILTER_LINEAR_BIT) != 0;
+  VkSamplerCreateInfo samplerInfo{VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
+  samplerInfo.magFilter = samplerInfo.minFilter = linear ? VK_FILTER_LINEAR : VK_FILTER_NEAREST;
+  samplerInfo.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
+  samplerInfo.addressModeU = samplerInfo.addressModeV = samplerInfo.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
+  samplerInfo.compareEnable = VK_TRUE;
+  samplerInfo.compareOp = VK_COMPARE_OP_LESS_OR_EQUAL;  // lit where the point is no deeper than the map
+  VkSampler sampler = VK_NULL_HANDLE;
+  ZORV_VK_CHECK(vkCreateSampler(device, &samplerInfo, nullptr, &sampler));
+  return sampler;
+}
+
 }  // namespace
 
 VkShaderModule VulkanRenderer::loadShader(const char* file, const char* overrideName, bool tryWorkingFolder) {
@@ -201,7 +219,7 @@ void VulkanRenderer::createShadowMap() {
     vkDestroySampler(device_, shadowSampler_, nullptr);
     shadowSampler_ = VK_NULL_HANDLE;
   });
-  shadowCompareSampler_ = createShadowCompareSampler();
+  shadowCompareSampler_ = createShadowCompareSampler(physicalDevice_, device_);
   deletionQueue_.push([this] {
     vkDestroySampler(device_, shadowCompareSampler_, nullptr);
     shadowCompareSampler_ = VK_NULL_HANDLE;
@@ -212,24 +230,6 @@ void VulkanRenderer::createShadowMap() {
                      {VK_IMAGE_LAYOUT_SHADER_READ_ONLY_OPTIMAL, VK_IMAGE_ASPECT_DEPTH_BIT, VK_PIPELINE_STAGE_TOP_OF_PIPE_BIT,
                       VK_PIPELINE_STAGE_FRAGMENT_SHADER_BIT, 0, VK_ACCESS_SHADER_READ_BIT, kCascadeCount});
   });
-}
-
-// The built-in block programs compare depths in the sampler: one filtered tap weighs the
-// four texels around the point, where the plain sampler (which packs' programs read)
-// would need four taps. Nearest where the device cannot filter the depth format.
-VkSampler VulkanRenderer::createShadowCompareSampler() {
-  VkFormatProperties properties;
-  vkGetPhysicalDeviceFormatProperties(physicalDevice_, VK_FORMAT_D32_SFLOAT, &properties);
-  const bool linear = (properties.optimalTilingFeatures & VK_FORMAT_FEATURE_SAMPLED_IMAGE_FILTER_LINEAR_BIT) != 0;
-  VkSamplerCreateInfo samplerInfo{VK_STRUCTURE_TYPE_SAMPLER_CREATE_INFO};
-  samplerInfo.magFilter = samplerInfo.minFilter = linear ? VK_FILTER_LINEAR : VK_FILTER_NEAREST;
-  samplerInfo.mipmapMode = VK_SAMPLER_MIPMAP_MODE_NEAREST;
-  samplerInfo.addressModeU = samplerInfo.addressModeV = samplerInfo.addressModeW = VK_SAMPLER_ADDRESS_MODE_CLAMP_TO_EDGE;
-  samplerInfo.compareEnable = VK_TRUE;
-  samplerInfo.compareOp = VK_COMPARE_OP_LESS_OR_EQUAL;  // lit where the point is no deeper than the map
-  VkSampler sampler = VK_NULL_HANDLE;
-  ZORV_VK_CHECK(vkCreateSampler(device_, &samplerInfo, nullptr, &sampler));
-  return sampler;
 }
 
 void VulkanRenderer::createWorldDescriptors() {
