@@ -25,6 +25,9 @@ struct PipelineDescription {
   bool depthWrite = false;
   bool depthBias = false;
   BlendMode blend = BlendMode::None;
+  // Only faces wound counter-clockwise on screen are drawn: for closed surfaces, whose
+  // other faces are always hidden behind them.
+  bool cullBackFaces = false;
   // Block programs: specialisation constant 0 on (tone-mapped output) and the alpha channel
   // left alone, as the window's image is drawn into directly.
   bool displayOutput = false;

@@ -80,6 +80,9 @@ class VulkanRenderer final : public Renderer {
   void setVisibilityCulling(bool on) { cullingEnabled_ = on; }
   // Off: frames without post passes still draw the scene target and run the composite.
   void setDirectOutput(bool on) { directOutputEnabled_ = on; }
+  // Off: the solid chunk quads are drawn with both faces, as the others are; for a camera
+  // inside an opaque cell, which sees the backs of the faces around it.
+  void setBackFaceCulling(bool on) { backFaceCulling_ = on; }
   // Chunk meshes in the view frustum that the visibility walk did not reach, last frame.
   std::uint32_t culledChunkCount() const { return culledChunks_; }
   // GPU milliseconds per pass: of the last frame read back, and the mean since the reset.
@@ -316,6 +319,7 @@ class VulkanRenderer final : public Renderer {
   std::unordered_map<ChunkKey, std::uint16_t, ChunkKeyHash> faceLinks_;
   bool cullingEnabled_ = true;
   bool directOutputEnabled_ = true;
+  bool backFaceCulling_ = true;
   std::uint32_t culledChunks_ = 0;
 
   // A cascade's map is kept while its matrix, the chunk meshes and (near cascades) the

@@ -382,7 +382,7 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   // same picture for less: the software rasteriser would run the shadow code regardless.
   const auto& sets = target.display ? displayPipelines_ : blockPipelines_;
   const BlockPipelines& pipelines = sets[frameUniforms.sunStrength[3] <= kNoSunShadow ? 1 : 0];
-  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelines.solid);
+  vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, backFaceCulling_ ? pipelines.solid : pipelines.opaque);
   const UniformSlice& slice = uniformSlice();
   const std::uint32_t uniformOffsets[] = {static_cast<std::uint32_t>(slice.visual), static_cast<std::uint32_t>(slice.frame)};
   vkCmdBindDescriptorSets(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelineLayout_, 0, 1, &descriptorSet_, 2, uniformOffsets);
@@ -390,7 +390,7 @@ void VulkanRenderer::recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection
   vkCmdPushConstants(cmd, pipelineLayout_, kDrawStages, 0, sizeof chunkPush, &chunkPush);
   std::vector<const GpuMesh*> opaque, translucent;
   collectChunkDraws(viewProjection, camera, opaque, translucent);
-  // Near to far: the quads that need no discard first, then those of cut-out tiles.
+  // Near to far: the quads that need no discard first (front faces only), then those of cut-out tiles.
   for (const GpuMesh* mesh : opaque)
     if (mesh->solidIndexCount > 0) drawMeshRange(cmd, *mesh, 0, mesh->solidIndexCount);
   vkCmdBindPipeline(cmd, VK_PIPELINE_BIND_POINT_GRAPHICS, pipelines.opaque);

@@ -296,8 +296,8 @@ void VulkanRenderer::createBlockPipelines() {
 
   VkShaderModule vertex = loadShader("block_vs.spv", "block_vs", true);
   VkShaderModule fragment = loadShader("block_fs.spv", "block_fs", true);
-  // Chunk quads without cut-out texels skip the discard, and frames without sun shadows
-  // skip the shadow map; a pack's own block shader is used for all of them.
+  // Chunk quads without cut-out texels skip the discard and their back faces, and frames
+  // without sun shadows skip the shadow map; a pack's own block shader is used for all of them.
   const bool own = overrides_.count("block_fs") != 0;
   auto variant = [&](const char* file) { return own ? VK_NULL_HANDLE : loadShader(file, nullptr, true); };
   VkShaderModule solid = variant("block_solid_fs.spv");
@@ -329,7 +329,11 @@ void VulkanRenderer::buildBlockPipelines(VkShaderModule vertex, VkShaderModule f
   description.depthWrite = true;
   ZORV_VK_CHECK(buildPipeline(device_, description, &out.opaque));
   description.fragmentShader = solid;
+  // The solid quads are faces of closed boxes: seen from behind they are always hidden,
+  // and not setting them up saves the rasteriser half of its triangles.
+  description.cullBackFaces = true;
   ZORV_VK_CHECK(buildPipeline(device_, description, &out.solid));
+  description.cullBackFaces = false;
   description.fragmentShader = fragment;
   description.depthWrite = false;
   description.blend = BlendMode::Alpha;

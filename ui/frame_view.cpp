@@ -1,5 +1,9 @@
 #include "ui/frame_view.h"
+
+#include <cmath>
+
 #include "game/sky.h"
+#include "world/registry.h"
 
 namespace zorv {
 namespace {
@@ -15,6 +19,9 @@ FrameView playerView(const ClientSession& session, float fovYRadians, float aspe
   view.eye = {player.x, player.y, player.z};
   view.viewProjection = cameraViewProjection(view.eye, player.yaw, player.pitch, fovYRadians, aspect);
   view.target = pick(*session.world, view.eye, lookDirection(player.yaw, player.pitch), kReach);
+  const BlockId eyeBlock = getBlock(*session.world, static_cast<int>(std::floor(view.eye.x)), static_cast<int>(std::floor(view.eye.y)),
+                                    static_cast<int>(std::floor(view.eye.z)));
+  view.eyeInOpaqueBlock = blockRegistry().get(eyeBlock).opaque;
   return view;
 }
 

@@ -13,6 +13,9 @@ struct FrameView {
   ViewProjection viewProjection{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
   Vec3 eye{};
   PickResult target;
+  // The eye is in lava or inside a block (spectators fly through them): the faces between
+  // that cell and its neighbours were never built, so the renderer draws back faces too.
+  bool eyeInOpaqueBlock = false;
 };
 
 // The player's camera with the reach-limited look ray; the identity without a world or in

@@ -38,6 +38,7 @@ void drawSessionFrame(VulkanRenderer& renderer, const ClientSession& session, co
   const std::vector<EntityInstance> entities =
       buildEntityList(session.drops, session.mobs, session.remotePlayers, blockRegistry().count());
   const std::vector<ParticleInstance> particles = buildParticleList(session.particles);
+  renderer.setBackFaceCulling(!view.eyeInOpaqueBlock);
   if (!capturePath) {
     renderer.drawFrame(view.viewProjection, view.eye, entities, particles);
     return;

@@ -312,5 +312,40 @@ TEST_F(LightingFrames, CullingHiddenChunksChangesNoPicture) {
   EXPECT_GT(culled, 20u) << "the walk hid nothing";
 }
 
+TEST_F(LightingFrames, DrawingOnlyFrontFacesChangesNoPicture) {
+  // Terrain seen from the culling walk's first places, then a floating roof with torches
+  // on it and a lava pool. (An eye inside lava or a block draws both faces: see FrameView.)
+  World terrain(kSeed);
+  ensureColumnsAround(terrain, 96, 96, 3);
+  processRelightQueue(terrain, 4096);
+  uploadChunks(*renderer_, terrain, 4, 8, 4, 8, true);
+  std::vector<Camera> cameras = cullingCameras(terrain);
+  cameras.resize(6);
+  std::vector<std::string> names;
+  for (std::size_t i = 0; i < cameras.size(); ++i) names.push_back("terrain_" + std::to_string(i));
+  auto compare = [&](const std::vector<Camera>& views, const std::vector<std::string>& labels) {
+    for (std::size_t i = 0; i < views.size(); ++i) {
+      renderer_->setBackFaceCulling(false);
+      const Picture both = capture(views[i], "faces_" + labels[i] + "_both", 1.0f, kNoonSun);
+      renderer_->setBackFaceCulling(true);
+      const Picture front = capture(views[i], "faces_" + labels[i] + "_front", 1.0f, kNoonSun);
+      EXPECT_LT(meanDifference(both, front), 0.5) << labels[i];
+    }
+  };
+  compare(cameras, names);
+
+  auto built = builtWorld([](World& w) {
+    fill(w, -16, -3, -16, 47, 0, 47, blocks::Stone);
+    fill(w, 4, 5, 4, 11, 5, 11, blocks::Planks);
+    setBlockRaw(w, 5, 6, 5, blocks::Torch);
+    setBlockRaw(w, 9, 6, 8, blocks::Torch);
+    fill(w, 20, -2, 4, 25, 0, 9, blocks::Lava);
+  });
+  uploadChunks(*renderer_, *built, -1, 2, -1, 2, true);
+  compare({{{8.0f, 2.0f, 8.0f}, 30.0f, 60.0f}, lookingAt({0.0f, 9.0f, 0.0f}, {8.0f, 6.0f, 8.0f}),
+           lookingAt({30.0f, 4.0f, 14.0f}, {22.5f, 0.0f, 6.5f})},
+          {"under_roof", "over_roof", "over_lava"});
+}
+
 }  // namespace
 }  // namespace zorv::frames

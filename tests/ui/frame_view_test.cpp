@@ -58,6 +58,21 @@ TEST(FrameView, IdentityInTheMenusAndTheLookTargetInAWorld) {
 
   session.player.y = 16.0f;  // 5 blocks above the stone's top face: beyond the 4.5 reach
   EXPECT_FALSE(playerView(session, kFixedFovRadians, 1.0f).target.hit);
+  EXPECT_FALSE(view.eyeInOpaqueBlock);
+
+  // An eye in stone or lava sees the backs of the faces around it; in water or a torch's
+  // cell it does not.
+  setBlockRaw(*session.world, 5, 16, 5, blocks::Stone);
+  EXPECT_TRUE(playerView(session, kFixedFovRadians, 1.0f).eyeInOpaqueBlock);
+  session.player.x = -0.5f;  // cell −1: rounding towards zero would read cell 0
+  setBlockRaw(*session.world, 0, 16, 5, blocks::Lava);
+  EXPECT_FALSE(playerView(session, kFixedFovRadians, 1.0f).eyeInOpaqueBlock);
+  session.player.x = 0.5f;
+  EXPECT_TRUE(playerView(session, kFixedFovRadians, 1.0f).eyeInOpaqueBlock);
+  for (BlockId clear : {blocks::Water, blocks::Torch}) {
+    setBlockRaw(*session.world, 0, 16, 5, clear);
+    EXPECT_FALSE(playerView(session, kFixedFovRadians, 1.0f).eyeInOpaqueBlock);
+  }
 }
 
 }  // namespace
