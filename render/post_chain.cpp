@@ -14,6 +14,7 @@ const std::array<PostPipelineInfo, kPostPipelineCount>& postPipelineTable() {
       {"post_composite_fs.spv", "FSComposite", PostFormat::Swapchain, false, "composite_fs"},
       {"post_fxaa_fs.spv", "FSFxaa", PostFormat::Swapchain, false, "final_fs"},
       {"post_fxaa_scaled_fs.spv", "FSFxaa", PostFormat::Swapchain, false, "final_fs"},
+      {"post_composite_smoothed_fs.spv", "FSComposite", PostFormat::Swapchain, false, nullptr},
   }};
   return table;
 }
@@ -60,7 +61,7 @@ PostPass pass(PostPipeline pipeline, PostTarget target, std::initializer_list<fl
 
 }  // namespace
 
-std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessing, const PostSizes& sizes, bool finalOverridden) {
+std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessing, const PostSizes& sizes, PostPlanOptions options) {
   const bool occlusion = postProcessing && s.ssao > 0.001f;
   const bool bloom = postProcessing && s.bloom > 0.001f;
   const bool exposure = postProcessing && s.autoExposure > 0.5f;
@@ -83,12 +84,14 @@ std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessin
   }
   if (exposure) passes.push_back(pass(PostPipeline::Exposure, PostTarget::Exposure, {}));
   const float fxaa = postProcessing ? s.fxaa : 0.0f;
-  const bool final = fxaa > 0.0f || finalOverridden || sizes.full != sizes.output;
-  passes.push_back(pass(PostPipeline::Composite, final ? PostTarget::Composite : PostTarget::Swapchain,
+  const bool scaled = full != sizes.output;
+  const bool final = fxaa > 0.0f || options.finalOverridden || scaled;
+  const bool smoothed = final && !scaled && !options.finalOverridden && !options.separateComposite;
+  passes.push_back(pass(smoothed ? PostPipeline::CompositeSmoothed : PostPipeline::Composite,
+                        final && !smoothed ? PostTarget::Composite : PostTarget::Swapchain,
                         {s.exposureBias * s.exposure, s.bloom, s.ssao, s.saturation, exposure ? 1.0f : 0.0f,
-                         bloom ? 1.0f : 0.0f, occlusion ? 1.0f : 0.0f}));
-  if (final) {
-    const bool scaled = full != sizes.output;
+                         bloom ? 1.0f : 0.0f, occlusion ? 1.0f : 0.0f, fxaa}));
+  if (final && !smoothed) {
     passes.push_back(pass(scaled ? PostPipeline::FinalScaled : PostPipeline::Final, PostTarget::Swapchain,
                           {inverseOf(full.width), inverseOf(full.height), fxaa, scaled ? 1.0f : 0.0f}));
   }
@@ -98,7 +101,7 @@ std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessin
 bool worldDrawsToSwapchain(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes, bool packPrograms) {
   if (packPrograms) return false;
   const std::vector<PostPass> passes = planPostPasses(settings, postProcessing, sizes);
-  return passes.size() == 1 && passes.front().target == PostTarget::Swapchain;
+  return passes.size() == 1 && passes.front().pipeline == PostPipeline::Composite && passes.front().target == PostTarget::Swapchain;
 }
 
 }  // namespace zorv

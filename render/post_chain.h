@@ -10,9 +10,10 @@
 
 namespace zorv {
 
-// FinalScaled: the final pass for a composite smaller than the window.
-enum class PostPipeline { Occlusion, Blur, BloomDown, BloomUp, Exposure, Composite, Final, FinalScaled };
-constexpr int kPostPipelineCount = 8;
+// FinalScaled: the final pass for a composite smaller than the window. CompositeSmoothed:
+// the composite and the final pass's edge smoothing in one pass.
+enum class PostPipeline { Occlusion, Blur, BloomDown, BloomUp, Exposure, Composite, Final, FinalScaled, CompositeSmoothed };
+constexpr int kPostPipelineCount = 9;
 
 enum class PostTarget { Occlusion, OcclusionBlur, Bloom0, Bloom1, Bloom2, Exposure, Composite, Swapchain };
 
@@ -58,12 +59,19 @@ struct PostPass {
   bool blend = false;
 };
 
+// What keeps the composite and the final pass apart besides the settings.
+struct PostPlanOptions {
+  bool finalOverridden = false;    // a pack replaces the final program
+  bool separateComposite = false;  // the composite writes its own image first (a pack replaces it)
+};
+
 // The passes of one frame, in order; the composite always runs. The final pass runs when
 // FXAA is on, a pack replaces its shader or the frame is drawn smaller than the window (it
 // scales the picture up); otherwise it would only copy the composite, so the composite
-// writes the swapchain image itself.
+// writes the swapchain image itself. FXAA at the window's size with the built-in programs
+// is one pass that composites each tap it smooths.
 std::vector<PostPass> planPostPasses(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes,
-                                     bool finalOverridden = false);
+                                     PostPlanOptions options = {});
 
 // True when a frame would run the composite alone, straight into the window's image, and
 // no pack replaces a program on the way (`packPrograms`): the world is then drawn into

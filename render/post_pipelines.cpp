@@ -1,4 +1,4 @@
-// The post-processing objects (sampler, descriptor set, seven pipelines) and the
+// The post-processing objects (samplers, descriptor sets, pipelines) and the
 // recording of the chain from the HDR scene to the swapchain image, with Dear ImGui.
 
 #include <imgui.h>
@@ -77,8 +77,9 @@ void VulkanRenderer::createPostProcessing() {
   VkShaderModule vertex = loadShader(kPostVertexFile, nullptr, true);
   std::array<VkShaderModule, kPostPipelineCount> fragments{};
   for (std::size_t i = 0; i < table.size(); ++i) fragments[i] = loadShader(table[i].file, table[i].overrideName, true);
-  ShaderModules modules(device_, {vertex, fragments[0], fragments[1], fragments[2], fragments[3], fragments[4], fragments[5], fragments[6],
-                                  fragments[7]});
+  std::vector<VkShaderModule> loaded(fragments.begin(), fragments.end());
+  loaded.push_back(vertex);
+  ShaderModules modules(device_, std::move(loaded));
   if (!vertex) throw std::runtime_error("post shader modules missing");
   for (VkShaderModule fragment : fragments)
     if (!fragment) throw std::runtime_error("post shader modules missing");
@@ -173,7 +174,8 @@ GpuPass timedPass(PostPipeline pipeline) {
     case PostPipeline::BloomDown:
     case PostPipeline::BloomUp: return GpuPass::Bloom;
     case PostPipeline::Exposure: return GpuPass::Exposure;
-    case PostPipeline::Composite: return GpuPass::Composite;
+    case PostPipeline::Composite:
+    case PostPipeline::CompositeSmoothed: return GpuPass::Composite;
     case PostPipeline::Final:
     case PostPipeline::FinalScaled: break;
   }
@@ -212,8 +214,10 @@ void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, b
     endRendering_(cmd);
     return;
   }
-  const std::vector<PostPass> passes =
-      planPostPasses(visual_, postEnabled_, frameSizes(), overrides_.count("final_fs") != 0);
+  PostPlanOptions options;
+  options.finalOverridden = overrides_.count("final_fs") != 0;
+  options.separateComposite = overrides_.count("composite_fs") != 0 || !smoothedCompositeEnabled_;
+  const std::vector<PostPass> passes = planPostPasses(visual_, postEnabled_, frameSizes(), options);
   for (const PostPass& pass : passes) {
     const bool toSwapchain = pass.target == PostTarget::Swapchain;
     VkImage image = VK_NULL_HANDLE;

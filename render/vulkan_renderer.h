@@ -80,6 +80,8 @@ class VulkanRenderer final : public Renderer {
   void setVisibilityCulling(bool on) { cullingEnabled_ = on; }
   // Off: frames without post passes still draw the scene target and run the composite.
   void setDirectOutput(bool on) { directOutputEnabled_ = on; }
+  // Off: the composite writes its own image and FXAA runs in a pass of its own.
+  void setSmoothedComposite(bool on) { smoothedCompositeEnabled_ = on; }
   // Off: the solid chunk quads are drawn with both faces, as the others are; for a camera
   // inside an opaque cell, which sees the backs of the faces around it.
   void setBackFaceCulling(bool on) { backFaceCulling_ = on; }
@@ -320,6 +322,7 @@ class VulkanRenderer final : public Renderer {
   bool cullingEnabled_ = true;
   bool directOutputEnabled_ = true;
   bool backFaceCulling_ = true;
+  bool smoothedCompositeEnabled_ = true;
   std::uint32_t culledChunks_ = 0;
 
   // A cascade's map is kept while its matrix, the chunk meshes and (near cascades) the

@@ -29,7 +29,7 @@ TEST(PostChain, AllPassesRunInOrderWithTheirPushData) {
   const std::vector<PostPass> passes = planPostPasses(s, true, postSizes(1280, 720));
   using P = PostPipeline;
   ASSERT_EQ(pipelinesOf(passes), (std::vector<P>{P::Occlusion, P::Blur, P::BloomDown, P::BloomDown, P::BloomDown, P::BloomUp,
-                                                 P::BloomUp, P::Exposure, P::Composite, P::Final}));
+                                                 P::BloomUp, P::Exposure, P::CompositeSmoothed}));
   EXPECT_FLOAT_EQ(passes[0].push[0], 1.0f / 1280.0f);
   EXPECT_FLOAT_EQ(passes[0].push[2], 1.25f);
   EXPECT_FLOAT_EQ(passes[0].push[3], 0.6f);
@@ -50,11 +50,22 @@ TEST(PostChain, AllPassesRunInOrderWithTheirPushData) {
   EXPECT_FLOAT_EQ(passes[6].push[1], 1.0f / 90.0f);
   EXPECT_FLOAT_EQ(passes[6].push[3], 1.0f);
   for (float value : passes[7].push) EXPECT_FLOAT_EQ(value, 0.0f);
-  const std::array<float, 7> composite{1.0f, 0.35f, 0.6f, 1.0f, 1.0f, 1.0f, 1.0f};
+  // The composite smooths edges as it writes the window's image: the last value is FXAA's strength.
+  const std::array<float, 8> composite{1.0f, 0.35f, 0.6f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
   for (std::size_t i = 0; i < composite.size(); ++i) EXPECT_FLOAT_EQ(passes[8].push[i], composite[i]);
-  EXPECT_EQ(passes[9].target, PostTarget::Swapchain);
-  EXPECT_FLOAT_EQ(passes[9].push[2], 1.0f);
-  EXPECT_FLOAT_EQ(passes[9].push[3], 0.0f);  // the composite has the window's size: whole texels
+  EXPECT_EQ(passes[8].target, PostTarget::Swapchain);
+
+  // A pack's composite program writes the composite image, and the final pass smooths it.
+  const std::vector<PostPass> separate = planPostPasses(s, true, postSizes(1280, 720), {.separateComposite = true});
+  ASSERT_EQ(separate.size(), 10u);
+  EXPECT_EQ(separate[8].pipeline, P::Composite);
+  EXPECT_EQ(separate[8].target, PostTarget::Composite);
+  EXPECT_EQ(separate[9].pipeline, P::Final);
+  EXPECT_EQ(separate[9].target, PostTarget::Swapchain);
+  EXPECT_FLOAT_EQ(separate[9].push[2], 1.0f);
+  EXPECT_FLOAT_EQ(separate[9].push[3], 0.0f);  // the composite has the window's size: whole texels
+  // So does a pack's final program.
+  EXPECT_EQ(pipelinesOf(planPostPasses(s, true, postSizes(1280, 720), {.finalOverridden = true})).back(), P::Final);
 }
 
 TEST(PostChain, SwitchesAndSettingsSkipPasses) {
@@ -65,7 +76,7 @@ TEST(PostChain, SwitchesAndSettingsSkipPasses) {
   ASSERT_EQ(pipelinesOf(off), (std::vector<PostPipeline>{PostPipeline::Composite}));
   EXPECT_EQ(off[0].target, PostTarget::Swapchain);
   EXPECT_FLOAT_EQ(off[0].push[4] + off[0].push[5] + off[0].push[6], 0.0f);
-  const std::vector<PostPass> overridden = planPostPasses(s, false, postSizes(640, 360), true);
+  const std::vector<PostPass> overridden = planPostPasses(s, false, postSizes(640, 360), {.finalOverridden = true});
   ASSERT_EQ(pipelinesOf(overridden), (std::vector<PostPipeline>{PostPipeline::Composite, PostPipeline::Final}));
   EXPECT_EQ(overridden[0].target, PostTarget::Composite);
   EXPECT_FLOAT_EQ(overridden[1].push[2], 0.0f);
@@ -76,15 +87,14 @@ TEST(PostChain, SwitchesAndSettingsSkipPasses) {
   s.exposureBias = 0.5f;
   const std::vector<PostPass> noOcclusion = planPostPasses(s, true, postSizes(640, 360));
   EXPECT_EQ(noOcclusion.front().pipeline, PostPipeline::BloomDown);
-  const PostPass& composite = noOcclusion[noOcclusion.size() - 2];
+  const PostPass& composite = noOcclusion.back();
   EXPECT_FLOAT_EQ(composite.push[0], 1.0f);
   EXPECT_FLOAT_EQ(composite.push[4], 0.0f);  // exposure did not run at 0.5
   EXPECT_FLOAT_EQ(composite.push[6], 0.0f);
   s.autoExposure = 0.51f;
   s.bloom = 0.0f;
   const std::vector<PostPass> exposureOnly = planPostPasses(s, true, postSizes(640, 360));
-  ASSERT_EQ(pipelinesOf(exposureOnly),
-            (std::vector<PostPipeline>{PostPipeline::Exposure, PostPipeline::Composite, PostPipeline::Final}));
+  ASSERT_EQ(pipelinesOf(exposureOnly), (std::vector<PostPipeline>{PostPipeline::Exposure, PostPipeline::CompositeSmoothed}));
 }
 
 TEST(PostChain, ScaledFramesAreDrawnSmallerAndScaledUpByTheFinalPass) {

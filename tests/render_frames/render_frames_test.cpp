@@ -158,6 +158,28 @@ TEST_F(RenderFrames, FramesWithoutPostPassesLookTheSameDrawnStraightToTheWindow)
   both("plain_dusk", 0.3f, false);
 }
 
+// The composite that smooths edges as it goes draws what the composite and the final pass
+// drew one after the other: the same light, and edges smoothed alike. It blends the taps in
+// scene light rather than tone-mapped, so edge pixels may differ a little, never by much.
+TEST_F(RenderFrames, SmoothedCompositeLooksLikeTheCompositeAndTheFinalPass) {
+  uploadTerrain(*renderer_, 96, 96, 2);
+  registerModels(*renderer_);
+  const Scene scene = spawnScene();
+  renderer_->setSmoothedComposite(false);
+  const Picture separate = capture(scene, "smoothing_separate", 1.0f, kNoonSun);
+  renderer_->setSmoothedComposite(true);
+  const Picture smoothed = capture(scene, "smoothing_one_pass", 1.0f, kNoonSun);
+  EXPECT_LT(meanDifference(separate, smoothed), 1.0);
+  int far = 0;
+  for (int y = 0; y < smoothed.height; ++y)
+    for (int x = 0; x < smoothed.width; ++x) {
+      const auto p = separate.at(x, y), q = smoothed.at(x, y);
+      far += std::abs(p[0] - q[0]) > 48 || std::abs(p[1] - q[1]) > 48 || std::abs(p[2] - q[2]) > 48;
+    }
+  // Edges left unsmoothed, or smoothed along the wrong diagonal, differ by far more.
+  EXPECT_LT(far, smoothed.width * smoothed.height / 1000) << far << " pixels differ by more than 48";
+}
+
 // An interface frame with far more vertices than the first one still draws all of them,
 // the last shape included.
 TEST_F(RenderFrames, LargerInterfaceFramesDrawEveryShape) {
