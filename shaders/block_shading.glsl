@@ -1,7 +1,9 @@
 // Shading of blocks, models and particles, shared by the block fragment programs. With
 // BLOCK_SOLID defined, for chunk quads whose tile has no cut-out texels: no discard, so
-// depth is tested and written before shading and hidden fragments cost nothing. With
-// NO_SUN_SHADOWS defined, for frames without sun shadows: the shadow map is never read.
+// depth is tested and written before shading and hidden fragments cost nothing; and
+// neither water (a mesh of its own) nor the hurt flash of models, code the software
+// rasteriser would run for every fragment. With NO_SUN_SHADOWS defined, for frames
+// without sun shadows: the shadow map is never read, and solid quads need no normal.
 #define FRAME_BINDING 2
 #include "frame_uniforms.glsl"
 #include "draw_push.glsl"
@@ -68,8 +70,10 @@ void main() {
 #endif
 
   float daylight = draw.cameraDaylight.w;
+#if !defined(BLOCK_SOLID) || !defined(NO_SUN_SHADOWS)
   vec3 normal = normalize(cross(dFdx(worldPosition), dFdy(worldPosition)));
   if (dot(normal, draw.cameraDaylight.xyz - worldPosition) < 0.0) normal = -normal;
+#endif
 
 #ifdef NO_SUN_SHADOWS
   // Drawn only in frames whose sun casts no shadow: the sun reaches every point.
@@ -95,6 +99,7 @@ void main() {
     colour = texel.rgb * 1.6;
     alpha = 0.0;
   }
+#ifndef BLOCK_SOLID
   if (layer == kWaterTile) {
     // Deeper blue with a sky glint towards grazing angles, opacity scaled by the water setting.
     vec3 toEye = normalize(draw.cameraDaylight.xyz - worldPosition);
@@ -105,6 +110,7 @@ void main() {
 
   // Hurt flash: tint towards red.
   colour = mix(colour, vec3(0.9, 0.08, 0.05) * max(light.r, 0.3), draw.model.y * 0.55);
+#endif
 
   float distance = length(worldPosition - draw.cameraDaylight.xyz);
   float fogEnd = draw.skyFog.w;
