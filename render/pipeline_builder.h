@@ -4,7 +4,6 @@
 
 #include <volk.h>
 
-#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -38,7 +37,6 @@ VkResult buildPipeline(VkDevice device, const PipelineDescription& description, 
 
 class ShaderModules {
  public:
-  ShaderModules(VkDevice device, std::initializer_list<VkShaderModule> modules) : device_(device), modules_(modules) {}
   ShaderModules(VkDevice device, std::vector<VkShaderModule> modules) : device_(device), modules_(std::move(modules)) {}
   ~ShaderModules();
   ShaderModules(const ShaderModules&) = delete;

@@ -85,13 +85,13 @@ std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessin
   if (exposure) passes.push_back(pass(PostPipeline::Exposure, PostTarget::Exposure, {}));
   const float fxaa = postProcessing ? s.fxaa : 0.0f;
   const bool scaled = full != sizes.output;
-  const bool final = fxaa > 0.0f || options.finalOverridden || scaled;
-  const bool smoothed = final && !scaled && !options.finalOverridden && !options.separateComposite;
+  const bool smoothed = fxaa > 0.0f && !scaled && !options.finalOverridden && !options.separateComposite;
+  const bool final = !smoothed && (fxaa > 0.0f || options.finalOverridden || scaled);
   passes.push_back(pass(smoothed ? PostPipeline::CompositeSmoothed : PostPipeline::Composite,
-                        final && !smoothed ? PostTarget::Composite : PostTarget::Swapchain,
+                        final ? PostTarget::Composite : PostTarget::Swapchain,
                         {s.exposureBias * s.exposure, s.bloom, s.ssao, s.saturation, exposure ? 1.0f : 0.0f,
                          bloom ? 1.0f : 0.0f, occlusion ? 1.0f : 0.0f, fxaa}));
-  if (final && !smoothed) {
+  if (final) {
     passes.push_back(pass(scaled ? PostPipeline::FinalScaled : PostPipeline::Final, PostTarget::Swapchain,
                           {inverseOf(full.width), inverseOf(full.height), fxaa, scaled ? 1.0f : 0.0f}));
   }

@@ -10,6 +10,11 @@ struct EdgeTaps {
   float lumaM, lumaNW, lumaNE, lumaSW, lumaSE;
 };
 
+// Taps whose edge is found from their own lumas.
+EdgeTaps tapsWithLumas(vec3 centre, vec3 nw, vec3 ne, vec3 sw, vec3 se) {
+  return EdgeTaps(centre, nw, ne, sw, se, luma(centre), luma(nw), luma(ne), luma(sw), luma(se));
+}
+
 vec3 smoothEdges(EdgeTaps t, float strength) {
   float lumaMin = min(t.lumaM, min(min(t.lumaNW, t.lumaNE), min(t.lumaSW, t.lumaSE)));
   float lumaMax = max(t.lumaM, max(max(t.lumaNW, t.lumaNE), max(t.lumaSW, t.lumaSE)));

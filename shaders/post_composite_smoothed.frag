@@ -10,16 +10,17 @@ layout(location = 0) out vec4 outColour;
 
 // push as the composite's; p1.w = edge smoothing strength.
 CompositeLight light;
+ivec2 lastTexel;
 
 vec3 litTap(ivec2 offset, out float displayedLuma) {
-  ivec2 last = textureSize(scene, 0) - 1;
-  vec3 lit = sceneLight(texelFetch(scene, clamp(ivec2(gl_FragCoord.xy) + offset, ivec2(0), last), 0), light);
+  vec3 lit = sceneLight(texelFetch(scene, clamp(ivec2(gl_FragCoord.xy) + offset, ivec2(0), lastTexel), 0), light);
   displayedLuma = toneMap(vec3(luma(lit) * light.exposure * 1.4)).r;
   return lit;
 }
 
 void main() {
   light = compositeLight();
+  lastTexel = textureSize(scene, 0) - 1;
   EdgeTaps taps;
   taps.centre = litTap(ivec2(0), taps.lumaM);
   taps.nw = litTap(ivec2(-1, -1), taps.lumaNW);

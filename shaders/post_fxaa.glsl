@@ -20,17 +20,8 @@ vec3 neighbour(ivec2 offset) {
 }
 
 void main() {
-  EdgeTaps taps;
-  taps.centre = neighbour(ivec2(0));
-  if (push.p0.z <= 0.0) { outColour = vec4(taps.centre, 1.0); return; }
-  taps.nw = neighbour(ivec2(-1, -1));
-  taps.ne = neighbour(ivec2(1, -1));
-  taps.sw = neighbour(ivec2(-1, 1));
-  taps.se = neighbour(ivec2(1, 1));
-  taps.lumaM = luma(taps.centre);
-  taps.lumaNW = luma(taps.nw);
-  taps.lumaNE = luma(taps.ne);
-  taps.lumaSW = luma(taps.sw);
-  taps.lumaSE = luma(taps.se);
+  vec3 centre = neighbour(ivec2(0));
+  if (push.p0.z <= 0.0) { outColour = vec4(centre, 1.0); return; }
+  EdgeTaps taps = tapsWithLumas(centre, neighbour(ivec2(-1, -1)), neighbour(ivec2(1, -1)), neighbour(ivec2(-1, 1)), neighbour(ivec2(1, 1)));
   outColour = vec4(smoothEdges(taps, push.p0.z), 1.0);
 }

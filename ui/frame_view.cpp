@@ -1,9 +1,8 @@
 #include "ui/frame_view.h"
 
-#include <cmath>
-
 #include "game/sky.h"
 #include "world/registry.h"
+#include "world/vec.h"
 
 namespace zorv {
 namespace {
@@ -19,8 +18,7 @@ FrameView playerView(const ClientSession& session, float fovYRadians, float aspe
   view.eye = {player.x, player.y, player.z};
   view.viewProjection = cameraViewProjection(view.eye, player.yaw, player.pitch, fovYRadians, aspect);
   view.target = pick(*session.world, view.eye, lookDirection(player.yaw, player.pitch), kReach);
-  const BlockId eyeBlock = getBlock(*session.world, static_cast<int>(std::floor(view.eye.x)), static_cast<int>(std::floor(view.eye.y)),
-                                    static_cast<int>(std::floor(view.eye.z)));
+  const BlockId eyeBlock = getBlock(*session.world, floorToInt(view.eye.x), floorToInt(view.eye.y), floorToInt(view.eye.z));
   view.eyeInOpaqueBlock = blockRegistry().get(eyeBlock).opaque;
   return view;
 }
