@@ -21,6 +21,7 @@
 #include "platform/platform.h"
 #include "platform/version.h"
 #include "render/vulkan_renderer.h"
+#include "shell/display_connection.h"
 #include "shell/main_loop.h"
 #include "shell/window_input.h"
 #include "shell/window_mode.h"
@@ -46,7 +47,9 @@ GLFWwindow* openWindow(RunMode mode, const Settings& settings) {
   const int width = capture ? kCaptureWidth : game ? settings.windowWidth : kWindowWidth;
   const int height = capture ? kCaptureHeight : game ? settings.windowHeight : kWindowHeight;
   const std::string title = std::string("Zorvander ") + kVersion;
-  return glfwCreateWindow(width, height, title.c_str(), nullptr, nullptr);
+  GLFWwindow* window = glfwCreateWindow(width, height, title.c_str(), nullptr, nullptr);
+  if (window) widenDisplaySendBuffer();
+  return window;
 }
 
 void readMonitorRefreshRate(ClientSession& session) {
