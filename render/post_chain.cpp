@@ -98,10 +98,9 @@ std::vector<PostPass> planPostPasses(const VisualSettings& s, bool postProcessin
   return passes;
 }
 
-bool worldDrawsToSwapchain(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes, bool packPrograms) {
-  if (packPrograms) return false;
-  const std::vector<PostPass> passes = planPostPasses(settings, postProcessing, sizes);
-  return passes.size() == 1 && passes.front().pipeline == PostPipeline::Composite && passes.front().target == PostTarget::Swapchain;
+bool worldDrawsToSwapchain(const std::vector<PostPass>& plan, bool packPrograms) {
+  return !packPrograms && plan.size() == 1 && plan.front().pipeline == PostPipeline::Composite &&
+         plan.front().target == PostTarget::Swapchain;
 }
 
 }  // namespace zorv

@@ -73,9 +73,9 @@ struct PostPlanOptions {
 std::vector<PostPass> planPostPasses(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes,
                                      PostPlanOptions options = {});
 
-// True when a frame would run the composite alone, straight into the window's image, and
+// True when a frame's plan is the composite alone, straight into the window's image, and
 // no pack replaces a program on the way (`packPrograms`): the world is then drawn into
 // the window's image already tone-mapped, and no post pass runs at all.
-bool worldDrawsToSwapchain(const VisualSettings& settings, bool postProcessing, const PostSizes& sizes, bool packPrograms);
+bool worldDrawsToSwapchain(const std::vector<PostPass>& plan, bool packPrograms);
 
 }  // namespace zorv

@@ -206,7 +206,15 @@ void VulkanRenderer::recordInterface(VkCommandBuffer cmd) {
   gpuTimer_.mark(cmd, GpuPass::Interface);
 }
 
-void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, bool worldOnSwapchain) {
+std::vector<PostPass> VulkanRenderer::planPosts() const {
+  PostPlanOptions options;
+  options.finalOverridden = overrides_.count("final_fs") != 0;
+  options.separateComposite = overrides_.count("composite_fs") != 0 || !smoothedCompositeEnabled_;
+  return planPostPasses(visual_, postEnabled_, frameSizes(), options);
+}
+
+void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, const std::vector<PostPass>& passes,
+                                bool worldOnSwapchain) {
   if (worldOnSwapchain) {
     // The world is in the window's image already: the interface goes over it.
     beginColourRendering(cmd, swapchainViews_[imageIndex], extent_, VK_ATTACHMENT_LOAD_OP_LOAD);
@@ -214,10 +222,6 @@ void VulkanRenderer::recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, b
     endRendering_(cmd);
     return;
   }
-  PostPlanOptions options;
-  options.finalOverridden = overrides_.count("final_fs") != 0;
-  options.separateComposite = overrides_.count("composite_fs") != 0 || !smoothedCompositeEnabled_;
-  const std::vector<PostPass> passes = planPostPasses(visual_, postEnabled_, frameSizes(), options);
   for (const PostPass& pass : passes) {
     const bool toSwapchain = pass.target == PostTarget::Swapchain;
     VkImage image = VK_NULL_HANDLE;

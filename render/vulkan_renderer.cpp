@@ -264,15 +264,19 @@ void VulkanRenderer::removeChunkMeshes(const ChunkKey& key) {
   faceLinks_.erase(key);
 }
 
-void VulkanRenderer::clearChunkMeshes() {
-  if (!device_) return;
-  ZORV_VK_CHECK(vkDeviceWaitIdle(device_));
+void VulkanRenderer::destroyChunkMeshes() {
   for (MeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
     for (auto& entry : *map) destroyMesh(entry.second);
     map->clear();
   }
   for (std::uint32_t frame = 0; frame < pendingDeletions_.size(); ++frame) destroyPendingDeletions(frame);
   faceLinks_.clear();
+}
+
+void VulkanRenderer::clearChunkMeshes() {
+  if (!device_) return;
+  ZORV_VK_CHECK(vkDeviceWaitIdle(device_));
+  destroyChunkMeshes();
   for (CascadeCache& cache : cascadeCache_) {
     cache.dirty = true;
     cache.added.clear();
@@ -322,9 +326,10 @@ void VulkanRenderer::drawFrame(const std::array<float, 16>& viewProjection, Vec3
   const VkCommandBuffer cmd = frame.commandBuffer;
   gpuTimer_.begin(cmd, currentFrame_);
 
-  const bool onSwapchain = worldOnSwapchain();
+  const std::vector<PostPass> posts = planPosts();
+  const bool onSwapchain = worldOnSwapchain(posts);
   recordWorld(cmd, viewProjection, cameraPosition, entities, particles, worldTarget(onSwapchain, imageIndex));
-  recordPost(cmd, imageIndex, onSwapchain);
+  recordPost(cmd, imageIndex, posts, onSwapchain);
 
   VkImage image = swapchainImages_[imageIndex];
   VkImageLayout& layout = swapchainLayouts_[imageIndex];
@@ -398,9 +403,10 @@ void VulkanRenderer::recordFrameUnsubmitted(const std::array<float, 16>& viewPro
   beginInfo.flags = VK_COMMAND_BUFFER_USAGE_ONE_TIME_SUBMIT_BIT;
   ZORV_VK_CHECK(vkBeginCommandBuffer(frame.commandBuffer, &beginInfo));
   gpuTimer_.begin(frame.commandBuffer, currentFrame_);
-  const bool onSwapchain = worldOnSwapchain();
+  const std::vector<PostPass> posts = planPosts();
+  const bool onSwapchain = worldOnSwapchain(posts);
   recordWorld(frame.commandBuffer, viewProjection, cameraPosition, entities, particles, worldTarget(onSwapchain, 0));
-  recordPost(frame.commandBuffer, 0, onSwapchain);
+  recordPost(frame.commandBuffer, 0, posts, onSwapchain);
   ZORV_VK_CHECK(vkEndCommandBuffer(frame.commandBuffer));
   ZORV_VK_CHECK(vkResetCommandBuffer(frame.commandBuffer, 0));
 
@@ -418,12 +424,7 @@ void VulkanRenderer::shutdown() {
   initialised_ = false;
   if (device_) vkDeviceWaitIdle(device_);
   if (allocator_) {
-    for (MeshMap* map : {&opaqueMeshes_, &translucentMeshes_}) {
-      for (auto& entry : *map) destroyMesh(entry.second);
-      map->clear();
-    }
-    for (std::uint32_t frame = 0; frame < pendingDeletions_.size(); ++frame) destroyPendingDeletions(frame);
-    faceLinks_.clear();
+    destroyChunkMeshes();
     for (GpuMesh& mesh : modelTable_) destroyMesh(mesh);
     modelTable_.clear();
     destroyMesh(particleMesh_);

@@ -169,8 +169,10 @@ class VulkanRenderer final : public Renderer {
     VkImageLayout* layout = nullptr;
     bool display = false;
   };
-  // This frame draws the world straight into the window's image.
-  bool worldOnSwapchain() const;
+  // The post passes this frame runs, with the pack's programs and the test switches.
+  std::vector<PostPass> planPosts() const;
+  // A frame with these post passes draws the world straight into the window's image.
+  bool worldOnSwapchain(const std::vector<PostPass>& posts) const;
   WorldTarget worldTarget(bool onSwapchain, std::uint32_t imageIndex);
   void recordWorld(VkCommandBuffer cmd, const Mat4& viewProjection, Vec3 camera, const std::vector<EntityInstance>& entities,
                    const std::vector<ParticleInstance>& particles, const WorldTarget& target);
@@ -205,8 +207,8 @@ class VulkanRenderer final : public Renderer {
   void destroyPostProcessing();
   void writePostDescriptors();
   VkDescriptorSet postSetFor(PostTarget target) const;
-  // With `worldOnSwapchain` only the interface is drawn, over the world already there.
-  void recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, bool worldOnSwapchain);
+  // Records `passes`; with `worldOnSwapchain` only the interface is drawn, over the world already there.
+  void recordPost(VkCommandBuffer cmd, std::uint32_t imageIndex, const std::vector<PostPass>& passes, bool worldOnSwapchain);
   void recordInterface(VkCommandBuffer cmd);
   // Begins drawing into the whole of one colour image, with no depth.
   void beginColourRendering(VkCommandBuffer cmd, VkImageView view, VkExtent2D size, VkAttachmentLoadOp load);
@@ -216,6 +218,8 @@ class VulkanRenderer final : public Renderer {
   void replaceChunkMesh(MeshMap& map, const ChunkKey& key, const Mesh& mesh);
   void destroyMesh(GpuMesh& mesh);
   void destroyPendingDeletions(std::uint32_t frame);
+  // Every chunk mesh, and the meshes waiting for their frame; the device must be idle.
+  void destroyChunkMeshes();
   void deleteAfterUse(const GpuMesh& mesh);
 
   std::filesystem::path baseFolder_;

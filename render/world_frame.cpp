@@ -311,9 +311,9 @@ void VulkanRenderer::collectChunkDraws(const Mat4& viewProjection, Vec3 camera, 
   for (const auto& entry : far) translucent.push_back(entry.second);
 }
 
-bool VulkanRenderer::worldOnSwapchain() const {
+bool VulkanRenderer::worldOnSwapchain(const std::vector<PostPass>& plan) const {
   const bool packPrograms = overrides_.count("composite_fs") != 0 || overrides_.count("final_fs") != 0;
-  return directOutputEnabled_ && displayPipelines_[0].solid && worldDrawsToSwapchain(visual_, postEnabled_, frameSizes(), packPrograms);
+  return directOutputEnabled_ && displayPipelines_[0].solid && worldDrawsToSwapchain(plan, packPrograms);
 }
 
 VulkanRenderer::WorldTarget VulkanRenderer::worldTarget(bool onSwapchain, std::uint32_t imageIndex) {

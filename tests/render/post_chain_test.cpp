@@ -126,16 +126,19 @@ TEST(PostChain, ScaledFramesAreDrawnSmallerAndScaledUpByTheFinalPass) {
 TEST(PostChain, OnlyFramesWithoutAnyPostPassDrawTheWorldIntoTheWindow) {
   const VisualSettings defaults;
   const PostSizes window = postSizes(1280, 720);
-  EXPECT_FALSE(worldDrawsToSwapchain(defaults, true, window, false));
-  EXPECT_TRUE(worldDrawsToSwapchain(defaults, false, window, false)) << "post-processing off";
+  auto direct = [](const VisualSettings& s, bool post, const PostSizes& sizes, bool packPrograms) {
+    return worldDrawsToSwapchain(planPostPasses(s, post, sizes), packPrograms);
+  };
+  EXPECT_FALSE(direct(defaults, true, window, false));
+  EXPECT_TRUE(direct(defaults, false, window, false)) << "post-processing off";
   VisualSettings allOff;
   allOff.ssao = allOff.bloom = allOff.autoExposure = allOff.fxaa = 0.0f;
-  EXPECT_TRUE(worldDrawsToSwapchain(allOff, true, window, false));
+  EXPECT_TRUE(direct(allOff, true, window, false));
   VisualSettings fxaaOnly = allOff;
   fxaaOnly.fxaa = 1.0f;
-  EXPECT_FALSE(worldDrawsToSwapchain(fxaaOnly, true, window, false));
-  EXPECT_FALSE(worldDrawsToSwapchain(defaults, false, scaledPostSizes({1280, 720}, 0.75f), false)) << "scaled frames need the final pass";
-  EXPECT_FALSE(worldDrawsToSwapchain(defaults, false, window, true)) << "a pack's programs must run";
+  EXPECT_FALSE(direct(fxaaOnly, true, window, false));
+  EXPECT_FALSE(direct(defaults, false, scaledPostSizes({1280, 720}, 0.75f), false)) << "scaled frames need the final pass";
+  EXPECT_FALSE(direct(defaults, false, window, true)) << "a pack's programs must run";
 }
 
 TEST(PostChain, OnlyTheCompositeAndFinalShadersCanBeOverridden) {
