@@ -4,8 +4,9 @@
 
 #include <X11/Xlib.h>
 
-// GLFW's native access; its header would also need the RandR headers.
-extern "C" Display* glfwGetX11Display(void);
+// GLFW's native access; its header would also need the RandR headers. Weak, so that a
+// GLFW built for Wayland alone, which lacks it, still links.
+extern "C" Display* glfwGetX11Display(void) __attribute__((weak));
 
 namespace zorv {
 
@@ -18,6 +19,7 @@ int widenSendBuffer(int socket, int bytes) {
 }
 
 void widenDisplaySendBuffer() {
+  if (glfwGetX11Display == nullptr) return;
   if (Display* display = glfwGetX11Display()) widenSendBuffer(ConnectionNumber(display), kDisplaySendBufferBytes);
 }
 
